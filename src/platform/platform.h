@@ -1,0 +1,20 @@
+// The bundle of operating-system services handed to every component by reference.
+#pragma once
+
+#include "platform/codepage.h"
+#include "platform/iphelper.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/winver.h"
+
+namespace netvane::platform {
+
+struct Platform {
+  Registry& registry;
+  CodePage& codepage;
+  WindowsVersion& winver;
+  IpHelper& iphelper;
+  Process& process;
+};
+
+}  // namespace netvane::platform

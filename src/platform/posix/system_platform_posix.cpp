@@ -1,0 +1,57 @@
+// The host backend bundle, configured from the environment.
+#include <cstdlib>
+#include <memory>
+
+#include "platform/posix/env_windows_version.h"
+#include "platform/posix/iconv_codepage.h"
+#include "platform/posix/posix_process.h"
+#include "platform/posix/sqlite_registry.h"
+#include "platform/posix/sysfs_iphelper.h"
+#include "platform/system_platform.h"
+
+namespace netvane::platform {
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+class HostPlatform final : public SystemPlatform {
+ public:
+  HostPlatform()
+      : codepage_(Env("NETVANE_ANSI_CODEPAGE")),
+        registry_(DefaultRegistryPath(), codepage_),
+        winver_(Env("NETVANE_WINDOWS_VERSION")),
+        services_{registry_, codepage_, winver_, iphelper_, process_} {
+    if (!codepage_.ok()) {
+      problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
+                          Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
+    }
+    if (!winver_.ok()) {
+      problems_.push_back("unknown Windows version NETVANE_WINDOWS_VERSION=" +
+                          Env("NETVANE_WINDOWS_VERSION") +
+                          " (expected 95, 98, ME, NT4 or 2000)");
+    }
+    if (!registry_.ok()) problems_.push_back(registry_.error());
+  }
+
+  Platform& services() override { return services_; }
+  std::vector<std::string> problems() const override { return problems_; }
+  bool fatal() const override { return !registry_.ok(); }
+
+ private:
+  IconvCodePage codepage_;
+  SqliteRegistry registry_;
+  EnvWindowsVersion winver_;
+  SysfsIpHelper iphelper_;
+  PosixProcess process_;
+  Platform services_;
+  std::vector<std::string> problems_;
+};
+
+}  // namespace
+
+std::unique_ptr<SystemPlatform> CreateSystemPlatform() { return std::make_unique<HostPlatform>(); }
+
+}  // namespace netvane::platform

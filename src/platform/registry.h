@@ -1,0 +1,52 @@
+// The registry operations the store is built on, shaped like the advapi32 ANSI functions:
+// names, paths and text data are bytes in the ANSI code page, every call returns a Win32
+// error code, and sizes follow the Win32 in/out conventions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win_codes.h"
+
+namespace netvane::platform {
+
+// An open key; the predefined roots are the Win32 HKEY values.
+using RegHandle = std::uintptr_t;
+inline constexpr RegHandle kHkeyCurrentUser = 0x80000001u;
+inline constexpr RegHandle kHkeyLocalMachine = 0x80000002u;
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  // RegCreateKeyA: opens `path` below `parent`, creating it and any missing parents.
+  virtual int32_t CreateKey(RegHandle parent, const std::string& path, RegHandle* result) = 0;
+  // RegOpenKeyExA.
+  virtual int32_t OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
+                            RegHandle* result) = 0;
+  // RegQueryInfoKeyA: number of subkeys and of values; either pointer may be null.
+  virtual int32_t QueryInfoKey(RegHandle key, uint32_t* subkeys, uint32_t* values) = 0;
+  // RegEnumKeyExA: `name_size` is the buffer size in bytes (terminator included) on entry and
+  // the name length (terminator excluded) on success. `class_name` may be null.
+  virtual int32_t EnumKeyEx(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                            char* class_name, uint32_t* class_size) = 0;
+  // RegEnumValueA: name as for EnumKeyEx; `type`, `data` and `data_size` may be null. With
+  // `data` null the size is reported; with a short buffer the result is 234 and `data_size`
+  // holds the size needed.
+  virtual int32_t EnumValue(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                            uint32_t* type, uint8_t* data, uint32_t* data_size) = 0;
+  // RegQueryValueExA, with the same buffer rules as EnumValue.
+  virtual int32_t QueryValueEx(RegHandle key, const std::string& name, uint32_t* type,
+                               uint8_t* data, uint32_t* data_size) = 0;
+  // RegSetValueExA.
+  virtual int32_t SetValueEx(RegHandle key, const std::string& name, uint32_t type,
+                             const uint8_t* data, uint32_t size) = 0;
+  // RegDeleteKeyA: 5 (access denied) while the key still has subkeys.
+  virtual int32_t DeleteKey(RegHandle parent, const std::string& path) = 0;
+  // RegDeleteValueA.
+  virtual int32_t DeleteValue(RegHandle key, const std::string& name) = 0;
+  // RegCloseKey; closing a predefined root is a no-op.
+  virtual int32_t CloseKey(RegHandle key) = 0;
+};
+
+}  // namespace netvane::platform

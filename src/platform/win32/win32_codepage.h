@@ -1,0 +1,19 @@
+// The system's ANSI code page, converted through UTF-16 with the system's own tables.
+#pragma once
+
+#include "platform/codepage.h"
+
+namespace netvane::platform {
+
+class Win32CodePage final : public CodePage {
+ public:
+  Win32CodePage();
+  std::string ToAnsi(std::string_view text) const override;
+  std::string FromAnsi(std::string_view ansi) const override;
+  bool IsUtf8() const override { return utf8_; }
+
+ private:
+  bool utf8_;
+};
+
+}  // namespace netvane::platform

@@ -1,0 +1,51 @@
+// Win32 result codes, value types and access rights that the platform layer exchanges.
+// Numbers are those of the Windows SDK, so results mean the same on every backend.
+#pragma once
+
+#include <cstdint>
+
+namespace netvane::platform {
+
+// Win32 error codes.
+inline constexpr int32_t kErrorSuccess = 0;
+inline constexpr int32_t kErrorFileNotFound = 2;
+inline constexpr int32_t kErrorAccessDenied = 5;
+inline constexpr int32_t kErrorInvalidHandle = 6;
+inline constexpr int32_t kErrorOutOfMemory = 14;
+inline constexpr int32_t kErrorNoMoreFiles = 18;
+inline constexpr int32_t kErrorNotSupported = 50;
+inline constexpr int32_t kErrorInvalidParameter = 87;
+inline constexpr int32_t kErrorDiskFull = 112;
+inline constexpr int32_t kErrorInsufficientBuffer = 122;
+inline constexpr int32_t kErrorBadPathname = 161;
+inline constexpr int32_t kErrorBusy = 170;
+inline constexpr int32_t kErrorMoreData = 234;
+inline constexpr int32_t kErrorNoMoreItems = 259;
+inline constexpr int32_t kErrorRegistryCorrupt = 1015;
+inline constexpr int32_t kErrorRegistryIoFailed = 1016;
+inline constexpr int32_t kErrorKeyDeleted = 1018;
+
+// Registry value types.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegDwordBigEndian = 5;
+inline constexpr uint32_t kRegLink = 6;
+inline constexpr uint32_t kRegMultiSz = 7;
+inline constexpr uint32_t kRegQword = 11;
+
+// Registry access rights.
+inline constexpr uint32_t kKeyQueryValue = 0x0001;
+inline constexpr uint32_t kKeySetValue = 0x0002;
+inline constexpr uint32_t kKeyCreateSubKey = 0x0004;
+inline constexpr uint32_t kKeyEnumerateSubKeys = 0x0008;
+inline constexpr uint32_t kKeyNotify = 0x0010;
+inline constexpr uint32_t kKeyCreateLink = 0x0020;
+inline constexpr uint32_t kReadControl = 0x00020000;
+inline constexpr uint32_t kKeyRead = 0x00020019;
+inline constexpr uint32_t kKeyWrite = 0x00020006;
+inline constexpr uint32_t kKeyAllAccess = 0x000F003F;
+
+}  // namespace netvane::platform

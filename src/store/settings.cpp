@@ -1,0 +1,122 @@
+#include "store/settings.h"
+
+#include <cmath>
+
+#include "store/location.h"
+#include "store/numbers.h"
+
+namespace netvane::store {
+namespace {
+
+using platform::kErrorSuccess;
+constexpr RegHandle kRoot = platform::kHkeyLocalMachine;
+
+std::string LeaseText(double lease) { return std::to_string(std::llround(lease)); }
+
+}  // namespace
+
+std::string AutoStartEntryText(std::string_view program_path) {
+  // The folder always ends in exactly one separator: the program's folder plus one, or a
+  // root folder (C:\ or /) that has it already.
+  const size_t sep = program_path.find_last_of("\\/");
+  const std::string_view folder =
+      sep == std::string_view::npos ? std::string_view() : program_path.substr(0, sep + 1);
+  std::string_view file =
+      sep == std::string_view::npos ? program_path : program_path.substr(sep + 1);
+  const size_t dot = file.find_last_of('.');
+  if (dot != std::string_view::npos && dot > 0) file = file.substr(0, dot);
+  return "\"" + std::string(folder) + std::string(file) + ".exe\"";
+}
+
+void SettingsStore::LoadSettings(Settings& s) {
+  if (reg_.OpenKeyCheck(kRoot, kProgramKeyPath) != kErrorSuccess) {
+    reg_.CreateKey(kRoot, kProgramKeyPath);
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsNoticeView", "YES");
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "NO");
+    reg_.WriteValue(kRoot, kProgramKeyPath, "NextLease", LeaseText(kMaxLease));
+    s.IsNoticeView = true;
+    s.IsStartProgram = false;
+    s.NextLease = kMaxLease;
+    return;
+  }
+
+  const ReadResult notice = reg_.ReadValue(kRoot, kProgramKeyPath, "IsNoticeView");
+  if (notice.code != kErrorSuccess) {
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsNoticeView", "YES");
+    s.IsNoticeView = true;
+  } else {
+    s.IsNoticeView = FlagFromText(notice.text);
+  }
+
+  const ReadResult start = reg_.ReadValue(kRoot, kProgramKeyPath, "IsStartProgram");
+  if (start.code != kErrorSuccess) {
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "NO");
+    s.IsStartProgram = false;
+  } else {
+    s.IsStartProgram = FlagFromText(start.text);
+    if (s.IsStartProgram) {
+      const ReadResult entry = reg_.ReadValue(kRoot, kRunKeyPath, kAutoStartValue);
+      if (entry.code != kErrorSuccess) {
+        // The stored setting stays; only this run starts with the box clear.
+        s.IsStartProgram = false;
+      } else {
+        const std::string wanted = AutoStartEntryText(program_path_);
+        if (Trim(entry.text) != wanted) {
+          reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, wanted);
+        }
+      }
+    }
+  }
+
+  const ReadResult lease = reg_.ReadValue(kRoot, kProgramKeyPath, "NextLease");
+  int64_t next = 0;
+  if (lease.code == kErrorSuccess &&
+      ParseWholeNumber(lease.text, 0, static_cast<int64_t>(kMaxLease), &next)) {
+    s.NextLease = static_cast<double>(next);
+  } else {
+    s.NextLease = kMaxLease;
+    reg_.WriteValue(kRoot, kProgramKeyPath, "NextLease", LeaseText(kMaxLease));
+  }
+}
+
+void SettingsStore::StartProgramClicked(bool enabled, Settings& s) {
+  if (!enabled) return;
+  if (s.IsStartProgram) {
+    s.IsStartProgram = false;
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "NO");
+    reg_.DeleteValue(kRoot, kRunKeyPath, kAutoStartValue);
+  } else {
+    s.IsStartProgram = true;
+    reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "YES");
+    reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, AutoStartEntryText(program_path_));
+  }
+}
+
+void SettingsStore::CountDownNextLease(Settings& s) {
+  s.NextLease -= 1;
+  if (s.NextLease < 0) s.NextLease = kMaxLease;
+  reg_.WriteValue(kRoot, kProgramKeyPath, "NextLease", LeaseText(s.NextLease));
+}
+
+void SettingsStore::WriteNoticeView(bool show, Settings& s) {
+  reg_.WriteValue(kRoot, kProgramKeyPath, "IsNoticeView", show ? "YES" : "NO");
+  s.IsNoticeView = show;
+}
+
+bool SettingsStore::CountActivation() {
+  const ReadResult count = reg_.ReadValue(kRoot, kProgramKeyPath, "UpdateCheck");
+  int64_t n = 0;
+  // Text that is not a count is taken as missing.
+  if (count.code != kErrorSuccess || !ParseWholeNumber(count.text, 0, INT32_MAX, &n)) {
+    reg_.WriteValue(kRoot, kProgramKeyPath, "UpdateCheck", "0");
+    return false;
+  }
+  if (n < kUpdateCheckLimit) {
+    reg_.WriteValue(kRoot, kProgramKeyPath, "UpdateCheck", std::to_string(n + 1));
+    return false;
+  }
+  reg_.WriteValue(kRoot, kProgramKeyPath, "UpdateCheck", "0");
+  return true;
+}
+
+}  // namespace netvane::store

@@ -1,0 +1,173 @@
+#include "tools/netvane_reg/netvane_reg.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "tools/netvane_reg/regedit4.h"
+
+namespace netvane::tools {
+namespace {
+
+using platform::kErrorFileNotFound;
+using platform::kErrorSuccess;
+using platform::RegHandle;
+
+constexpr int kExitDone = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: netvane-reg import FILE     apply a REGEDIT4 file (- reads standard input)\n"
+    "       netvane-reg export [KEY]    write KEY (default: both roots) as REGEDIT4\n";
+
+// Deletes a key with everything below it; a missing key is not an error.
+int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::string& path) {
+  RegHandle key = 0;
+  int32_t r = registry.OpenKeyEx(root, path, platform::kKeyRead, &key);
+  if (r == kErrorFileNotFound) return kErrorSuccess;
+  if (r != kErrorSuccess) return r;
+  std::vector<std::string> names;
+  for (uint32_t i = 0;; ++i) {
+    char name[1024];
+    uint32_t size = sizeof name;
+    r = registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr);
+    if (r != kErrorSuccess) break;
+    names.emplace_back(name, size);
+  }
+  registry.CloseKey(key);
+  if (r != platform::kErrorNoMoreItems) return r;
+  for (const std::string& name : names) {
+    r = DeleteTree(registry, root, path + "\\" + name);
+    if (r != kErrorSuccess) return r;
+  }
+  return registry.DeleteKey(root, path);
+}
+
+int32_t Apply(platform::Registry& registry, const RegChange& c) {
+  RegHandle key = 0;
+  int32_t r = kErrorSuccess;
+  switch (c.kind) {
+    case RegChange::Kind::kCreateKey:
+      r = registry.CreateKey(c.root, c.path, &key);
+      if (r == kErrorSuccess) registry.CloseKey(key);
+      return r;
+    case RegChange::Kind::kDeleteKey:
+      return DeleteTree(registry, c.root, c.path);
+    case RegChange::Kind::kSetValue:
+      r = registry.CreateKey(c.root, c.path, &key);
+      if (r != kErrorSuccess) return r;
+      r = registry.SetValueEx(key, c.name, c.type,
+                              reinterpret_cast<const uint8_t*>(c.data.data()),
+                              static_cast<uint32_t>(c.data.size()));
+      registry.CloseKey(key);
+      return r;
+    case RegChange::Kind::kDeleteValue:
+      r = registry.OpenKeyEx(c.root, c.path, platform::kKeyAllAccess, &key);
+      if (r == kErrorFileNotFound) return kErrorSuccess;
+      if (r != kErrorSuccess) return r;
+      r = registry.DeleteValue(key, c.name);
+      registry.CloseKey(key);
+      return r == kErrorFileNotFound ? kErrorSuccess : r;
+  }
+  return kErrorSuccess;
+}
+
+int Import(const std::string& file, platform::SqliteRegistry& registry, std::ostream& err) {
+  std::string text;
+  if (file == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      err << "netvane-reg: cannot read " << file << "\n";
+      return kExitUsage;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<RegChange> changes;
+  ParseError error;
+  if (!ParseRegedit4(text, &changes, &error)) {
+    err << "netvane-reg: " << file << ":" << error.line << ": " << error.message
+        << "; nothing was imported\n";
+    return kExitUsage;
+  }
+  // All or nothing: the changes go in as one transaction.
+  int32_t r = registry.BeginBatch();
+  if (r != kErrorSuccess) {
+    err << "netvane-reg: the registry " << registry.path() << " cannot be changed now (error "
+        << r << "); nothing was imported\n";
+    return kExitRefused;
+  }
+  for (const RegChange& c : changes) {
+    r = Apply(registry, c);
+    if (r != kErrorSuccess) {
+      registry.RollbackBatch();
+      err << "netvane-reg: " << file << ":" << c.line << ": the registry refused this change"
+          << " (error " << r << "); nothing was imported\n";
+      return kExitRefused;
+    }
+  }
+  r = registry.CommitBatch();
+  if (r != kErrorSuccess) {
+    err << "netvane-reg: the registry could not store the import (error " << r
+        << "); nothing was imported\n";
+    return kExitRefused;
+  }
+  return kExitDone;
+}
+
+int Export(const std::vector<std::string>& keys, platform::SqliteRegistry& registry,
+           std::ostream& out, std::ostream& err) {
+  std::string text(kRegedit4Header);
+  for (const std::string& full : keys) {
+    RegHandle root = 0;
+    std::string path;
+    if (!SplitKeyName(full, &root, &path)) {
+      err << "netvane-reg: unknown root key in " << full
+          << " (expected HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER)\n";
+      return kExitUsage;
+    }
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    platform::KeyTree tree;
+    const int32_t r = platform::ReadKeyTree(registry, root, path, &tree);
+    if (r == kErrorFileNotFound) {
+      err << "netvane-reg: key not found: " << full << "\n";
+      return kExitUsage;
+    }
+    if (r != kErrorSuccess) {
+      err << "netvane-reg: cannot read " << full << " (error " << r << ")\n";
+      return kExitRefused;
+    }
+    const std::string name = std::string(RootName(root)) + (path.empty() ? "" : "\\" + path);
+    text += FormatKeyTree(name, tree);
+  }
+  out << text;
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry& registry,
+                  std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kUsage;
+    return kExitUsage;
+  }
+  if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    out << kUsage;
+    return kExitDone;
+  }
+  if (args[0] == "import" && args.size() == 2) return Import(args[1], registry, err);
+  if (args[0] == "export" && args.size() <= 2) {
+    const std::vector<std::string> keys =
+        args.size() == 2 ? std::vector<std::string>{args[1]}
+                         : std::vector<std::string>{"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"};
+    return Export(keys, registry, out, err);
+  }
+  err << "netvane-reg: unknown command or wrong arguments\n" << kUsage;
+  return kExitUsage;
+}
+
+}  // namespace netvane::tools

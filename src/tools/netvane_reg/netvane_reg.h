@@ -1,0 +1,18 @@
+// netvane-reg: import and export of the host registry as REGEDIT4 text.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/posix/sqlite_registry.h"
+
+namespace netvane::tools {
+
+// Runs one command (`args` without the program name); returns the exit status: 0 done,
+// 1 the registry refused a change (nothing was changed), 2 a usage error, an unreadable or
+// malformed file, or a missing key.
+int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry& registry,
+                  std::ostream& out, std::ostream& err);
+
+}  // namespace netvane::tools

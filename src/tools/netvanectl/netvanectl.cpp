@@ -1,0 +1,153 @@
+#include "tools/netvanectl/netvanectl.h"
+
+#include <cmath>
+#include <iomanip>
+
+#include "engine/app_state.h"
+#include "engine/ip_helper.h"
+#include "engine/load_all.h"
+#include "engine/location_tree.h"
+#include "engine/windows_family.h"
+#include "store/location_store.h"
+#include "store/registry_access.h"
+
+namespace netvane::tools {
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: netvanectl list       adapters and stored locations\n"
+    "       netvanectl show ID    every field of location ID\n";
+
+const char* YesNo(bool flag) { return flag ? "Yes" : "No"; }
+
+void PrintList(const engine::AppState& state, std::ostream& out) {
+  out << "Adapters:\n";
+  if (state.AdapterTable.empty()) out << "  (none)\n";
+  for (size_t i = 0; i < state.AdapterTable.size(); ++i) {
+    const store::AdapterEntry& a = state.AdapterTable[i];
+    out << "  [" << i << "] " << a.Description << " (" << a.AdapterId << ")\n";
+  }
+  out << "Locations:\n";
+  for (const engine::TreeNode& node :
+       engine::BuildLocationTree(state.LocationTable, state.ActiveLocationTable)) {
+    int16_t id = 0;
+    if (node.image == engine::kImageRoot) {
+      out << node.text << "\n";
+    } else if (node.image == engine::kImageAdapter) {
+      out << "  " << node.text << "\n";
+    } else if (engine::LocationIdFromKey(node.key, &id)) {
+      out << "    " << std::setw(5) << id
+          << (node.image == engine::kImageActiveLocation ? " * " : "   ") << node.text << "\n";
+    }
+  }
+}
+
+void PrintProxy(const char* prefix, const store::ProxySettings& p, std::ostream& out) {
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"DefaultAddress", &p.DefaultAddress}, {"DefaultPort", &p.DefaultPort},
+      {"HTTPAddress", &p.HTTPAddress},       {"HTTPPort", &p.HTTPPort},
+      {"SecureAddress", &p.SecureAddress},   {"SecurePort", &p.SecurePort},
+      {"FTPAddress", &p.FTPAddress},         {"FTPPort", &p.FTPPort},
+      {"GopherAddress", &p.GopherAddress},   {"GopherPort", &p.GopherPort},
+      {"SocksAddress", &p.SocksAddress},     {"SocksPort", &p.SocksPort},
+  };
+  out << prefix << ".AllProtocolSameProxy: " << YesNo(p.AllProtocolSameProxy) << "\n";
+  for (const auto& [name, value] : fields) out << prefix << "." << name << ": " << *value << "\n";
+}
+
+void PrintRecord(const store::LocationRecord& r, std::ostream& out) {
+  out << "LocationId: " << r.LocationId << "\n"
+      << "SessionName: " << r.SessionName << "\n"
+      << "NIC_NAME: " << r.NIC_NAME << "\n"
+      << "NIC_ID: " << r.NIC_ID << "\n"
+      << "SessionActive: " << YesNo(r.SessionActive) << "\n"
+      << "ServiceType: " << r.ServiceType << "\n"
+      << "ExecutePath: " << r.ExecutePath << "\n"
+      << "IPAddress: " << r.IPAddress << "\n"
+      << "SubnetMask: " << r.SubnetMask << "\n"
+      << "Gateway: " << r.Gateway << "\n"
+      << "DNS: " << r.DNS << "\n"
+      << "Lease: " << std::llround(r.Lease) << "\n"
+      << "UseProxy: " << YesNo(r.UseProxy) << "\n"
+      << "IENC_SameProxy: " << YesNo(r.IENC_SameProxy) << "\n"
+      << "UseIEProxy: " << YesNo(r.UseIEProxy) << "\n"
+      << "UseNCProxy: " << YesNo(r.UseNCProxy) << "\n";
+  PrintProxy("IEProxy", r.IEProxy, out);
+  PrintProxy("NCProxy", r.NCProxy, out);
+  out << "UseWinNetwork: " << YesNo(r.UseWinNetwork) << "\n"
+      << "DefaultPrinter: " << r.DefaultPrinter << "\n";
+}
+
+}  // namespace
+
+engine::PromptAnswer ConsolePrompt::Show(const std::string& text, engine::PromptIcon /*icon*/,
+                                         engine::PromptButtons buttons) {
+  std::string line = text;
+  // Message texts break lines with CR LF.
+  for (size_t pos; (pos = line.find("\r\n")) != std::string::npos;) line.erase(pos, 1);
+  out_ << line;
+  if (!line.empty() && line.back() != '\n') out_ << "\n";
+  if (buttons == engine::PromptButtons::kYesNo) {
+    out_ << "(answered No: netvanectl does not ask)\n";
+    return engine::PromptAnswer::kNo;
+  }
+  return engine::PromptAnswer::kOk;
+}
+
+int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& platform,
+                  std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? err : out) << kUsage;
+    return args.empty() ? kExitUsage : kExitDone;
+  }
+  const std::string& command = args[0];
+  if ((command == "list" && args.size() != 1) || (command == "show" && args.size() != 2)) {
+    err << "netvanectl: wrong number of arguments for " << command << "\n" << kUsage;
+    return kExitUsage;
+  }
+  if (command != "list" && command != "show") {
+    err << "netvanectl: unknown command " << command << "\n" << kUsage;
+    return kExitUsage;
+  }
+
+  engine::AppState state;
+  state.OSKind = engine::DetectWindowsFamily(platform.winver);
+  if (state.OSKind == engine::kOsUnknown || state.OSKind == engine::kOsWin95) {
+    err << "Netvane 2.0 is available on Windows 98/ME/NT/2000.\n";
+    return kExitFailed;
+  }
+  ConsolePrompt prompt(out);
+  store::RegistryAccess registry(platform.registry, platform.codepage);
+  store::LocationStore locations(registry);
+  engine::CIpHelper iphelper(platform.iphelper, platform.codepage, prompt);
+
+  if (command == "show") {
+    int16_t id = 0;
+    if (!store::ParseLocationKeyName(args[1], &id)) {
+      err << "netvanectl: not a location id: " << args[1] << " (expected 1 to 32767)\n";
+      return kExitUsage;
+    }
+    locations.LoadLocations(state.LocationTable);
+    const int index = store::FindLocationIndex(state.LocationTable, id);
+    if (index < 0) {
+      err << "netvanectl: no location with id " << id << "\n";
+      return kExitUsage;
+    }
+    PrintRecord(state.LocationTable[static_cast<size_t>(index)], out);
+    return kExitDone;
+  }
+
+  engine::LoadAll(state, registry, locations, iphelper);
+  if (state.AdapterTable.empty()) {
+    prompt.Show("Cannot find the installed network adapter.", engine::PromptIcon::kInformation,
+                engine::PromptButtons::kOk);
+  }
+  PrintList(state, out);
+  return kExitDone;
+}
+
+}  // namespace netvane::tools
