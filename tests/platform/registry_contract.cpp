@@ -1,0 +1,307 @@
+#include "registry_contract.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/registry_tree.h"
+#include "test_support.h"
+
+namespace netvane::testing {
+namespace {
+
+using platform::kHkeyCurrentUser;
+using platform::RegHandle;
+
+constexpr RegHandle kRoot = kHkeyCurrentUser;
+
+void RemoveTree(platform::Registry& reg, const std::string& path) {
+  for (const std::string& name : SubkeyNames(reg, kRoot, path)) {
+    RemoveTree(reg, path + "\\" + name);
+  }
+  reg.DeleteKey(kRoot, path);
+}
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s.push_back(static_cast<char>(b));
+  return s;
+}
+
+}  // namespace
+
+void RegistryContract::SetUp() {
+  registry_ = GetParam().make();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  base_ = std::string("Software\\NetvaneContract\\") + info->name();
+  for (char& c : base_) {
+    if (c == '/') c = '_';
+  }
+  RemoveTree(reg(), base_);
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, base_, &key), 0);
+  reg().CloseKey(key);
+}
+
+void RegistryContract::TearDown() {
+  if (registry_) RemoveTree(reg(), base_);
+}
+
+std::string RegistryContract::Path(const std::string& sub) const {
+  return sub.empty() ? base_ : base_ + "\\" + sub;
+}
+
+TEST_P(RegistryContract, MissingKeysAndValuesAreNotFoundAndLeaveBuffersAlone) {
+  RegHandle key = 0x1234;
+  EXPECT_EQ(reg().OpenKeyEx(kRoot, Path("absent"), platform::kKeyRead, &key), 2);
+  EXPECT_EQ(key, 0x1234u);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("absent")), 2);
+
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyAllAccess, &key), 0);
+  uint8_t buf[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  uint32_t size = sizeof buf;
+  uint32_t type = 99;
+  EXPECT_EQ(reg().QueryValueEx(key, "absent", &type, buf, &size), 2);
+  EXPECT_EQ(type, 99u);
+  EXPECT_EQ(size, 8u);
+  EXPECT_EQ(buf[0], 7);
+  EXPECT_EQ(reg().DeleteValue(key, "absent"), 2);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, EnumerationsEndWithNoMoreItems) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyAllAccess, &key), 0);
+  char name[64];
+  uint32_t size = sizeof name;
+  EXPECT_EQ(reg().EnumKeyEx(key, 0, name, &size, nullptr, nullptr), 259);
+  size = sizeof name;
+  EXPECT_EQ(reg().EnumValue(key, 0, name, &size, nullptr, nullptr, nullptr), 259);
+  uint32_t subkeys = 9, values = 9;
+  EXPECT_EQ(reg().QueryInfoKey(key, &subkeys, &values), 0);
+  EXPECT_EQ(subkeys, 0u);
+  EXPECT_EQ(values, 0u);
+
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("child"), "v", platform::kRegSz, Bytes({'x', 0})), 0);
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path(), "v", platform::kRegSz, Bytes({'y', 0})), 0);
+  EXPECT_EQ(reg().QueryInfoKey(key, &subkeys, &values), 0);
+  EXPECT_EQ(subkeys, 1u);
+  EXPECT_EQ(values, 1u);
+  size = sizeof name;
+  EXPECT_EQ(reg().EnumKeyEx(key, 1, name, &size, nullptr, nullptr), 259);
+  size = sizeof name;
+  EXPECT_EQ(reg().EnumValue(key, 1, name, &size, nullptr, nullptr, nullptr), 259);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, ShortBuffersGetMoreDataWithTheSizeNeeded) {
+  const std::string data = "twelve bytes";
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path(), "Text", platform::kRegBinary, data), 0);
+  RegHandle key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyRead, &key), 0);
+
+  uint32_t type = 0;
+  uint32_t size = 0;
+  EXPECT_EQ(reg().QueryValueEx(key, "Text", &type, nullptr, &size), 0);
+  EXPECT_EQ(size, 12u);
+  EXPECT_EQ(type, platform::kRegBinary);
+
+  uint8_t small[4];
+  size = sizeof small;
+  EXPECT_EQ(reg().QueryValueEx(key, "Text", &type, small, &size), 234);
+  EXPECT_EQ(size, 12u);
+
+  char name[8];
+  uint32_t name_size = sizeof name;
+  size = sizeof small;
+  EXPECT_EQ(reg().EnumValue(key, 0, name, &name_size, &type, small, &size), 234);
+  EXPECT_EQ(size, 12u);
+
+  // A name longer than its buffer.
+  char tiny[3];
+  name_size = sizeof tiny;
+  EXPECT_EQ(reg().EnumValue(key, 0, tiny, &name_size, nullptr, nullptr, nullptr), 234);
+
+  uint8_t exact[12];
+  size = sizeof exact;
+  EXPECT_EQ(reg().QueryValueEx(key, "Text", &type, exact, &size), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(exact), size), data);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, KeysWithSubkeysCannotBeDeleted) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("a\\b\\c"), &key), 0);
+  reg().CloseKey(key);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("a")), 5);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("a\\b")), 5);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("a\\b\\c")), 0);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("a\\b")), 0);
+  EXPECT_EQ(reg().DeleteKey(kRoot, Path("a")), 0);
+  EXPECT_FALSE(KeyExists(reg(), kRoot, Path("a")));
+}
+
+TEST_P(RegistryContract, DeletingAKeyTakesItsValues) {
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("gone"), "v", platform::kRegSz, Bytes({'1', 0})), 0);
+  ASSERT_EQ(reg().DeleteKey(kRoot, Path("gone")), 0);
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("gone"), &key), 0);
+  uint32_t values = 9;
+  EXPECT_EQ(reg().QueryInfoKey(key, nullptr, &values), 0);
+  EXPECT_EQ(values, 0u);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, NamesIgnoreCaseAndKeepTheirSpelling) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("MixedCase\\Inner"), &key), 0);
+  reg().CloseKey(key);
+  // Creating with another spelling opens the same key.
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("MIXEDCASE\\inner"), &key), 0);
+  reg().CloseKey(key);
+  EXPECT_EQ(SubkeyNames(reg(), kRoot, Path()), std::vector<std::string>{"MixedCase"});
+  EXPECT_EQ(SubkeyNames(reg(), kRoot, Path("mixedcase")), std::vector<std::string>{"Inner"});
+
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "ValueName", platform::kRegSz,
+                   Bytes({'a', 0})),
+            0);
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "VALUENAME", platform::kRegSz,
+                   Bytes({'b', 0})),
+            0);
+  EXPECT_EQ(ValueNames(reg(), kRoot, Path("MixedCase")), std::vector<std::string>{"ValueName"});
+  EXPECT_EQ(QueryRaw(reg(), kRoot, Path("mixedCASE"), "valuename").data, Bytes({'b', 0}));
+}
+
+TEST_P(RegistryContract, SubkeysListInOrderOfTheirUpperCaseNames) {
+  for (const char* name : {"b", "_x", "A", "Z", "a1"}) {
+    RegHandle key = 0;
+    ASSERT_EQ(reg().CreateKey(kRoot, Path(name), &key), 0);
+    reg().CloseKey(key);
+  }
+  const std::vector<std::string> listed = SubkeyNames(reg(), kRoot, Path());
+  if (GetParam().windows_subkey_order) {
+    // "_" sorts after the letters once they are upper case.
+    EXPECT_EQ(listed, (std::vector<std::string>{"A", "a1", "b", "Z", "_x"}));
+  } else {
+    EXPECT_EQ(listed, (std::vector<std::string>{"_x", "A", "a1", "b", "Z"}))
+        << "this backend sorts subkeys lower-cased (Windows sorts them upper-cased)";
+  }
+}
+
+TEST_P(RegistryContract, ValuesListInTheOrderTheyWereFirstSet) {
+  const std::string k = Path();
+  for (const char* name : {"zeta", "alpha", "Mid"}) {
+    ASSERT_EQ(SetRaw(reg(), kRoot, k, name, platform::kRegSz, Bytes({'1', 0})), 0);
+  }
+  ASSERT_EQ(SetRaw(reg(), kRoot, k, "alpha", platform::kRegSz, Bytes({'2', 0})), 0);
+  const std::vector<std::string> listed = ValueNames(reg(), kRoot, k);
+  if (GetParam().windows_value_order) {
+    EXPECT_EQ(listed, (std::vector<std::string>{"zeta", "alpha", "Mid"}));
+    RegHandle key = 0;
+    ASSERT_EQ(reg().OpenKeyEx(kRoot, k, platform::kKeyAllAccess, &key), 0);
+    ASSERT_EQ(reg().DeleteValue(key, "zeta"), 0);
+    reg().CloseKey(key);
+    ASSERT_EQ(SetRaw(reg(), kRoot, k, "zeta", platform::kRegSz, Bytes({'3', 0})), 0);
+    EXPECT_EQ(ValueNames(reg(), kRoot, k), (std::vector<std::string>{"alpha", "Mid", "zeta"}));
+  } else {
+    EXPECT_EQ(listed, (std::vector<std::string>{"alpha", "Mid", "zeta"}))
+        << "this backend lists values sorted (Windows keeps the order they were first set)";
+  }
+}
+
+TEST_P(RegistryContract, TypesAndBytesAreKeptExactly) {
+  const std::vector<std::pair<uint32_t, std::string>> cases = {
+      {platform::kRegSz, Bytes({'a', 'b', 0})},
+      {platform::kRegSz, Bytes({'n', 'o', '-', 'n', 'u', 'l'})},
+      {platform::kRegSz, std::string()},
+      {platform::kRegExpandSz, Bytes({'%', 'P', '%', 0})},
+      {platform::kRegBinary, Bytes({0, 1, 0, 255, 0})},
+      {platform::kRegBinary, std::string()},
+      {platform::kRegDword, Bytes({0x00, 0x01, 0x00, 0x00})},
+      {platform::kRegMultiSz, Bytes({'a', 0, 'b', 'c', 0, 0})},
+      {platform::kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+      {platform::kRegNone, Bytes({9})},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string name = "v" + std::to_string(i);
+    ASSERT_EQ(SetRaw(reg(), kRoot, Path(), name, cases[i].first, cases[i].second), 0) << name;
+  }
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const StoredValue v = QueryRaw(reg(), kRoot, Path(), "v" + std::to_string(i));
+    EXPECT_EQ(v.code, 0) << i;
+    EXPECT_EQ(v.type, cases[i].first) << i;
+    EXPECT_EQ(v.data, cases[i].second) << i;
+  }
+}
+
+TEST_P(RegistryContract, DefaultValueHasTheEmptyName) {
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path(), "", platform::kRegSz, Bytes({'d', 0})), 0);
+  EXPECT_EQ(QueryRaw(reg(), kRoot, Path(), "").data, Bytes({'d', 0}));
+  EXPECT_EQ(ValueNames(reg(), kRoot, Path()), std::vector<std::string>{""});
+}
+
+TEST_P(RegistryContract, CreateMakesMissingParentsAndAcceptsATrailingBackslash) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("p\\q\\r\\"), &key), 0);
+  reg().CloseKey(key);
+  EXPECT_TRUE(KeyExists(reg(), kRoot, Path("p")));
+  EXPECT_TRUE(KeyExists(reg(), kRoot, Path("p\\q\\")));
+  EXPECT_EQ(SubkeyNames(reg(), kRoot, Path("p\\q")), std::vector<std::string>{"r"});
+
+  // A key opened relative to another.
+  RegHandle parent = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path("p"), platform::kKeyRead, &parent), 0);
+  ASSERT_EQ(reg().OpenKeyEx(parent, "q\\r", platform::kKeyRead, &key), 0);
+  reg().CloseKey(key);
+  reg().CloseKey(parent);
+}
+
+TEST_P(RegistryContract, AccessRightsAreEnforced) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyRead, &key), 0);
+  const uint8_t data[] = {'x', 0};
+  EXPECT_EQ(reg().SetValueEx(key, "v", platform::kRegSz, data, 2), 5);
+  reg().CloseKey(key);
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeySetValue, &key), 0);
+  uint32_t size = 0;
+  EXPECT_EQ(reg().SetValueEx(key, "v", platform::kRegSz, data, 2), 0);
+  EXPECT_EQ(reg().QueryValueEx(key, "v", nullptr, nullptr, &size), 5);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, ClosedAndUnknownHandlesAreInvalid) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyRead, &key), 0);
+  EXPECT_EQ(reg().CloseKey(key), 0);
+  uint32_t values = 0;
+  EXPECT_EQ(reg().QueryInfoKey(key, nullptr, &values), 6);
+  EXPECT_EQ(reg().CloseKey(key), 6);
+}
+
+TEST_P(RegistryContract, AHandleToADeletedKeyReportsKeyDeleted) {
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(kRoot, Path("doomed"), &key), 0);
+  ASSERT_EQ(reg().DeleteKey(kRoot, Path("doomed")), 0);
+  const uint8_t data[] = {'x', 0};
+  EXPECT_EQ(reg().SetValueEx(key, "v", platform::kRegSz, data, 2), 1018);
+  uint32_t values = 0;
+  EXPECT_EQ(reg().QueryInfoKey(key, nullptr, &values), 1018);
+  reg().CloseKey(key);
+  EXPECT_FALSE(KeyExists(reg(), kRoot, Path("doomed")));
+}
+
+TEST_P(RegistryContract, TreesReadBackAsWritten) {
+  platform::KeyTree tree;
+  tree.values = {{"Bin", platform::kRegBinary, Bytes({0, 1, 2})},
+                 {"First", platform::kRegSz, Bytes({'1', 0})}};
+  platform::KeyTree child;
+  child.name = "Child";
+  child.values = {{"Deep", platform::kRegDword, Bytes({1, 0, 0, 0})}};
+  tree.subkeys.push_back(child);
+  ASSERT_EQ(platform::WriteKeyTree(reg(), kRoot, Path("tree"), tree), 0);
+  platform::KeyTree back;
+  ASSERT_EQ(platform::ReadKeyTree(reg(), kRoot, Path("tree"), &back), 0);
+  tree.name = "tree";
+  EXPECT_EQ(back, tree);
+}
+
+}  // namespace netvane::testing

@@ -1,0 +1,179 @@
+#include "test_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace netvane::testing {
+
+using platform::RegHandle;
+
+ScratchDir::ScratchDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "netvane-test-XXXXXX").string();
+  if (mkdtemp(templ.data()) == nullptr) std::abort();
+  path_ = templ;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+TestRegistry::TestRegistry(const std::string& codepage)
+    : codepage_(codepage),
+      registry_(std::make_unique<platform::SqliteRegistry>(dir_.File("registry.db"), codepage_)) {}
+
+int32_t CountingRegistry::CreateKey(RegHandle parent, const std::string& path,
+                                    RegHandle* result) {
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  const int32_t r = inner_.CreateKey(parent, path, result);
+  if (r == 0) ++open_;
+  return r;
+}
+
+int32_t CountingRegistry::OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
+                                    RegHandle* result) {
+  const int32_t r = inner_.OpenKeyEx(parent, path, access, result);
+  if (r == 0) ++open_;
+  return r;
+}
+
+int32_t CountingRegistry::QueryInfoKey(RegHandle key, uint32_t* subkeys, uint32_t* values) {
+  return inner_.QueryInfoKey(key, subkeys, values);
+}
+
+int32_t CountingRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name,
+                                    uint32_t* name_size, char* class_name,
+                                    uint32_t* class_size) {
+  return inner_.EnumKeyEx(key, index, name, name_size, class_name, class_size);
+}
+
+int32_t CountingRegistry::EnumValue(RegHandle key, uint32_t index, char* name,
+                                    uint32_t* name_size, uint32_t* type, uint8_t* data,
+                                    uint32_t* data_size) {
+  return inner_.EnumValue(key, index, name, name_size, type, data, data_size);
+}
+
+int32_t CountingRegistry::QueryValueEx(RegHandle key, const std::string& name, uint32_t* type,
+                                       uint8_t* data, uint32_t* data_size) {
+  return inner_.QueryValueEx(key, name, type, data, data_size);
+}
+
+int32_t CountingRegistry::SetValueEx(RegHandle key, const std::string& name, uint32_t type,
+                                     const uint8_t* data, uint32_t size) {
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  return inner_.SetValueEx(key, name, type, data, size);
+}
+
+int32_t CountingRegistry::DeleteKey(RegHandle parent, const std::string& path) {
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  return inner_.DeleteKey(parent, path);
+}
+
+int32_t CountingRegistry::DeleteValue(RegHandle key, const std::string& name) {
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  return inner_.DeleteValue(key, name);
+}
+
+int32_t CountingRegistry::CloseKey(RegHandle key) {
+  const int32_t r = inner_.CloseKey(key);
+  if (r == 0 && key != platform::kHkeyCurrentUser && key != platform::kHkeyLocalMachine) --open_;
+  return r;
+}
+
+uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
+  ++calls;
+  if (result != 0) return result;
+  return platform::CopyIfTable(platform::EncodeIfTable(rows), table, size);
+}
+
+platform::MibIfRow EthernetRow(const std::string& description, std::vector<uint8_t> mac,
+                               uint32_t type) {
+  platform::MibIfRow row;
+  row.type = type;
+  row.descr = description;
+  row.descr_len = static_cast<uint32_t>(description.size() + 1);
+  row.phys_addr_len = static_cast<uint32_t>(mac.size());
+  for (size_t i = 0; i < mac.size() && i < 8; ++i) row.phys_addr[i] = mac[i];
+  return row;
+}
+
+engine::PromptAnswer ScriptedPrompt::Show(const std::string& text, engine::PromptIcon icon,
+                                          engine::PromptButtons buttons) {
+  shown.push_back({text, icon, buttons});
+  if (!answers.empty()) {
+    const engine::PromptAnswer a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+  return buttons == engine::PromptButtons::kYesNo ? engine::PromptAnswer::kYes
+                                                  : engine::PromptAnswer::kOk;
+}
+
+StoredValue QueryRaw(platform::Registry& reg, RegHandle root, const std::string& path,
+                     const std::string& name) {
+  StoredValue out;
+  RegHandle key = 0;
+  out.code = reg.OpenKeyEx(root, path, platform::kKeyRead, &key);
+  if (out.code != 0) return out;
+  uint32_t size = 0;
+  out.code = reg.QueryValueEx(key, name, &out.type, nullptr, &size);
+  if (out.code == 0) {
+    out.data.resize(size);
+    out.code = reg.QueryValueEx(key, name, &out.type,
+                                reinterpret_cast<uint8_t*>(out.data.data()), &size);
+  }
+  reg.CloseKey(key);
+  return out;
+}
+
+int32_t SetRaw(platform::Registry& reg, RegHandle root, const std::string& path,
+               const std::string& name, uint32_t type, const std::string& data) {
+  RegHandle key = 0;
+  int32_t r = reg.CreateKey(root, path, &key);
+  if (r != 0) return r;
+  r = reg.SetValueEx(key, name, type, reinterpret_cast<const uint8_t*>(data.data()),
+                     static_cast<uint32_t>(data.size()));
+  reg.CloseKey(key);
+  return r;
+}
+
+bool KeyExists(platform::Registry& reg, RegHandle root, const std::string& path) {
+  RegHandle key = 0;
+  if (reg.OpenKeyEx(root, path, platform::kKeyRead, &key) != 0) return false;
+  reg.CloseKey(key);
+  return true;
+}
+
+std::vector<std::string> SubkeyNames(platform::Registry& reg, RegHandle root,
+                                     const std::string& path) {
+  std::vector<std::string> names;
+  RegHandle key = 0;
+  if (reg.OpenKeyEx(root, path, platform::kKeyRead, &key) != 0) return names;
+  for (uint32_t i = 0;; ++i) {
+    char buf[1024];
+    uint32_t size = sizeof buf;
+    if (reg.EnumKeyEx(key, i, buf, &size, nullptr, nullptr) != 0) break;
+    names.emplace_back(buf, size);
+  }
+  reg.CloseKey(key);
+  return names;
+}
+
+std::vector<std::string> ValueNames(platform::Registry& reg, RegHandle root,
+                                    const std::string& path) {
+  std::vector<std::string> names;
+  RegHandle key = 0;
+  if (reg.OpenKeyEx(root, path, platform::kKeyRead, &key) != 0) return names;
+  for (uint32_t i = 0;; ++i) {
+    char buf[16384];
+    uint32_t size = sizeof buf;
+    if (reg.EnumValue(key, i, buf, &size, nullptr, nullptr, nullptr) != 0) break;
+    names.emplace_back(buf, size);
+  }
+  reg.CloseKey(key);
+  return names;
+}
+
+}  // namespace netvane::testing

@@ -1,0 +1,155 @@
+// Shared test doubles and helpers: a registry file in a scratch folder, registry decorators
+// that count handles or fail on request, and scripted platform services.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/user_prompt.h"
+#include "platform/iphelper.h"
+#include "platform/posix/iconv_codepage.h"
+#include "platform/posix/sqlite_registry.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/winver.h"
+
+namespace netvane::testing {
+
+// A folder removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A fresh registry file in its own scratch folder, with the code page it converts through.
+class TestRegistry {
+ public:
+  explicit TestRegistry(const std::string& codepage = "");
+  platform::SqliteRegistry& registry() { return *registry_; }
+  platform::IconvCodePage& codepage() { return codepage_; }
+  std::string file() const { return dir_.File("registry.db"); }
+
+ private:
+  ScratchDir dir_;
+  platform::IconvCodePage codepage_;
+  std::unique_ptr<platform::SqliteRegistry> registry_;
+};
+
+// Passes every call to another registry and keeps count of handles open.
+class CountingRegistry : public platform::Registry {
+ public:
+  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
+  int open_handles() const { return open_; }
+  // Mutating calls made so far (create, set, delete key, delete value).
+  int writes() const { return writes_; }
+
+  int32_t CreateKey(platform::RegHandle parent, const std::string& path,
+                    platform::RegHandle* result) override;
+  int32_t OpenKeyEx(platform::RegHandle parent, const std::string& path, uint32_t access,
+                    platform::RegHandle* result) override;
+  int32_t QueryInfoKey(platform::RegHandle key, uint32_t* subkeys, uint32_t* values) override;
+  int32_t EnumKeyEx(platform::RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                    char* class_name, uint32_t* class_size) override;
+  int32_t EnumValue(platform::RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                    uint32_t* type, uint8_t* data, uint32_t* data_size) override;
+  int32_t QueryValueEx(platform::RegHandle key, const std::string& name, uint32_t* type,
+                       uint8_t* data, uint32_t* data_size) override;
+  int32_t SetValueEx(platform::RegHandle key, const std::string& name, uint32_t type,
+                     const uint8_t* data, uint32_t size) override;
+  int32_t DeleteKey(platform::RegHandle parent, const std::string& path) override;
+  int32_t DeleteValue(platform::RegHandle key, const std::string& name) override;
+  int32_t CloseKey(platform::RegHandle key) override;
+
+ protected:
+  // Called before each mutating call; a nonzero result fails the call with that code.
+  virtual int32_t BeforeWrite() { return 0; }
+
+ private:
+  platform::Registry& inner_;
+  int open_ = 0;
+  int writes_ = 0;
+};
+
+// Fails the k-th mutating call (counting from 1) with 1016, and only that one.
+class FailingRegistry : public CountingRegistry {
+ public:
+  FailingRegistry(platform::Registry& inner, int fail_at)
+      : CountingRegistry(inner), fail_at_(fail_at) {}
+
+ protected:
+  int32_t BeforeWrite() override {
+    return ++seen_ == fail_at_ ? platform::kErrorRegistryIoFailed : 0;
+  }
+
+ private:
+  int fail_at_;
+  int seen_ = 0;
+};
+
+class FakeWindowsVersion : public platform::WindowsVersion {
+ public:
+  explicit FakeWindowsVersion(platform::OsVersion v = {5, 0, 2195, 2}) : version(v) {}
+  platform::OsVersion GetVersionEx() const override { return version; }
+  platform::OsVersion version;
+};
+
+// An interface table from rows the test sets; `result` replaces the outcome when nonzero.
+class FakeIpHelper : public platform::IpHelper {
+ public:
+  uint32_t GetIfTable(uint8_t* table, uint32_t* size, bool order) override;
+  std::vector<platform::MibIfRow> rows;
+  uint32_t result = 0;
+  int calls = 0;
+};
+
+platform::MibIfRow EthernetRow(const std::string& description,
+                               std::vector<uint8_t> mac, uint32_t type = 6);
+
+class FakeProcess : public platform::Process {
+ public:
+  std::string ProgramPath() const override { return program_path; }
+  std::string program_path = "C:\\Program Files\\Netvane\\Netvane.exe";
+};
+
+// Records every message and answers from a script (default: OK, and Yes to questions).
+class ScriptedPrompt : public engine::UserPrompt {
+ public:
+  struct Shown {
+    std::string text;
+    engine::PromptIcon icon;
+    engine::PromptButtons buttons;
+  };
+  engine::PromptAnswer Show(const std::string& text, engine::PromptIcon icon,
+                            engine::PromptButtons buttons) override;
+  std::vector<Shown> shown;
+  std::vector<engine::PromptAnswer> answers;  // taken from the front
+};
+
+// Raw helpers on the platform interface, for checking what is really stored.
+struct StoredValue {
+  int32_t code = 0;
+  uint32_t type = 0;
+  std::string data;
+};
+StoredValue QueryRaw(platform::Registry& reg, platform::RegHandle root, const std::string& path,
+                     const std::string& name);
+int32_t SetRaw(platform::Registry& reg, platform::RegHandle root, const std::string& path,
+               const std::string& name, uint32_t type, const std::string& data);
+bool KeyExists(platform::Registry& reg, platform::RegHandle root, const std::string& path);
+std::vector<std::string> SubkeyNames(platform::Registry& reg, platform::RegHandle root,
+                                     const std::string& path);
+std::vector<std::string> ValueNames(platform::Registry& reg, platform::RegHandle root,
+                                    const std::string& path);
+
+}  // namespace netvane::testing
