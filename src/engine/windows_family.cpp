@@ -3,7 +3,7 @@
 namespace netvane::engine {
 
 int32_t DetectWindowsFamily(const platform::WindowsVersion& version) {
-  const platform::OsVersion v = version.GetVersionEx();
+  const platform::OsVersion v = version.Reported();
   if (v.platform_id == platform::kPlatformWin32Windows) {
     if (v.minor == 0) return kOsWin95;
     if (v.minor == 10) return kOsWin98;

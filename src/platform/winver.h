@@ -18,7 +18,8 @@ struct OsVersion {
 class WindowsVersion {
  public:
   virtual ~WindowsVersion() = default;
-  virtual OsVersion GetVersionEx() const = 0;
+  // What GetVersionExA reports.
+  virtual OsVersion Reported() const = 0;
 };
 
 }  // namespace netvane::platform

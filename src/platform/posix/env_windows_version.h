@@ -13,7 +13,7 @@ class EnvWindowsVersion final : public WindowsVersion {
   // `name` as in NETVANE_WINDOWS_VERSION; empty means 2000. An unknown name reports platform
   // id 0 (a system the program does not support) and `ok()` is false.
   explicit EnvWindowsVersion(const std::string& name);
-  OsVersion GetVersionEx() const override { return version_; }
+  OsVersion Reported() const override { return version_; }
   bool ok() const { return ok_; }
 
  private:

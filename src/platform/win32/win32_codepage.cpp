@@ -1,7 +1,11 @@
 #include "platform/win32/win32_codepage.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX  // libstdc++ may have set it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <climits>
@@ -30,8 +34,7 @@ std::string Narrow(UINT codepage, std::wstring_view in) {
   const int in_len = CheckedLength(in.size());
   // Default character arguments stay null: characters the code page lacks become its default
   // character ('?'), and CP_UTF8 rejects any non-null argument there.
-  const int n =
-      WideCharToMultiByte(codepage, 0, in.data(), in_len, nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(codepage, 0, in.data(), in_len, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(codepage, 0, in.data(), in_len, out.data(), n, nullptr, nullptr);

@@ -1,7 +1,11 @@
 #include "platform/win32/win32_registry.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX  // libstdc++ may have set it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 namespace netvane::platform {
@@ -32,17 +36,21 @@ RegHandle FromHkey(HKEY key) {
   return IsRoot(h) ? (h & 0xFFFFFFFFu) : h;
 }
 
-// In/out sizes travel through a DWORD of our own: DWORD is `unsigned long`, a different type
-// from uint32_t under the Windows ABI even though both are 32 bits.
+// In/out arguments travel through a DWORD of our own: DWORD is `unsigned long`, a different
+// type from uint32_t under the Windows ABI even though both are 32 bits. The caller's variable
+// is updated only when the call succeeded or reported a size: after other failures the system
+// may have written to it (Wine sets the type of a missing value to REG_NONE), and callers are
+// promised their variables as they left them.
 class DwordArg {
  public:
   explicit DwordArg(uint32_t* target) : target_(target), value_(target ? *target : 0) {}
-  ~DwordArg() {
-    if (target_ != nullptr) *target_ = value_;
-  }
-  DwordArg(const DwordArg&) = delete;
-  DwordArg& operator=(const DwordArg&) = delete;
   DWORD* get() { return target_ != nullptr ? &value_ : nullptr; }
+  LONG Finish(LONG result) {
+    if (target_ != nullptr && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)) {
+      *target_ = value_;
+    }
+    return result;
+  }
 
  private:
   uint32_t* target_;
@@ -71,42 +79,43 @@ int32_t Win32Registry::OpenKeyEx(RegHandle parent, const std::string& path, uint
 int32_t Win32Registry::QueryInfoKey(RegHandle key, uint32_t* subkeys, uint32_t* values) {
   DwordArg subkey_count(subkeys);
   DwordArg value_count(values);
-  return static_cast<int32_t>(RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr,
-                                               subkey_count.get(), nullptr, nullptr,
-                                               value_count.get(), nullptr, nullptr, nullptr,
-                                               nullptr));
+  const LONG r =
+      RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, subkey_count.get(), nullptr, nullptr,
+                       value_count.get(), nullptr, nullptr, nullptr, nullptr);
+  return static_cast<int32_t>(value_count.Finish(subkey_count.Finish(r)));
 }
 
 int32_t Win32Registry::EnumKeyEx(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
                                  char* class_name, uint32_t* class_size) {
   DwordArg name_arg(name_size);
   DwordArg class_arg(class_size);
-  return static_cast<int32_t>(RegEnumKeyExA(ToHkey(key), index, name, name_arg.get(), nullptr,
-                                            class_name, class_arg.get(), nullptr));
+  const LONG r = RegEnumKeyExA(ToHkey(key), index, name, name_arg.get(), nullptr, class_name,
+                               class_arg.get(), nullptr);
+  return static_cast<int32_t>(class_arg.Finish(name_arg.Finish(r)));
 }
 
-int32_t Win32Registry::EnumValue(RegHandle key, uint32_t index, char* name,
-                                 uint32_t* name_size, uint32_t* type, uint8_t* data,
-                                 uint32_t* data_size) {
+int32_t Win32Registry::EnumValue(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                                 uint32_t* type, uint8_t* data, uint32_t* data_size) {
   DwordArg name_arg(name_size);
   DwordArg type_arg(type);
   DwordArg data_arg(data_size);
-  return static_cast<int32_t>(RegEnumValueA(ToHkey(key), index, name, name_arg.get(), nullptr,
-                                            type_arg.get(), data, data_arg.get()));
+  const LONG r = RegEnumValueA(ToHkey(key), index, name, name_arg.get(), nullptr, type_arg.get(),
+                               data, data_arg.get());
+  return static_cast<int32_t>(data_arg.Finish(type_arg.Finish(name_arg.Finish(r))));
 }
 
 int32_t Win32Registry::QueryValueEx(RegHandle key, const std::string& name, uint32_t* type,
                                     uint8_t* data, uint32_t* data_size) {
   DwordArg type_arg(type);
   DwordArg data_arg(data_size);
-  return static_cast<int32_t>(RegQueryValueExA(ToHkey(key), name.c_str(), nullptr,
-                                               type_arg.get(), data, data_arg.get()));
+  const LONG r =
+      RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, type_arg.get(), data, data_arg.get());
+  return static_cast<int32_t>(data_arg.Finish(type_arg.Finish(r)));
 }
 
 int32_t Win32Registry::SetValueEx(RegHandle key, const std::string& name, uint32_t type,
                                   const uint8_t* data, uint32_t size) {
-  return static_cast<int32_t>(
-      RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size));
+  return static_cast<int32_t>(RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size));
 }
 
 int32_t Win32Registry::DeleteKey(RegHandle parent, const std::string& path) {

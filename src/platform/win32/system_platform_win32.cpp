@@ -1,0 +1,36 @@
+// The Win32 services bundle. Nothing here is configured from the environment: the registry,
+// code page and version are the running system's own.
+#include <memory>
+
+#include "platform/system_platform.h"
+#include "platform/win32/win32_codepage.h"
+#include "platform/win32/win32_iphelper.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_windows_version.h"
+
+namespace netvane::platform {
+namespace {
+
+class Win32Platform final : public SystemPlatform {
+ public:
+  Win32Platform() : services_{registry_, codepage_, winver_, iphelper_, process_} {}
+
+  Platform& services() override { return services_; }
+  std::vector<std::string> problems() const override { return {}; }
+  bool fatal() const override { return false; }
+
+ private:
+  Win32Registry registry_;
+  Win32CodePage codepage_;
+  Win32WindowsVersion winver_;
+  Win32IpHelper iphelper_;
+  Win32Process process_;
+  Platform services_;
+};
+
+}  // namespace
+
+std::unique_ptr<SystemPlatform> CreateSystemPlatform() { return std::make_unique<Win32Platform>(); }
+
+}  // namespace netvane::platform

@@ -1,0 +1,98 @@
+// The remaining Win32 services and their bundle, against the running system.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/system_platform.h"
+#include "platform/win32/win32_iphelper.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_windows_version.h"
+
+namespace netvane::platform {
+namespace {
+
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+TEST(Win32WindowsVersionTest, A64BitProgramRunsOnTheNtFamily) {
+  const OsVersion v = Win32WindowsVersion().Reported();
+  EXPECT_EQ(v.platform_id, kPlatformWin32Nt);
+  EXPECT_GE(v.major, 5u);
+  EXPECT_GT(v.build, 0u);
+}
+
+TEST(Win32IpHelperTest, TableFollowsTheBufferProtocolAndListsLoopback) {
+  Win32IpHelper helper;
+  EXPECT_EQ(helper.GetIfTable(nullptr, nullptr, false), 87u);
+
+  uint32_t size = 0;
+  ASSERT_EQ(helper.GetIfTable(nullptr, &size, false), 122u);
+  ASSERT_GE(size, 4u + kMibIfRowSize);
+  uint32_t short_size = 3;
+  std::vector<uint8_t> small(short_size);
+  EXPECT_EQ(helper.GetIfTable(small.data(), &short_size, false), 122u);
+  EXPECT_EQ(short_size, size);
+
+  std::vector<uint8_t> table(size);
+  ASSERT_EQ(helper.GetIfTable(table.data(), &size, true), 0u);
+  const uint32_t count = U32(table.data());
+  ASSERT_GE(count, 1u);
+  ASSERT_LE(4u + count * kMibIfRowSize, table.size());
+
+  bool loopback = false;
+  uint32_t previous_index = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* row = table.data() + 4 + i * kMibIfRowSize;
+    const uint32_t index = U32(row + mib_ifrow::kIndex);
+    EXPECT_GT(index, previous_index) << "rows are sorted by index when asked";
+    previous_index = index;
+    EXPECT_LE(U32(row + mib_ifrow::kDescrLen), 256u);
+    EXPECT_LE(U32(row + mib_ifrow::kPhysAddrLen), 8u);
+    loopback |= U32(row + mib_ifrow::kType) == kIfTypeLoopback;
+  }
+  EXPECT_TRUE(loopback);
+}
+
+TEST(Win32ProcessTest, ProgramPathNamesThisExecutable) {
+  const std::string path = Win32Process().ProgramPath();
+  ASSERT_GT(path.size(), 3u);
+  EXPECT_TRUE(path[1] == ':' || path.rfind("\\\\", 0) == 0) << path;
+  const std::string name = Lower(path.substr(path.find_last_of('\\') + 1));
+  EXPECT_EQ(name, "netvane_win32_platform_tests.exe");
+  // The path is UTF-8 text, whatever the ANSI code page.
+  std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                     std::ios::binary);
+  char magic[2] = {};
+  file.read(magic, 2);
+  EXPECT_EQ(std::string(magic, 2), "MZ");
+}
+
+TEST(Win32SystemPlatformTest, BundleIsUsableWithoutProblems) {
+  auto system = CreateSystemPlatform();
+  EXPECT_TRUE(system->problems().empty());
+  EXPECT_FALSE(system->fatal());
+  Platform& services = system->services();
+  RegHandle key = 0;
+  EXPECT_EQ(services.registry.OpenKeyEx(kHkeyLocalMachine, "Software", kKeyRead, &key),
+            kErrorSuccess);
+  services.registry.CloseKey(key);
+  EXPECT_EQ(services.codepage.ToAnsi("netvane"), "netvane");
+  EXPECT_EQ(services.winver.Reported().platform_id, kPlatformWin32Nt);
+  EXPECT_EQ(services.process.ProgramPath(), Win32Process().ProgramPath());
+}
+
+}  // namespace
+}  // namespace netvane::platform
