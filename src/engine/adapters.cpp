@@ -9,6 +9,7 @@ store::AdapterTable LoadAdapters(int32_t os_kind, store::RegistryAccess& registr
                                  CIpHelper& iphelper) {
   store::AdapterTable table;
   if (!IsWin9xFamily(os_kind)) {
+    platform::RegistryGroup group(registry.registry(), false);
     const store::KeyList cards =
         registry.EnumKeys(platform::kHkeyLocalMachine, kNetworkCardsPath);
     if (cards.code != platform::kErrorSuccess) return table;

@@ -47,6 +47,34 @@ class Registry {
   virtual int32_t DeleteValue(RegHandle key, const std::string& name) = 0;
   // RegCloseKey; closing a predefined root is a no-op.
   virtual int32_t CloseKey(RegHandle key) = 0;
+
+  // Groups the calls up to the matching EndGroup, where the backend can: other processes then
+  // see a writing group's changes all at once (or none of them, when EndGroup fails), and a
+  // reading group sees one consistent state. Groups nest. Windows has no such grouping, so
+  // there both do nothing and EndGroup returns 0.
+  virtual void BeginGroup(bool /*write*/) {}
+  virtual int32_t EndGroup() { return 0; }
+};
+
+// A group for the life of a scope; End() reports whether a writing group was stored.
+class RegistryGroup {
+ public:
+  RegistryGroup(Registry& registry, bool write) : registry_(registry) {
+    registry_.BeginGroup(write);
+  }
+  ~RegistryGroup() {
+    if (open_) registry_.EndGroup();
+  }
+  RegistryGroup(const RegistryGroup&) = delete;
+  RegistryGroup& operator=(const RegistryGroup&) = delete;
+  int32_t End() {
+    open_ = false;
+    return registry_.EndGroup();
+  }
+
+ private:
+  Registry& registry_;
+  bool open_ = true;
 };
 
 }  // namespace netvane::platform

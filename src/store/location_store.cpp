@@ -55,6 +55,7 @@ void LocationStore::ReadProxy(const std::string& key, ProxySettings& p) {
 }
 
 LocationRecord LocationStore::LoadLocation(int16_t id) {
+  platform::RegistryGroup group(reg_.registry(), false);
   LocationRecord r;
   ClearLocationRecord(r);
   r.LocationId = id;
@@ -192,6 +193,8 @@ bool LocationStore::SaveLocation(int16_t id, const LocationRecord& record) {
   const std::string key = LocationKeyPath(id);
   const std::string ansi_key = reg_.codepage().ToAnsi(key);
   platform::Registry& raw = reg_.registry();
+  // Other processes see the old location or the new one, never a mixture.
+  platform::RegistryGroup group(raw, true);
 
   // Keep the present content, so that a save that fails part-way can put it back. When it
   // cannot be read, nothing is touched.
@@ -204,14 +207,16 @@ bool LocationStore::SaveLocation(int16_t id, const LocationRecord& record) {
   // A tree that could not be removed completely would mix old subkeys into the new record.
   const bool saved =
       reg_.OpenKeyCheck(kRoot, key) == platform::kErrorFileNotFound && WriteLocation(key, record);
-  if (saved) return true;
-
-  reg_.DeleteKeyTree(kRoot, key);
-  if (had_previous) platform::WriteKeyTree(raw, kRoot, ansi_key, previous);
-  return false;
+  if (!saved) {
+    reg_.DeleteKeyTree(kRoot, key);
+    if (had_previous) platform::WriteKeyTree(raw, kRoot, ansi_key, previous);
+  }
+  // When the group cannot be stored, none of it happened and the old content stays.
+  return group.End() == kErrorSuccess && saved;
 }
 
 int LocationStore::LoadLocations(LocationTable& table) {
+  platform::RegistryGroup group(reg_.registry(), false);
   table.clear();
   const KeyList keys = reg_.EnumKeys(kRoot, kSessionInfoPath);
   if (keys.code != kErrorSuccess) return 0;
@@ -224,7 +229,9 @@ int LocationStore::LoadLocations(LocationTable& table) {
 }
 
 bool LocationStore::DeleteLocation(int16_t id) {
-  return reg_.DeleteKeyTree(kRoot, LocationKeyPath(id)) == kErrorSuccess;
+  platform::RegistryGroup group(reg_.registry(), true);
+  const bool deleted = reg_.DeleteKeyTree(kRoot, LocationKeyPath(id)) == kErrorSuccess;
+  return group.End() == kErrorSuccess && deleted;
 }
 
 bool LocationStore::SetActiveLocation(int16_t id, LocationTable& table,
@@ -232,9 +239,21 @@ bool LocationStore::SetActiveLocation(int16_t id, LocationTable& table,
   const int i = FindLocationIndex(table, id);
   if (i < 0) return false;
   const std::string adapter = table[i].NIC_ID;
+  platform::RegistryGroup group(reg_.registry(), true);
   if (reg_.WriteValue(kRoot, LocationKeyPath(id), "SessionActive", "YES") != kErrorSuccess) {
     return false;
   }
+  std::vector<LocationRecord*> others;
+  for (LocationRecord& other : table) {
+    if (other.LocationId != id && EqualsIgnoreCase(other.NIC_ID, adapter) &&
+        other.SessionActive) {
+      // Failing to clear another mark does not stop the activation.
+      reg_.WriteValue(kRoot, LocationKeyPath(other.LocationId), "SessionActive", "NO");
+      others.push_back(&other);
+    }
+  }
+  if (group.End() != kErrorSuccess) return false;
+
   table[i].SessionActive = true;
   const std::string wanted = AsciiUpper(adapter);
   for (ActiveLocationEntry& entry : active) {
@@ -243,13 +262,7 @@ bool LocationStore::SetActiveLocation(int16_t id, LocationTable& table,
       entry.ActiveLocationIndex = static_cast<int16_t>(i);
     }
   }
-  for (LocationRecord& other : table) {
-    if (other.LocationId != id && EqualsIgnoreCase(other.NIC_ID, adapter) &&
-        other.SessionActive) {
-      reg_.WriteValue(kRoot, LocationKeyPath(other.LocationId), "SessionActive", "NO");
-      other.SessionActive = false;
-    }
-  }
+  for (LocationRecord* other : others) other->SessionActive = false;
   return true;
 }
 

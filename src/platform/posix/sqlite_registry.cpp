@@ -131,7 +131,9 @@ bool SqliteRegistry::Open() {
     return false;
   }
   const int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                     SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
   if (rc != SQLITE_OK) {
     error_ = "cannot open the registry file " + path_ + ": " +
              (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
@@ -206,6 +208,14 @@ bool SqliteRegistry::Exec(const char* sql) {
   return true;
 }
 
+int SqliteRegistry::Step(const char* sql) {
+  sqlite3_stmt* st = Prepare(sql);
+  if (st == nullptr) return SQLITE_ERROR;
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 sqlite3_stmt* SqliteRegistry::Prepare(const char* sql) {
   auto it = statements_.find(sql);
   if (it != statements_.end()) return it->second;
@@ -247,12 +257,14 @@ int32_t SqliteRegistry::BeginRead() {
   if (db_ == nullptr) return kErrorRegistryIoFailed;
   if (batch_) return kErrorSuccess;
   const auto now = std::chrono::steady_clock::now();
-  if (in_read_ && now - read_started_ < kSnapshotLifetime) return kErrorSuccess;
+  if (in_read_ && (group_read_ || now - read_started_ < kSnapshotLifetime)) {
+    return kErrorSuccess;
+  }
   if (in_read_) {
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    Step("COMMIT");
     in_read_ = false;
   }
-  const int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+  const int rc = Step("BEGIN");
   if (rc != SQLITE_OK) return MapError(rc);
   in_read_ = true;
   read_started_ = now;
@@ -261,8 +273,8 @@ int32_t SqliteRegistry::BeginRead() {
 }
 
 void SqliteRegistry::EndReadIfIdle() {
-  if (!in_read_ || batch_ || !handles_.empty()) return;
-  sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (!in_read_ || batch_ || group_read_ || !handles_.empty()) return;
+  Step("COMMIT");
   in_read_ = false;
   ++gen_;
 }
@@ -275,20 +287,20 @@ int32_t SqliteRegistry::Write(const std::function<int32_t()>& body) {
     return r;
   }
   if (in_read_) {
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    Step("COMMIT");
     in_read_ = false;
   }
-  int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  int rc = Step("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return MapError(rc);
   int32_t r = body();
   if (r == kErrorSuccess) {
-    rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    rc = Step("COMMIT");
     if (rc != SQLITE_OK) {
       r = MapError(rc);
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      Step("ROLLBACK");
     }
   } else {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Step("ROLLBACK");
   }
   ++gen_;
   return r;
@@ -298,10 +310,10 @@ int32_t SqliteRegistry::BeginBatch() {
   if (db_ == nullptr) return kErrorRegistryIoFailed;
   if (batch_) return kErrorInvalidParameter;
   if (in_read_) {
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    Step("COMMIT");
     in_read_ = false;
   }
-  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  const int rc = Step("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return MapError(rc);
   batch_ = true;
   ++gen_;
@@ -310,9 +322,9 @@ int32_t SqliteRegistry::BeginBatch() {
 
 int32_t SqliteRegistry::CommitBatch() {
   if (!batch_) return kErrorInvalidParameter;
-  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  const int rc = Step("COMMIT");
   if (rc != SQLITE_OK) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Step("ROLLBACK");
   }
   batch_ = false;
   ++gen_;
@@ -321,9 +333,34 @@ int32_t SqliteRegistry::CommitBatch() {
 
 void SqliteRegistry::RollbackBatch() {
   if (!batch_) return;
-  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  Step("ROLLBACK");
   batch_ = false;
   ++gen_;
+}
+
+void SqliteRegistry::BeginGroup(bool write) {
+  if (db_ == nullptr) return;
+  ++group_depth_;
+  if (write && !batch_) {
+    // A writing group inside a reading one takes the write lock from here on.
+    group_read_ = false;
+    group_batch_ = BeginBatch() == kErrorSuccess;
+  } else if (group_depth_ == 1 && !batch_) {
+    group_read_ = true;
+  }
+}
+
+int32_t SqliteRegistry::EndGroup() {
+  if (group_depth_ == 0) return kErrorSuccess;
+  if (--group_depth_ > 0) return kErrorSuccess;
+  int32_t r = kErrorSuccess;
+  if (group_batch_) {
+    group_batch_ = false;
+    r = CommitBatch();
+  }
+  group_read_ = false;
+  EndReadIfIdle();
+  return r;
 }
 
 bool SqliteRegistry::IsRoot(RegHandle h) const {

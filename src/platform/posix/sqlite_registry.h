@@ -46,6 +46,9 @@ class SqliteRegistry final : public Registry {
   int32_t DeleteValue(RegHandle key, const std::string& name) override;
   int32_t CloseKey(RegHandle key) override;
 
+  void BeginGroup(bool write) override;
+  int32_t EndGroup() override;
+
   // Groups the following operations into one transaction, so that a tool can change many keys
   // all or nothing. Between Begin and Commit/Rollback other processes wait.
   int32_t BeginBatch();
@@ -70,6 +73,8 @@ class SqliteRegistry final : public Registry {
 
   bool Open();
   bool Exec(const char* sql);
+  // Runs a prepared statement that returns no rows (transaction control).
+  int Step(const char* sql);
   sqlite3_stmt* Prepare(const char* sql);
   int32_t MapError(int rc) const;
 
@@ -95,12 +100,16 @@ class SqliteRegistry final : public Registry {
   const CodePage& codepage_;
   sqlite3* db_ = nullptr;
   std::string error_;
-  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  // Keyed by the address of the SQL text: every statement is a literal of this file.
+  std::unordered_map<const char*, sqlite3_stmt*> statements_;
   std::unordered_map<RegHandle, Handle> handles_;
   Handle roots_[2];  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
   RegHandle next_handle_ = 0x1000;
   bool in_read_ = false;
   bool batch_ = false;
+  int group_depth_ = 0;
+  bool group_batch_ = false;  // the outermost group opened the batch
+  bool group_read_ = false;   // a reading group holds its snapshot until it ends
   uint64_t gen_ = 1;
   std::chrono::steady_clock::time_point read_started_;
 };
