@@ -88,6 +88,8 @@ void SettingsStore::StartProgramClicked(bool enabled, Settings& s) {
   } else {
     s.IsStartProgram = true;
     reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "YES");
+    // Windows always has the Run key; a fresh registry elsewhere may not.
+    reg_.CreateKey(kRoot, kRunKeyPath);
     reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, AutoStartEntryText(program_path_));
   }
 }

@@ -193,6 +193,14 @@ TEST(SqliteRegistry, TextIsStoredAsUnicodeWhateverTheCodePage) {
             Text(hangul_utf8));
 }
 
+TEST(SqliteRegistry, TextWithoutTerminatorKeepsItsBytes) {
+  TestRegistry reg;
+  const std::string bare = "no-nul";
+  ASSERT_EQ(SetRaw(reg.registry(), kHkeyLocalMachine, "Software\\T", "v", platform::kRegSz, bare),
+            0);
+  EXPECT_EQ(QueryRaw(reg.registry(), kHkeyLocalMachine, "Software\\T", "v").data, bare);
+}
+
 TEST(SqliteRegistry, NonAsciiNamesCompareWithoutCase) {
   TestRegistry reg;
   RegHandle key = 0;

@@ -177,3 +177,30 @@ std::vector<std::string> ValueNames(platform::Registry& reg, RegHandle root,
 }
 
 }  // namespace netvane::testing
+
+#include <ostream>
+
+#include "store/location.h"
+
+namespace netvane::store {
+
+void PrintTo(const LocationRecord& r, std::ostream* os) {
+  auto proxy = [&](const ProxySettings& p) {
+    *os << "{all=" << p.AllProtocolSameProxy << " " << p.DefaultAddress << ":" << p.DefaultPort
+        << " http=" << p.HTTPAddress << ":" << p.HTTPPort << " https=" << p.SecureAddress << ":"
+        << p.SecurePort << " ftp=" << p.FTPAddress << ":" << p.FTPPort
+        << " gopher=" << p.GopherAddress << ":" << p.GopherPort << " socks=" << p.SocksAddress
+        << ":" << p.SocksPort << "}";
+  };
+  *os << "{id=" << r.LocationId << " name=" << r.SessionName << " nic=" << r.NIC_NAME << "/"
+      << r.NIC_ID << " active=" << r.SessionActive << " kind=" << r.ServiceType
+      << " exec=" << r.ExecutePath << " ip=" << r.IPAddress << "/" << r.SubnetMask
+      << " gw=" << r.Gateway << " dns=" << r.DNS << " lease=" << r.Lease
+      << " proxy=" << r.UseProxy << r.IENC_SameProxy << r.UseIEProxy << r.UseNCProxy << " ie=";
+  proxy(r.IEProxy);
+  *os << " nc=";
+  proxy(r.NCProxy);
+  *os << " printer=" << r.UseWinNetwork << " " << r.DefaultPrinter << "}";
+}
+
+}  // namespace netvane::store

@@ -70,6 +70,8 @@ class CountingRegistry : public platform::Registry {
   int32_t DeleteKey(platform::RegHandle parent, const std::string& path) override;
   int32_t DeleteValue(platform::RegHandle key, const std::string& name) override;
   int32_t CloseKey(platform::RegHandle key) override;
+  void BeginGroup(bool write) override { inner_.BeginGroup(write); }
+  int32_t EndGroup() override { return inner_.EndGroup(); }
 
  protected:
   // Called before each mutating call; a nonzero result fails the call with that code.
@@ -100,7 +102,7 @@ class FailingRegistry : public CountingRegistry {
 class FakeWindowsVersion : public platform::WindowsVersion {
  public:
   explicit FakeWindowsVersion(platform::OsVersion v = {5, 0, 2195, 2}) : version(v) {}
-  platform::OsVersion GetVersionEx() const override { return version; }
+  platform::OsVersion Reported() const override { return version; }
   platform::OsVersion version;
 };
 
@@ -153,3 +155,9 @@ std::vector<std::string> ValueNames(platform::Registry& reg, platform::RegHandle
                                     const std::string& path);
 
 }  // namespace netvane::testing
+
+namespace netvane::store {
+struct LocationRecord;
+// Readable failure messages for records.
+void PrintTo(const LocationRecord& record, std::ostream* os);
+}  // namespace netvane::store

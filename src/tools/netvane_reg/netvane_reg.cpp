@@ -1,5 +1,7 @@
 #include "tools/netvane_reg/netvane_reg.h"
 
+#include <strings.h>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -43,6 +45,34 @@ int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::stri
     if (r != kErrorSuccess) return r;
   }
   return registry.DeleteKey(root, path);
+}
+
+// `path` with each component spelled as the registry stores it, so that exporting a key
+// typed in another letter case still gives back the stored names; a component that cannot
+// be matched keeps its typed spelling.
+std::string StoredSpelling(platform::Registry& registry, RegHandle root, const std::string& path) {
+  std::string out;
+  for (size_t start = 0; start < path.size();) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    RegHandle key = 0;
+    if (registry.OpenKeyEx(root, out, platform::kKeyRead, &key) == kErrorSuccess) {
+      for (uint32_t i = 0;; ++i) {
+        char name[1024];
+        uint32_t size = sizeof name;
+        if (registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr) != kErrorSuccess) break;
+        if (size == part.size() && strncasecmp(name, part.data(), size) == 0) {
+          part.assign(name, size);
+          break;
+        }
+      }
+      registry.CloseKey(key);
+    }
+    out += (out.empty() ? "" : "\\") + part;
+    start = end + 1;
+  }
+  return out;
 }
 
 int32_t Apply(platform::Registry& registry, const RegChange& c) {
@@ -140,6 +170,7 @@ int Export(const std::vector<std::string>& keys, platform::SqliteRegistry& regis
       err << "netvane-reg: cannot read " << full << " (error " << r << ")\n";
       return kExitRefused;
     }
+    path = StoredSpelling(registry, root, path);
     const std::string name = std::string(RootName(root)) + (path.empty() ? "" : "\\" + path);
     text += FormatKeyTree(name, tree);
   }

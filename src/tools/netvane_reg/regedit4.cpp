@@ -285,9 +285,17 @@ bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, Parse
     }
     if (!have_key) return fail(line_no, "value line outside a key");
 
-    // Hexadecimal data may go on over lines ending in a backslash.
+    // Hexadecimal data may go on over lines ending in a backslash. The probe for the data
+    // starts after the name, which may itself hold "=".
     std::string logical(line);
-    const size_t eq_probe = logical.find('=');
+    size_t name_end = 1;
+    if (logical.front() == '"') {
+      name_end = 0;
+      std::string ignored;
+      std::string ignored_problem;
+      if (!ReadQuoted(logical, &name_end, &ignored, &ignored_problem)) name_end = logical.size();
+    }
+    const size_t eq_probe = logical.find('=', name_end);
     const bool hex = eq_probe != std::string::npos &&
                      StartsWithNoCase(TrimBlanks(std::string_view(logical).substr(eq_probe + 1)),
                                       "hex");

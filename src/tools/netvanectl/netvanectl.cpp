@@ -32,16 +32,21 @@ void PrintList(const engine::AppState& state, std::ostream& out) {
     out << "  [" << i << "] " << a.Description << " (" << a.AdapterId << ")\n";
   }
   out << "Locations:\n";
-  for (const engine::TreeNode& node :
-       engine::BuildLocationTree(state.LocationTable, state.ActiveLocationTable)) {
-    int16_t id = 0;
-    if (node.image == engine::kImageRoot) {
-      out << node.text << "\n";
-    } else if (node.image == engine::kImageAdapter) {
-      out << "  " << node.text << "\n";
-    } else if (engine::LocationIdFromKey(node.key, &id)) {
-      out << "    " << std::setw(5) << id
-          << (node.image == engine::kImageActiveLocation ? " * " : "   ") << node.text << "\n";
+  const std::vector<engine::TreeNode> nodes =
+      engine::BuildLocationTree(state.LocationTable, state.ActiveLocationTable);
+  for (const engine::TreeNode& node : nodes) {
+    if (node.image == engine::kImageRoot) out << node.text << "\n";
+    if (node.image != engine::kImageAdapter) continue;
+    out << "  " << node.text << "\n";
+    // The tree shows every location under its adapter node, also when the locations of one
+    // adapter are not next to each other in the listing.
+    for (const engine::TreeNode& child : nodes) {
+      int16_t id = 0;
+      if (child.parent == node.key && engine::LocationIdFromKey(child.key, &id)) {
+        out << "    " << std::setw(5) << id
+            << (child.image == engine::kImageActiveLocation ? " * " : "   ") << child.text
+            << "\n";
+      }
     }
   }
 }
