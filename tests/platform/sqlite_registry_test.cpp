@@ -2,8 +2,6 @@
 // does (its file, several processes, code pages, batches).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -114,28 +112,17 @@ TEST(SqliteRegistry, SeveralProcessesWritingAtOnceLoseNothing) {
   const std::string file = shared.file();
   constexpr int kProcesses = 3;
   constexpr int kWrites = 300;
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      platform::IconvCodePage utf8("");
-      platform::SqliteRegistry reg(file, utf8);
-      int failures = reg.ok() ? 0 : 1;
-      for (int i = 0; i < kWrites; ++i) {
-        const std::string name = "p" + std::to_string(p) + "_" + std::to_string(i);
-        failures += SetRaw(reg, kHkeyLocalMachine, "Software\\Shared", name,
-                           platform::kRegSz, Text(name)) != 0;
-      }
-      _exit(failures == 0 ? 0 : 1);
+  EXPECT_TRUE(RunInProcesses(kProcesses, [&](int p) {
+    platform::IconvCodePage utf8("");
+    platform::SqliteRegistry reg(file, utf8);
+    int failures = reg.ok() ? 0 : 1;
+    for (int i = 0; i < kWrites; ++i) {
+      const std::string name = "p" + std::to_string(p) + "_" + std::to_string(i);
+      failures += SetRaw(reg, kHkeyLocalMachine, "Software\\Shared", name, platform::kRegSz,
+                         Text(name)) != 0;
     }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+    return failures == 0 ? 0 : 1;
+  }));
   const std::vector<std::string> names =
       ValueNames(shared.registry(), kHkeyLocalMachine, "Software\\Shared");
   EXPECT_EQ(names.size(), static_cast<size_t>(kProcesses * kWrites));

@@ -3,8 +3,6 @@
 #include "store/location_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/registry_tree.h"
 #include "test_support.h"
@@ -364,32 +362,22 @@ TEST(LocationStoreProcesses, TwoProcessesSavingAtOnceLoseNothing) {
   TestRegistry shared;
   const std::string file = shared.file();
   constexpr int kSaves = 500;
-  std::vector<pid_t> children;
-  for (int16_t id : {1, 2}) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      platform::IconvCodePage utf8("");
-      platform::SqliteRegistry reg(file, utf8);
-      RegistryAccess access(reg, utf8);
-      LocationStore store(access);
-      int failures = 0;
-      for (int i = 1; i <= kSaves; ++i) {
-        LocationRecord r = StaticLocation(id, "P" + std::to_string(id), "nic");
-        r.Lease = i;
-        r.DefaultPrinter = "printer " + std::to_string(i);
-        failures += store.SaveLocation(id, r) ? 0 : 1;
-        failures += store.LoadLocation(id) == r ? 0 : 1;
-      }
-      _exit(failures == 0 ? 0 : 1);
+  EXPECT_TRUE(RunInProcesses(2, [&](int p) {
+    const auto id = static_cast<int16_t>(p + 1);
+    platform::IconvCodePage utf8("");
+    platform::SqliteRegistry reg(file, utf8);
+    RegistryAccess access(reg, utf8);
+    LocationStore store(access);
+    int failures = 0;
+    for (int i = 1; i <= kSaves; ++i) {
+      LocationRecord r = StaticLocation(id, "P" + std::to_string(id), "nic");
+      r.Lease = i;
+      r.DefaultPrinter = "printer " + std::to_string(i);
+      failures += store.SaveLocation(id, r) ? 0 : 1;
+      failures += store.LoadLocation(id) == r ? 0 : 1;
     }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+    return failures == 0 ? 0 : 1;
+  }));
   RegistryAccess access(shared.registry(), shared.codepage());
   LocationStore store(access);
   store::LocationTable table;

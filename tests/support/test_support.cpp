@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -80,6 +81,23 @@ int32_t CountingRegistry::CloseKey(RegHandle key) {
   const int32_t r = inner_.CloseKey(key);
   if (r == 0 && key != platform::kHkeyCurrentUser && key != platform::kHkeyLocalMachine) --open_;
   return r;
+}
+
+bool RunInProcesses(int count, const std::function<int(int)>& body) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) _exit(body(i));
+    children.push_back(pid);
+  }
+  bool ok = true;
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  return ok;
 }
 
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {

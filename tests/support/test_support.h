@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,6 +124,10 @@ class FakeProcess : public platform::Process {
   std::string ProgramPath() const override { return program_path; }
   std::string program_path = "C:\\Program Files\\Netvane\\Netvane.exe";
 };
+
+// Runs `body(i)` for i = 0 .. count-1, each in a process of its own, all at once; true when
+// every one returned 0.
+bool RunInProcesses(int count, const std::function<int(int)>& body);
 
 // Records every message and answers from a script (default: OK, and Yes to questions).
 class ScriptedPrompt : public engine::UserPrompt {

@@ -1,12 +1,6 @@
 #include "platform/win32/win32_codepage.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX  // libstdc++ may have set it already
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <climits>
 #include <stdexcept>

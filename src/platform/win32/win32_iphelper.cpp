@@ -1,12 +1,6 @@
 #include "platform/win32/win32_iphelper.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX  // libstdc++ may have set it already
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 // After windows.h, which it relies on.
 #include <iphlpapi.h>
 
