@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/codepage.h"
+#include "platform/device.h"
 #include "platform/iphelper.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/winver.h"
 
 namespace netvane::platform {
@@ -15,6 +17,8 @@ struct Platform {
   WindowsVersion& winver;
   IpHelper& iphelper;
   Process& process;
+  Shell& shell;
+  Device& device;
 };
 
 }  // namespace netvane::platform

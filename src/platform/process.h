@@ -1,6 +1,8 @@
-// Processes: the running program itself and the programs it starts.
+// Processes: the running program itself and the programs it starts. Command lines are the
+// program's own text (UTF-8) and reach the system unchanged, as one Windows command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace netvane::platform {
@@ -12,11 +14,30 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// How the started program's window shows.
+enum class WindowMode {
+  kHidden,            // system tools, the filter switch
+  kMinimizedNoFocus,  // the updater's run-and-wait
+  kMinimizedFocus,    // the exit's start of the updater
+};
+
+// GetExitCodeProcess's value while a process runs.
+inline constexpr uint32_t kStillActive = 259;
+
 class Process {
  public:
   virtual ~Process() = default;
   // Full path of the running program's executable file.
   virtual std::string ProgramPath() const = 0;
+  // Starts `command_line` and returns the new process's id without waiting for it. A program
+  // that cannot be started raises PlatformError.
+  virtual uint32_t Start(const std::string& command_line, WindowMode mode) = 0;
+  // Waits, without a time limit, until the process has ended; returns at once for a process
+  // that has already ended or is unknown.
+  virtual void Wait(uint32_t process_id) = 0;
+  // The process's exit code, kStillActive while it runs. Raises PlatformError when the
+  // process cannot be queried.
+  virtual uint32_t ExitCode(uint32_t process_id) = 0;
 };
 
 }  // namespace netvane::platform

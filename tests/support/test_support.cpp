@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "platform/platform_error.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,70 @@ bool RunInProcesses(int count, const std::function<int(int)>& body) {
   }
   return ok;
 }
+
+uint32_t FakeProcess::Start(const std::string& command_line, platform::WindowMode mode) {
+  for (const std::string& name : missing) {
+    if (command_line.compare(0, name.size(), name) == 0) {
+      throw platform::PlatformError(2, "The system cannot find the file specified.",
+                                    "CreateProcess");
+    }
+  }
+  if (on_start) on_start(command_line);
+  started.push_back({command_line, mode, false});
+  return static_cast<uint32_t>(1000 + started.size() - 1);
+}
+
+void FakeProcess::Wait(uint32_t process_id) {
+  if (process_id >= 1000 && process_id - 1000 < started.size()) {
+    started[process_id - 1000].waited = true;
+  }
+}
+
+uint32_t FakeProcess::ExitCode(uint32_t) { return 0; }
+
+std::string FakeShell::ExistingName(const std::string& path) {
+  for (const std::string& p : existing) {
+    if (p == path) return path.substr(path.find_last_of("\\/") + 1);
+  }
+  return std::string();
+}
+
+void FakeShell::InvokeDefaultVerb(const std::string& folder, const std::string& name) {
+  if (verb_error != 0) {
+    throw platform::PlatformError(verb_error, "The verb failed.", "Shell.Application");
+  }
+  if (ExistingName(folder + name).empty()) {
+    throw platform::PlatformError(3, "The system cannot find the path specified.",
+                                  "Shell.Application");
+  }
+  invoked.emplace_back(folder, name);
+}
+
+int32_t FakeShell::OpenDocument(const std::string& path) {
+  opened.push_back(path);
+  return ExistingName(path).empty() ? 2 : 42;
+}
+
+platform::DeviceHandle FakeDevice::Open(const std::string& name) {
+  opened_names.push_back(name);
+  if (!present) return platform::kInvalidDevice;
+  ++open_handles;
+  return 7;
+}
+
+bool FakeDevice::Control(platform::DeviceHandle, uint32_t code, uint8_t* buffer,
+                         uint32_t size) {
+  requests.push_back({code, std::vector<uint8_t>(buffer, buffer + size)});
+  if (code == 0x80000004u) {
+    if (refuse_query) return false;
+    buffer[108] = state;
+    return true;
+  }
+  if (code == 0x80000008u) state = buffer[108];
+  return true;
+}
+
+void FakeDevice::Close(platform::DeviceHandle) { --open_handles; }
 
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
   ++calls;
@@ -222,3 +288,18 @@ void PrintTo(const LocationRecord& r, std::ostream* os) {
 }
 
 }  // namespace netvane::store
+
+namespace netvane::testing {
+
+void FakeFrontEnd::SetCommandsEnabled(bool enabled) {
+  events.push_back(enabled ? "enabled" : "disabled");
+}
+void FakeFrontEnd::StartBindPoll() { events.push_back("poll"); }
+void FakeFrontEnd::SetBusyPointer(bool busy) { events.push_back(busy ? "busy" : "idle"); }
+void FakeFrontEnd::LetPendingEventsRun() { events.push_back("events"); }
+platform::UdpEndpoint& FakeFrontEnd::MyWinsock() {
+  if (winsock == nullptr) std::abort();
+  return *winsock;
+}
+
+}  // namespace netvane::testing

@@ -11,6 +11,7 @@
 
 #include "engine/user_prompt.h"
 #include "platform/iphelper.h"
+#include "platform/platform.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/process.h"
@@ -119,10 +120,60 @@ class FakeIpHelper : public platform::IpHelper {
 platform::MibIfRow EthernetRow(const std::string& description,
                                std::vector<uint8_t> mac, uint32_t type = 6);
 
+// Records every command line started; no program runs. Programs named in `missing` cannot
+// be started (the platform's "file not found").
 class FakeProcess : public platform::Process {
  public:
+  struct Started {
+    std::string command_line;
+    platform::WindowMode mode;
+    bool waited = false;
+  };
   std::string ProgramPath() const override { return program_path; }
+  uint32_t Start(const std::string& command_line, platform::WindowMode mode) override;
+  void Wait(uint32_t process_id) override;
+  uint32_t ExitCode(uint32_t process_id) override;
+
   std::string program_path = "C:\\Program Files\\Netvane\\Netvane.exe";
+  std::vector<Started> started;
+  std::vector<std::string> missing;
+  // Called as each command starts (to see what else happened before it).
+  std::function<void(const std::string&)> on_start;
+};
+
+// A file system of the test's making for the shell: paths in `existing` exist; invoked
+// verbs are recorded; `verb_error` (when nonzero) makes every invocation fail with it.
+class FakeShell : public platform::Shell {
+ public:
+  std::string ExistingName(const std::string& path) override;
+  void InvokeDefaultVerb(const std::string& folder, const std::string& name) override;
+  int32_t OpenDocument(const std::string& path) override;
+
+  std::vector<std::string> existing;
+  std::vector<std::pair<std::string, std::string>> invoked;
+  std::vector<std::string> opened;
+  int32_t verb_error = 0;
+};
+
+// Records every device request block; the driver's replies come from `state` (the filter
+// state it reports in byte 108) and the switches below.
+class FakeDevice : public platform::Device {
+ public:
+  struct Request {
+    uint32_t code;
+    std::vector<uint8_t> block;
+  };
+  platform::DeviceHandle Open(const std::string& name) override;
+  bool Control(platform::DeviceHandle device, uint32_t code, uint8_t* buffer,
+               uint32_t size) override;
+  void Close(platform::DeviceHandle device) override;
+
+  bool present = true;
+  bool refuse_query = false;
+  uint8_t state = 0;
+  std::vector<Request> requests;
+  std::vector<std::string> opened_names;
+  int open_handles = 0;
 };
 
 // Runs `body(i)` for i = 0 .. count-1, each in a process of its own, all at once; true when
@@ -141,6 +192,24 @@ class ScriptedPrompt : public engine::UserPrompt {
                             engine::PromptButtons buttons) override;
   std::vector<Shown> shown;
   std::vector<engine::PromptAnswer> answers;  // taken from the front
+};
+
+// Every platform service as a double, over a real registry file.
+class FakePlatform {
+ public:
+  explicit FakePlatform(const std::string& codepage = "") : registry(codepage) {}
+  platform::Platform& services() { return services_; }
+
+  TestRegistry registry;
+  FakeWindowsVersion winver;
+  FakeIpHelper iphelper;
+  FakeProcess process;
+  FakeShell shell;
+  FakeDevice device;
+
+ private:
+  platform::Platform services_{registry.registry(), registry.codepage(), winver, iphelper,
+                               process, shell, device};
 };
 
 // Raw helpers on the platform interface, for checking what is really stored.
@@ -166,3 +235,25 @@ struct LocationRecord;
 // Readable failure messages for records.
 void PrintTo(const LocationRecord& record, std::ostream* os);
 }  // namespace netvane::store
+
+#include "engine/front_end.h"
+
+namespace netvane::testing {
+
+// The window side of the engine, recording what the engine asks of it; `events` lists the
+// calls in order ("enabled", "disabled", "poll", "busy", "idle", "events").
+class FakeFrontEnd : public engine::FrontEnd {
+ public:
+  void SetCommandsEnabled(bool enabled) override;
+  void StartBindPoll() override;
+  void SetBusyPointer(bool busy) override;
+  void LetPendingEventsRun() override;
+  engine::UserPrompt& Prompt() override { return prompt; }
+  platform::UdpEndpoint& MyWinsock() override;
+
+  ScriptedPrompt prompt;
+  std::vector<std::string> events;
+  platform::UdpEndpoint* winsock = nullptr;
+};
+
+}  // namespace netvane::testing

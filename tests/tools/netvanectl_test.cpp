@@ -55,11 +55,11 @@ class Netvanectl : public ::testing::Test {
     if (!ip.empty()) Text(key + "\\TCP/IP", "IPAddress", ip);
   }
 
-  TestRegistry reg_;
-  FakeWindowsVersion winver_;
-  FakeIpHelper iphelper_;
-  FakeProcess process_;
-  platform::Platform platform_{reg_.registry(), reg_.codepage(), winver_, iphelper_, process_};
+  FakePlatform fake_;
+  TestRegistry& reg_ = fake_.registry;
+  FakeWindowsVersion& winver_ = fake_.winver;
+  FakeIpHelper& iphelper_ = fake_.iphelper;
+  platform::Platform& platform_ = fake_.services();
 };
 
 TEST_F(Netvanectl, ListGroupsLocationsUnderTheirAdaptersOnTheNtFamily) {

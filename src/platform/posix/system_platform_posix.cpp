@@ -5,6 +5,8 @@
 #include "platform/posix/env_windows_version.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
+#include "platform/posix/posix_shell.h"
+#include "platform/posix/socket_device.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/posix/sysfs_iphelper.h"
 #include "platform/system_platform.h"
@@ -23,7 +25,8 @@ class HostPlatform final : public SystemPlatform {
       : codepage_(Env("NETVANE_ANSI_CODEPAGE")),
         registry_(DefaultRegistryPath(), codepage_),
         winver_(Env("NETVANE_WINDOWS_VERSION")),
-        services_{registry_, codepage_, winver_, iphelper_, process_} {
+        shell_(process_),
+        services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
                           Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
@@ -46,6 +49,8 @@ class HostPlatform final : public SystemPlatform {
   EnvWindowsVersion winver_;
   SysfsIpHelper iphelper_;
   PosixProcess process_;
+  PosixShell shell_;
+  SocketDevice device_;
   Platform services_;
   std::vector<std::string> problems_;
 };

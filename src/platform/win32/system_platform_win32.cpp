@@ -4,9 +4,11 @@
 
 #include "platform/system_platform.h"
 #include "platform/win32/win32_codepage.h"
+#include "platform/win32/win32_device.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_windows_version.h"
 
 namespace netvane::platform {
@@ -14,7 +16,8 @@ namespace {
 
 class Win32Platform final : public SystemPlatform {
  public:
-  Win32Platform() : services_{registry_, codepage_, winver_, iphelper_, process_} {}
+  Win32Platform()
+      : services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_} {}
 
   Platform& services() override { return services_; }
   std::vector<std::string> problems() const override { return {}; }
@@ -26,6 +29,8 @@ class Win32Platform final : public SystemPlatform {
   Win32WindowsVersion winver_;
   Win32IpHelper iphelper_;
   Win32Process process_;
+  Win32Shell shell_;
+  Win32Device device_;
   Platform services_;
 };
 

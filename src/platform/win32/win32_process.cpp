@@ -2,6 +2,10 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <vector>
+
+#include "platform/win32/win32_error.h"
+
 namespace netvane::platform {
 namespace {
 
@@ -22,6 +26,18 @@ std::wstring ModulePath() {
   return std::wstring();
 }
 
+WORD ShowCommand(WindowMode mode) {
+  switch (mode) {
+    case WindowMode::kMinimizedNoFocus:
+      return SW_SHOWMINNOACTIVE;
+    case WindowMode::kMinimizedFocus:
+      return SW_SHOWMINIMIZED;
+    case WindowMode::kHidden:
+      break;
+  }
+  return SW_HIDE;
+}
+
 }  // namespace
 
 std::string Win32Process::ProgramPath() const {
@@ -33,6 +49,49 @@ std::string Win32Process::ProgramPath() const {
   std::string path(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, path.data(), n, nullptr, nullptr);
   return path;
+}
+
+uint32_t Win32Process::Start(const std::string& command_line, WindowMode mode) {
+  const std::string ansi = codepage_.ToAnsi(command_line);
+  // CreateProcessA may write into the command line, so it gets a copy of its own.
+  std::vector<char> line(ansi.begin(), ansi.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = ShowCommand(mode);
+  PROCESS_INFORMATION info{};
+  // No application name: the system finds the program from the command line itself, as the
+  // command line's own rules (quotes, blanks in names) say.
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    throw LastError("CreateProcess");
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return info.dwProcessId;
+}
+
+void Win32Process::Wait(uint32_t process_id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, TRUE, process_id);
+  // A process that has ended and been forgotten cannot be opened; there is nothing to wait for.
+  if (process == nullptr) return;
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+
+uint32_t Win32Process::ExitCode(uint32_t process_id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id);
+  if (process == nullptr) throw LastError("OpenProcess");
+  DWORD code = 0;
+  const BOOL ok = GetExitCodeProcess(process, &code);
+  if (!ok) {
+    PlatformError error = LastError("OpenProcess");
+    CloseHandle(process);
+    throw error;
+  }
+  CloseHandle(process);
+  return code;
 }
 
 }  // namespace netvane::platform

@@ -1,0 +1,86 @@
+#include "engine/external_programs.h"
+
+#include "engine/adapters.h"
+#include "engine/windows_family.h"
+#include "platform/platform_error.h"
+
+namespace netvane::engine {
+
+std::string ExternalPrograms::ProgramDirectory() const {
+  const std::string path = platform_.process.ProgramPath();
+  const size_t sep = path.find_last_of("\\/");
+  std::string dir = sep == std::string::npos ? std::string() : path.substr(0, sep);
+  // A root folder keeps its own separator.
+  if (dir.empty() || dir.back() != platform::kPathSeparator) dir += platform::kPathSeparator;
+  return dir;
+}
+
+void ExternalPrograms::RunHiddenAndWait(const std::string& command_line) {
+  const uint32_t pid = platform_.process.Start(command_line, platform::WindowMode::kHidden);
+  platform_.process.Wait(pid);
+}
+
+void ExternalPrograms::ReleaseRenew(const std::string& adapter_id, bool release_only,
+                                    bool start_poll) {
+  front_end_.LetPendingEventsRun();
+  const int32_t os = state_.OSKind;
+  if (os == kOsWin95) return;
+  if (os == kOsWin98 || os == kOsWinMe) {
+    const int n = FindAdapterIndex(state_.AdapterTable, adapter_id);
+    RunHiddenAndWait("ipconfig.exe /release " + std::to_string(n));
+    if (release_only) return;
+    if (start_poll) LoadDHCPFilter();
+    const int again = FindAdapterIndex(state_.AdapterTable, adapter_id);
+    platform_.process.Start("ipconfig.exe /renew " + std::to_string(again),
+                            platform::WindowMode::kHidden);
+    if (start_poll) front_end_.StartBindPoll();
+    return;
+  }
+  RunHiddenAndWait("ipconfig.exe /release " + adapter_id);
+  if (release_only) return;
+  platform_.process.Start("ipconfig.exe /renew " + adapter_id, platform::WindowMode::kHidden);
+  if (start_poll) front_end_.StartBindPoll();
+}
+
+void ExternalPrograms::SwitchFilter(char letter) {
+  const store::KeyList instances =
+      registry_.EnumKeys(platform::kHkeyLocalMachine, kNetClassPath);
+  if (instances.code != platform::kErrorSuccess) return;
+  const std::string tool = ProgramDirectory() + "NVEFilter " + letter + " ";
+  for (const std::string& name : instances.names) {
+    platform_.process.Start(tool + store::Trim(name), platform::WindowMode::kHidden);
+  }
+}
+
+void ExternalPrograms::LoadDHCPFilter() { SwitchFilter('L'); }
+
+void ExternalPrograms::UnloadDHCPFilter() { SwitchFilter('U'); }
+
+bool ExternalPrograms::LaunchProgram(const std::string& path) {
+  if (store::Trim(path).empty()) return false;
+  const std::string name = platform_.shell.ExistingName(path);
+  const std::string folder = path.substr(0, path.size() - name.size());
+  platform_.shell.InvokeDefaultVerb(folder, name);
+  return true;
+}
+
+void ExternalPrograms::LaunchProgramReportingFailure(const std::string& path) {
+  bool launched = false;
+  int32_t number = 0;
+  std::string description;
+  std::string source;
+  try {
+    launched = LaunchProgram(path);
+  } catch (const platform::PlatformError& e) {
+    number = e.number();
+    description = e.description();
+    source = e.source();
+  }
+  if (launched) return;
+  front_end_.Prompt().Show("Error in executing the internet connecting program.\r\nError Code : " +
+                               std::to_string(number) + "\r\nError Description : " + description +
+                               "[" + source + "]",
+                           PromptIcon::kNone, PromptButtons::kOk);
+}
+
+}  // namespace netvane::engine

@@ -1,0 +1,28 @@
+// What the engine asks of the window it works for (the main window, or netvanectl): the
+// commands' enabled state, the bind poll, message boxes, the busy pointer, a chance for
+// pending window events to run, and the window's UDP endpoint.
+#pragma once
+
+#include "engine/user_prompt.h"
+#include "platform/udp.h"
+
+namespace netvane::engine {
+
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+  // Enables or disables the apply, add, modify, delete, exit and help commands and the
+  // location list; while disabled, closing the window is refused.
+  virtual void SetCommandsEnabled(bool enabled) = 0;
+  // Starts the bind poll: a tick every 2000 ms from now, the tick count back at 0.
+  virtual void StartBindPoll() = 0;
+  // The hourglass pointer while busy, the normal one otherwise.
+  virtual void SetBusyPointer(bool busy) = 0;
+  // Lets the window's pending events run once.
+  virtual void LetPendingEventsRun() = 0;
+  virtual UserPrompt& Prompt() = 0;
+  // The endpoint the local DHCP responder answers on.
+  virtual platform::UdpEndpoint& MyWinsock() = 0;
+};
+
+}  // namespace netvane::engine

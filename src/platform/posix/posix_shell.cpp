@@ -1,0 +1,63 @@
+#include "platform/posix/posix_shell.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/command_line.h"
+#include "platform/platform_error.h"
+#include "platform/win_codes.h"
+
+namespace netvane::platform {
+namespace {
+
+constexpr char kSource[] = "Shell.Application";
+// ShellExecute's results: above 32 is success; 2 is "file not found".
+constexpr int32_t kShellOk = 42;
+constexpr int32_t kShellFileNotFound = 2;
+constexpr int32_t kShellNoAssociation = 31;
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+std::string PosixShell::ExistingName(const std::string& path) {
+  // A path ending in a separator names no file or folder entry.
+  if (path.empty() || path.back() == '/') return std::string();
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return std::string();
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void PosixShell::InvokeDefaultVerb(const std::string& folder, const std::string& name) {
+  struct stat st {};
+  if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw PlatformError(3, "The system cannot find the path specified.", kSource);
+  }
+  const std::string item = JoinPath(folder, name);
+  if (name.empty() || stat(item.c_str(), &st) != 0) {
+    throw PlatformError(kErrorFileNotFound, "The system cannot find the file specified.",
+                        kSource);
+  }
+  if (S_ISREG(st.st_mode) && access(item.c_str(), X_OK) == 0) {
+    process_.Start(QuoteArgument(item), WindowMode::kMinimizedFocus);
+  } else {
+    process_.Start("xdg-open " + QuoteArgument(item), WindowMode::kHidden);
+  }
+}
+
+int32_t PosixShell::OpenDocument(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return kShellFileNotFound;
+  try {
+    process_.Start("xdg-open " + QuoteArgument(path), WindowMode::kHidden);
+  } catch (const PlatformError&) {
+    return kShellNoAssociation;
+  }
+  return kShellOk;
+}
+
+}  // namespace netvane::platform

@@ -1,0 +1,124 @@
+#include "platform/win32/win32_shell.h"
+
+#include "platform/win32/windows_api.h"
+// After windows.h, which they rely on.
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shldisp.h>
+
+#include "platform/win32/win32_error.h"
+#include "platform/win_codes.h"
+
+namespace netvane::platform {
+namespace {
+
+constexpr char kSource[] = "Shell.Application";
+constexpr int32_t kErrorPathNotFound = 3;
+
+// Balances a successful CoInitialize on this thread; a thread already in another apartment
+// keeps it and is not uninitialized here.
+class ComScope {
+ public:
+  ComScope() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComScope() {
+    if (initialized_) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+// Owns one interface pointer; released before the ComScope declared ahead of it ends.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() {
+    if (p_ != nullptr) p_->Release();
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T** out() { return &p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// A BSTR made straight from UTF-8, so no character is lost to the ANSI code page.
+class Bstr {
+ public:
+  explicit Bstr(const std::string& utf8) {
+    const int in = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
+    value_ = SysAllocStringLen(nullptr, static_cast<UINT>(n > 0 ? n : 0));
+    if (value_ != nullptr && n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, value_, n);
+  }
+  ~Bstr() { SysFreeString(value_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR get() const { return value_; }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+PlatformError ComError(HRESULT hr) {
+  return PlatformError(static_cast<int32_t>(hr), SystemMessage(static_cast<uint32_t>(hr)), kSource);
+}
+
+}  // namespace
+
+std::string Win32Shell::ExistingName(const std::string& path) {
+  // Wildcards would name the first match rather than the path itself.
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return std::string();
+  WIN32_FIND_DATAA found{};
+  HANDLE find = FindFirstFileA(codepage_.ToAnsi(path).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return std::string();
+  FindClose(find);
+  return codepage_.FromAnsi(found.cFileName);
+}
+
+void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string& name) {
+  ComScope com;
+  ComPtr<IShellDispatch> shell;
+  HRESULT hr = CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                IID_IShellDispatch, reinterpret_cast<void**>(shell.out()));
+  if (FAILED(hr) || !shell) throw ComError(FAILED(hr) ? hr : E_NOINTERFACE);
+
+  Bstr folder_text(folder);
+  VARIANT dir;
+  VariantInit(&dir);
+  dir.vt = VT_BSTR;
+  dir.bstrVal = folder_text.get();
+  ComPtr<Folder> place;
+  // A folder that does not exist gives no folder object, with or without a failing result.
+  hr = shell->NameSpace(dir, place.out());
+  if (FAILED(hr) || !place) {
+    throw PlatformError(kErrorPathNotFound, "The system cannot find the path specified.", kSource);
+  }
+
+  Bstr name_text(name);
+  ComPtr<FolderItem> item;
+  hr = place->ParseName(name_text.get(), item.out());
+  if (FAILED(hr) || !item) {
+    throw PlatformError(kErrorFileNotFound, "The system cannot find the file specified.", kSource);
+  }
+
+  VARIANT verb;
+  VariantInit(&verb);  // empty: the item's default verb
+  hr = item->InvokeVerb(verb);
+  if (FAILED(hr)) throw ComError(hr);
+}
+
+int32_t Win32Shell::OpenDocument(const std::string& path) {
+  const HINSTANCE result = ShellExecuteA(GetDesktopWindow(), "open", codepage_.ToAnsi(path).c_str(),
+                                         nullptr, nullptr, SW_SHOWNORMAL);
+  return static_cast<int32_t>(reinterpret_cast<INT_PTR>(result));
+}
+
+}  // namespace netvane::platform
