@@ -14,8 +14,15 @@ class FrontEnd {
   // Enables or disables the apply, add, modify, delete, exit and help commands and the
   // location list; while disabled, closing the window is refused.
   virtual void SetCommandsEnabled(bool enabled) = 0;
-  // Starts the bind poll: a tick every 2000 ms from now, the tick count back at 0.
+  // Starts the bind poll: a tick every 2000 ms from now, the tick count back at 0
+  // (ApplyCommand::ResetPoll).
   virtual void StartBindPoll() = 0;
+  // Stops the bind poll's ticks.
+  virtual void StopBindPoll() = 0;
+  // Rebuilds the location list from the application state.
+  virtual void RefreshLocationTree() = 0;
+  // Puts the focus on the apply command.
+  virtual void FocusApplyCommand() = 0;
   // The hourglass pointer while busy, the normal one otherwise.
   virtual void SetBusyPointer(bool busy) = 0;
   // Lets the window's pending events run once.

@@ -5,6 +5,7 @@
 #include "platform/device.h"
 #include "platform/iphelper.h"
 #include "platform/process.h"
+#include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/winver.h"
@@ -19,6 +20,7 @@ struct Platform {
   Process& process;
   Shell& shell;
   Device& device;
+  Profile& profile;
 };
 
 }  // namespace netvane::platform

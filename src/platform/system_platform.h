@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/udp.h"
 
 namespace netvane::platform {
 
@@ -13,6 +14,8 @@ class SystemPlatform {
  public:
   virtual ~SystemPlatform() = default;
   virtual Platform& services() = 0;
+  // A new UDP endpoint (the main window's socket control), closed.
+  virtual std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() = 0;
   // Problems met while setting the services up (an unusable registry file, an unknown code
   // page name ...), each a sentence for the user. `fatal` is true when the registry cannot be
   // used at all.

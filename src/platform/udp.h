@@ -34,6 +34,8 @@ class UdpEndpoint {
   virtual void SendData(const std::vector<uint8_t>& datagram) = 0;
   // Readable while a datagram waits; -1 while closed.
   virtual std::intptr_t NativeHandle() const = 0;
+  // Waits up to `timeout_ms` for a datagram; true when one waits. While closed it just waits.
+  virtual bool WaitForData(int timeout_ms) = 0;
 };
 
 }  // namespace netvane::platform

@@ -166,6 +166,20 @@ bool FakeDevice::Control(platform::DeviceHandle, uint32_t code, uint8_t* buffer,
 
 void FakeDevice::Close(platform::DeviceHandle) { --open_handles; }
 
+std::string FakeProfile::ReadEntry(const std::string& section, const std::string& key,
+                                   const std::string& fallback) {
+  const auto s = sections.find(section);
+  if (s == sections.end()) return fallback;
+  const auto e = s->second.find(key);
+  return e == s->second.end() ? fallback : e->second;
+}
+
+bool FakeProfile::WriteEntry(const std::string& section, const std::string& key,
+                             const std::string& value) {
+  sections[section][key] = value;
+  return true;
+}
+
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
   ++calls;
   if (result != 0) return result;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "engine/user_prompt.h"
 #include "platform/iphelper.h"
 #include "platform/platform.h"
+#include "platform/profile.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/process.h"
@@ -194,6 +196,19 @@ class ScriptedPrompt : public engine::UserPrompt {
   std::vector<engine::PromptAnswer> answers;  // taken from the front
 };
 
+// The profile as sections of entries; broadcasts are recorded.
+class FakeProfile : public platform::Profile {
+ public:
+  std::string ReadEntry(const std::string& section, const std::string& key,
+                        const std::string& fallback) override;
+  bool WriteEntry(const std::string& section, const std::string& key,
+                  const std::string& value) override;
+  void BroadcastChange(const std::string& section) override { broadcasts.push_back(section); }
+
+  std::map<std::string, std::map<std::string, std::string>> sections;
+  std::vector<std::string> broadcasts;
+};
+
 // Every platform service as a double, over a real registry file.
 class FakePlatform {
  public:
@@ -206,10 +221,11 @@ class FakePlatform {
   FakeProcess process;
   FakeShell shell;
   FakeDevice device;
+  FakeProfile profile;
 
  private:
   platform::Platform services_{registry.registry(), registry.codepage(), winver, iphelper,
-                               process, shell, device};
+                               process, shell, device, profile};
 };
 
 // Raw helpers on the platform interface, for checking what is really stored.
@@ -241,11 +257,15 @@ void PrintTo(const LocationRecord& record, std::ostream* os);
 namespace netvane::testing {
 
 // The window side of the engine, recording what the engine asks of it; `events` lists the
-// calls in order ("enabled", "disabled", "poll", "busy", "idle", "events").
+// calls in order ("enabled", "disabled", "poll", "stop", "refresh", "focus", "busy", "idle",
+// "events").
 class FakeFrontEnd : public engine::FrontEnd {
  public:
   void SetCommandsEnabled(bool enabled) override;
   void StartBindPoll() override;
+  void StopBindPoll() override { events.push_back("stop"); }
+  void RefreshLocationTree() override { events.push_back("refresh"); }
+  void FocusApplyCommand() override { events.push_back("focus"); }
   void SetBusyPointer(bool busy) override;
   void LetPendingEventsRun() override;
   engine::UserPrompt& Prompt() override { return prompt; }

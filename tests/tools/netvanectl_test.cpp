@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_udp.h"
 #include "test_support.h"
 #include "tools/netvanectl/netvanectl.h"
 
@@ -26,7 +27,8 @@ class Netvanectl : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
-    const int code = tools::RunNetvanectl(args, platform_, out, err);
+    const int code = tools::RunNetvanectl(
+        args, platform_, [] { return std::make_unique<platform::PosixUdpEndpoint>(); }, out, err);
     return {code, out.str(), err.str()};
   }
   void Text(const std::string& path, const std::string& name, const std::string& text) {

@@ -6,6 +6,8 @@
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
+#include "platform/posix/posix_udp.h"
+#include "platform/posix/registry_profile.h"
 #include "platform/posix/socket_device.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/posix/sysfs_iphelper.h"
@@ -26,7 +28,9 @@ class HostPlatform final : public SystemPlatform {
         registry_(DefaultRegistryPath(), codepage_),
         winver_(Env("NETVANE_WINDOWS_VERSION")),
         shell_(process_),
-        services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_} {
+        profile_(registry_, codepage_),
+        services_{registry_, codepage_, winver_, iphelper_, process_,
+                  shell_,    device_,   profile_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
                           Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
@@ -40,6 +44,9 @@ class HostPlatform final : public SystemPlatform {
   }
 
   Platform& services() override { return services_; }
+  std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
+    return std::make_unique<PosixUdpEndpoint>();
+  }
   std::vector<std::string> problems() const override { return problems_; }
   bool fatal() const override { return !registry_.ok(); }
 
@@ -51,6 +58,7 @@ class HostPlatform final : public SystemPlatform {
   PosixProcess process_;
   PosixShell shell_;
   SocketDevice device_;
+  RegistryProfile profile_;
   Platform services_;
   std::vector<std::string> problems_;
 };

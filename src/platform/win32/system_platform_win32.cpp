@@ -7,8 +7,10 @@
 #include "platform/win32/win32_device.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
+#include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_udp.h"
 #include "platform/win32/win32_windows_version.h"
 
 namespace netvane::platform {
@@ -17,9 +19,12 @@ namespace {
 class Win32Platform final : public SystemPlatform {
  public:
   Win32Platform()
-      : services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_} {}
+      : services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_, profile_} {}
 
   Platform& services() override { return services_; }
+  std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
+    return std::make_unique<Win32UdpEndpoint>();
+  }
   std::vector<std::string> problems() const override { return {}; }
   bool fatal() const override { return false; }
 
@@ -31,6 +36,7 @@ class Win32Platform final : public SystemPlatform {
   Win32Process process_;
   Win32Shell shell_;
   Win32Device device_;
+  Win32Profile profile_;
   Platform services_;
 };
 

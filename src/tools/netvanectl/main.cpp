@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
   }
   if (system->fatal()) return 1;
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return netvane::tools::RunNetvanectl(args, system->services(), std::cout, std::cerr);
+  return netvane::tools::RunNetvanectl(
+      args, system->services(), [&system] { return system->CreateUdpEndpoint(); }, std::cout,
+      std::cerr);
 }

@@ -1,9 +1,12 @@
 #include "tools/netvanectl/netvanectl.h"
 
+#include <chrono>
 #include <cmath>
 #include <iomanip>
 
 #include "engine/app_state.h"
+#include "engine/apply_command.h"
+#include "engine/engine.h"
 #include "engine/ip_helper.h"
 #include "engine/load_all.h"
 #include "engine/location_tree.h"
@@ -19,8 +22,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: netvanectl list       adapters and stored locations\n"
-    "       netvanectl show ID    every field of location ID\n";
+    "usage: netvanectl list             adapters and stored locations\n"
+    "       netvanectl show ID          every field of location ID\n"
+    "       netvanectl apply ID|NAME    apply a location, as the Apply button does\n";
 
 const char* YesNo(bool flag) { return flag ? "Yes" : "No"; }
 
@@ -87,10 +91,106 @@ void PrintRecord(const store::LocationRecord& r, std::ostream& out) {
       << "DefaultPrinter: " << r.DefaultPrinter << "\n";
 }
 
+// The window side of an apply without a window: commands, pointer and focus have nothing to
+// show; the bind poll ticks every 2000 ms while the DHCP responder is served in between.
+class ConsoleFrontEnd final : public engine::FrontEnd {
+ public:
+  ConsoleFrontEnd(ConsolePrompt& prompt, platform::UdpEndpoint& endpoint)
+      : prompt_(prompt), endpoint_(endpoint) {}
+
+  void Attach(engine::Engine* engine, engine::ApplyCommand* command) {
+    engine_ = engine;
+    command_ = command;
+  }
+  void SetCommandsEnabled(bool) override {}
+  void StartBindPoll() override {
+    polling_ = true;
+    next_tick_ = Clock::now() + std::chrono::milliseconds(engine::kBindPollIntervalMs);
+    command_->ResetPoll();
+  }
+  void StopBindPoll() override { polling_ = false; }
+  void RefreshLocationTree() override {}
+  void FocusApplyCommand() override {}
+  void SetBusyPointer(bool) override {}
+  // Datagrams are served by the poll loop below, between ticks.
+  void LetPendingEventsRun() override {}
+  engine::UserPrompt& Prompt() override { return prompt_; }
+  platform::UdpEndpoint& MyWinsock() override { return endpoint_; }
+
+  // Runs the poll until it ends, answering the responder's datagrams as they come.
+  void RunPoll() {
+    while (polling_) {
+      const auto now = Clock::now();
+      if (now >= next_tick_) {
+        next_tick_ += std::chrono::milliseconds(engine::kBindPollIntervalMs);
+        command_->Tick();
+        continue;
+      }
+      const int wait_ms = static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(next_tick_ - now).count() + 1);
+      if (endpoint_.WaitForData(wait_ms)) engine_->responder().OnDataArrival();
+    }
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  ConsolePrompt& prompt_;
+  platform::UdpEndpoint& endpoint_;
+  engine::Engine* engine_ = nullptr;
+  engine::ApplyCommand* command_ = nullptr;
+  bool polling_ = false;
+  Clock::time_point next_tick_;
+};
+
+// Whether a message tells that the apply did not work out.
+bool IsFailureReport(const std::string& text) {
+  return text == engine::kBindFailed ||
+         text.rfind("Please, check if gateway or DNS Configuration is valid.", 0) == 0 ||
+         text.rfind("DHCP Server is running.", 0) == 0 ||
+         text.rfind("Error in executing the internet connecting program.", 0) == 0;
+}
+
+int Apply(const std::string& which, engine::AppState& state, platform::Platform& platform,
+          store::RegistryAccess& registry, store::LocationStore& locations,
+          engine::CIpHelper& iphelper, const EndpointFactory& make_endpoint, ConsolePrompt& prompt,
+          std::ostream& err) {
+  engine::LoadAll(state, registry, locations, iphelper);
+  int16_t id = 0;
+  int index = -1;
+  if (store::ParseLocationKeyName(which, &id)) index = store::FindLocationIndex(state.LocationTable, id);
+  if (index < 0) {
+    for (size_t i = 0; i < state.LocationTable.size(); ++i) {
+      if (state.LocationTable[i].SessionName == which) {
+        index = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (index < 0) {
+    err << "netvanectl: no location with id or name " << which << "\n";
+    return kExitUsage;
+  }
+  id = state.LocationTable[static_cast<size_t>(index)].LocationId;
+
+  const std::unique_ptr<platform::UdpEndpoint> endpoint = make_endpoint();
+  ConsoleFrontEnd front_end(prompt, *endpoint);
+  engine::Engine engine(platform, registry, state, front_end);
+  engine::ApplyCommand command(engine, locations, state, front_end);
+  front_end.Attach(&engine, &command);
+  command.Apply(id);
+  front_end.RunPoll();
+  endpoint->Close();
+  for (const std::string& text : prompt.shown()) {
+    if (IsFailureReport(text)) return kExitFailed;
+  }
+  return kExitDone;
+}
+
 }  // namespace
 
 engine::PromptAnswer ConsolePrompt::Show(const std::string& text, engine::PromptIcon /*icon*/,
                                          engine::PromptButtons buttons) {
+  shown_.push_back(text);
   std::string line = text;
   // Message texts break lines with CR LF.
   for (size_t pos; (pos = line.find("\r\n")) != std::string::npos;) line.erase(pos, 1);
@@ -104,17 +204,18 @@ engine::PromptAnswer ConsolePrompt::Show(const std::string& text, engine::Prompt
 }
 
 int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& platform,
-                  std::ostream& out, std::ostream& err) {
+                  const EndpointFactory& make_endpoint, std::ostream& out, std::ostream& err) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? err : out) << kUsage;
     return args.empty() ? kExitUsage : kExitDone;
   }
   const std::string& command = args[0];
-  if ((command == "list" && args.size() != 1) || (command == "show" && args.size() != 2)) {
+  if ((command == "list" && args.size() != 1) ||
+      ((command == "show" || command == "apply") && args.size() != 2)) {
     err << "netvanectl: wrong number of arguments for " << command << "\n" << kUsage;
     return kExitUsage;
   }
-  if (command != "list" && command != "show") {
+  if (command != "list" && command != "show" && command != "apply") {
     err << "netvanectl: unknown command " << command << "\n" << kUsage;
     return kExitUsage;
   }
@@ -144,6 +245,11 @@ int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& plat
     }
     PrintRecord(state.LocationTable[static_cast<size_t>(index)], out);
     return kExitDone;
+  }
+
+  if (command == "apply") {
+    return Apply(args[1], state, platform, registry, locations, iphelper, make_endpoint, prompt,
+                 err);
   }
 
   engine::LoadAll(state, registry, locations, iphelper);

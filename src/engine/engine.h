@@ -1,0 +1,84 @@
+// The configuration engine: applies a stored location to the system on every Windows family
+// (the network part, the browser proxy and the default printer) and recognises whether the
+// system took it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/app_state.h"
+#include "engine/dhcp_responder.h"
+#include "engine/external_programs.h"
+#include "engine/front_end.h"
+#include "platform/platform.h"
+#include "store/location.h"
+#include "store/registry_access.h"
+
+namespace netvane::engine {
+
+inline constexpr char kBindSucceeded[] = "Network environment is successfully established.";
+inline constexpr char kBindFailed[] =
+    "Troubles occurred in binding selected location data to your system.";
+inline constexpr std::string_view kInternetSettingsPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+inline constexpr std::string_view kTcpipInterfacesPath =
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+inline constexpr std::string_view kVxdDhcpPath = "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP";
+
+class Engine {
+ public:
+  Engine(platform::Platform& platform, store::RegistryAccess& registry, AppState& state,
+         FrontEnd& front_end)
+      : platform_(platform),
+        registry_(registry),
+        state_(state),
+        front_end_(front_end),
+        programs_(platform, registry, state, front_end),
+        responder_(state, front_end) {}
+
+  // The single entry: the network part by Windows family, then proxy and printer.
+  void ApplyLocation(int16_t location_id);
+
+  // Windows 2000: netsh and ipconfig, and for a static location the read-back.
+  void ApplyNetworkNetsh(int16_t location_id);
+  // Windows 98, ME and NT 4: the adapter stays on DHCP; a static location is served by the
+  // local responder and recognised later by the bind poll.
+  void ApplyNetworkLegacy(int16_t location_id);
+  // Whether the system's DHCP binding now carries the location (address and Lease stamp).
+  bool CheckBinding(int16_t location_id);
+
+  // The current user's Internet Explorer proxy from the location.
+  void ApplyBrowserProxy(const store::LocationRecord& location);
+  // Makes the named printer the Windows default, when the profile knows its driver and port.
+  void SetDefaultPrinter(const std::string& name);
+  void WriteDefaultPrinter(const std::string& name, const std::string& driver,
+                           const std::string& port);
+
+  // ResponderConfig for a static location.
+  void PrepareResponder(const store::LocationRecord& location);
+
+  ExternalPrograms& programs() { return programs_; }
+  DhcpResponder& responder() { return responder_; }
+
+ private:
+  const store::LocationRecord* Find(int16_t location_id) const;
+  // The end of an apply that has nothing more to do: normal pointer, commands back.
+  void Finish();
+  std::string ReadNormalised(const std::string& key, const char* name);
+
+  platform::Platform& platform_;
+  store::RegistryAccess& registry_;
+  AppState& state_;
+  FrontEnd& front_end_;
+  ExternalPrograms programs_;
+  DhcpResponder responder_;
+};
+
+// The PrinterPorts entry DRIVER,PORT,...: the driver before the first comma and the port
+// between the first and the second; what is missing stays empty.
+void SplitPrinterPorts(const std::string& entry, std::string* driver, std::string* port);
+
+// The proxy server list Internet Explorer reads, for a location that uses a proxy.
+std::string ProxyServerList(const store::ProxySettings& proxy);
+
+}  // namespace netvane::engine

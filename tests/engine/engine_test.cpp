@@ -1,0 +1,487 @@
+// Applying locations: the command lines of both roads for every kind, the read-back and its
+// messages, CheckBinding on every family, the browser proxy and the default printer.
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/address.h"
+#include "engine/apply_command.h"
+#include "store/location_store.h"
+#include "test_support.h"
+
+namespace netvane::testing {
+namespace {
+
+using engine::Engine;
+using store::LocationRecord;
+using Lines = std::vector<std::string>;
+
+constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
+constexpr platform::RegHandle kCu = platform::kHkeyCurrentUser;
+
+// A scripted endpoint that only counts what happens to it.
+class QuietEndpoint : public platform::UdpEndpoint {
+ public:
+  void SetProtocol(int) override {}
+  void SetRemoteHost(const std::string& h) override { host = h; }
+  void SetRemotePort(uint16_t p) override { remote = p; }
+  void SetLocalPort(uint16_t p) override { local = p; }
+  void Bind() override { open = true; }
+  void Close() override { open = false; }
+  int State() const override { return open ? 1 : 0; }
+  uint32_t BytesWaiting() override { return 0; }
+  std::vector<uint8_t> GetData() override { return {}; }
+  void SendData(const std::vector<uint8_t>&) override {}
+  std::intptr_t NativeHandle() const override { return open ? 3 : -1; }
+  bool WaitForData(int) override { return false; }
+  bool open = false;
+  std::string host;
+  uint16_t remote = 0;
+  uint16_t local = 0;
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() {
+    front_.winsock = &endpoint_;
+    fake_.process.program_path = "/opt/netvane/Netvane";
+    state_.OSKind = engine::kOsWin2000;
+  }
+
+  LocationRecord& Add(int16_t id, const std::string& kind, const std::string& nic = "Local Area Connection") {
+    LocationRecord r;
+    r.LocationId = id;
+    r.SessionName = "L" + std::to_string(id);
+    r.NIC_ID = nic;
+    r.NIC_NAME = "Card";
+    r.ServiceType = kind;
+    if (store::CarriesTcpIp(kind)) {
+      r.IPAddress = "192.168.1.10";
+      r.SubnetMask = "255.255.255.0";
+      r.Gateway = "192.168.1.1";
+      r.DNS = "192.168.1.2";
+      r.Lease = 1193046;
+    }
+    state_.LocationTable.push_back(r);
+    return state_.LocationTable.back();
+  }
+  Lines Started() const {
+    Lines out;
+    for (const auto& s : fake_.process.started) out.push_back(s.command_line);
+    return out;
+  }
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> out;
+    for (const auto& s : front_.prompt.shown) out.push_back(s.text);
+    return out;
+  }
+  // The read-back values the system would hold for the adapter.
+  void SystemHolds(const std::string& nic, const std::string& ip, const std::string& mask,
+                   const std::string& gateways) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + nic;
+    ASSERT_EQ(SetRaw(raw(), kLm, key, "IPAddress", platform::kRegMultiSz, ip + std::string(2, '\0')), 0);
+    ASSERT_EQ(SetRaw(raw(), kLm, key, "SubnetMask", platform::kRegMultiSz, mask + std::string(2, '\0')), 0);
+    ASSERT_EQ(SetRaw(raw(), kLm, key, "DefaultGateway", platform::kRegMultiSz,
+                     gateways + std::string(gateways.empty() ? 1 : 2, '\0')),
+              0);
+  }
+  platform::Registry& raw() { return fake_.registry.registry(); }
+
+  FakePlatform fake_;
+  store::RegistryAccess access_{fake_.registry.registry(), fake_.registry.codepage()};
+  engine::AppState state_;
+  FakeFrontEnd front_;
+  QuietEndpoint endpoint_;
+  Engine engine_{fake_.services(), access_, state_, front_};
+};
+
+TEST_F(EngineTest, DynamicKindsOnWindows2000) {
+  struct Case {
+    const char* kind;
+    const char* set_address;
+    bool renews;
+  };
+  const Case cases[] = {
+      {"USE_DHCP", "netsh interface ip set address \"Local Area Connection\" source=dhcp", true},
+      {"USE_CABLE_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", true},
+      {"USE_KT_ADSL", "netsh interface ip set address \"Local Area Connection\" dynamic", false},
+      {"USE_HANARO_IN_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+      {"USE_HANARO_USB_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+      {"USE_HANARO_OUT_RAS_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+  };
+  for (const Case& c : cases) {
+    state_.LocationTable.clear();
+    fake_.process.started.clear();
+    fake_.shell.invoked.clear();
+    front_.events.clear();
+    LocationRecord& r = Add(1, c.kind);
+    r.ExecutePath = "/opt/dialer/dial";
+    fake_.shell.existing = {"/opt/dialer/dial"};
+    engine_.ApplyNetworkNetsh(1);
+    Lines expected = {"netsh interface ip delete dns \"Local Area Connection\" all", c.set_address,
+                      "ipconfig.exe /release Local Area Connection"};
+    if (c.renews) expected.push_back("ipconfig.exe /renew Local Area Connection");
+    EXPECT_EQ(Started(), expected) << c.kind;
+    // Every netsh command and the release are waited for; the renew is not.
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(fake_.process.started[i].waited) << c.kind;
+    if (c.renews) {
+      EXPECT_FALSE(fake_.process.started[3].waited);
+    }
+    // The program is started only by the kinds that launch one, after the release.
+    EXPECT_EQ(fake_.shell.invoked.size(), c.renews ? 0u : 1u) << c.kind;
+    EXPECT_TRUE(front_.prompt.shown.empty());
+    EXPECT_EQ(std::count(front_.events.begin(), front_.events.end(), "enabled"), 1) << c.kind;
+    EXPECT_EQ(front_.events.back(), c.renews ? "idle" : "enabled") << c.kind;
+  }
+}
+
+TEST_F(EngineTest, StaticKindOnWindows2000SetsAddressGatewaysAndServers) {
+  LocationRecord& r = Add(2, "USE_STATIC_IP", "My \"Card\"; rm -rf");
+  r.IPAddress = "10.0.0.5";
+  r.SubnetMask = "255.255.255.0";
+  r.Gateway = "010.000.000.001,bad,10.0.0.2,10.0.0.3";
+  r.DNS = "10.0.0.53,,10.0.0.54";
+  r.ExecutePath = "/opt/dialer/dial";  // a static location launches nothing
+  fake_.shell.existing = {"/opt/dialer/dial"};
+  engine_.ApplyNetworkNetsh(2);
+  const std::string n = "\"My \"Card\"; rm -rf\"";
+  EXPECT_EQ(Started(), (Lines{
+                           "netsh interface ip set address " + n + " static 10.0.0.5 255.255.255.0",
+                           "netsh interface ip delete address " + n + " gateway=all",
+                           "netsh interface ip add address " + n + " gateway=10.0.0.1 gwmetric=1",
+                           "netsh interface ip add address " + n + " gateway=10.0.0.2 gwmetric=2",
+                           "netsh interface ip add address " + n + " gateway=10.0.0.3 gwmetric=3",
+                           "netsh interface ip delete dns " + n + " all",
+                           "netsh interface ip add dns " + n + " 10.0.0.53 index=1",
+                           "netsh interface ip add dns " + n + " 10.0.0.54 index=2",
+                       }));
+  for (const auto& s : fake_.process.started) {
+    EXPECT_TRUE(s.waited);
+    EXPECT_EQ(s.mode, platform::WindowMode::kHidden);
+  }
+  EXPECT_TRUE(fake_.shell.invoked.empty());
+  // Nothing in the registry: the read-back fails.
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+  EXPECT_EQ(front_.prompt.shown[0].icon, engine::PromptIcon::kInformation);
+  EXPECT_EQ(front_.events, (Lines{"busy", "events", "enabled", "idle"}));
+}
+
+TEST_F(EngineTest, ReadBackDecidesTheOutcome) {
+  LocationRecord& r = Add(3, "USE_STATIC_IP", "{GUID}");
+  r.Gateway = "192.168.1.1,192.168.1.254";
+  SystemHolds("{GUID}", "192.168.1.10", "255.255.255.0", std::string("192.168.1.1") + std::string(1, '\0') + "192.168.1.254");
+  engine_.ApplyNetworkNetsh(3);
+  EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
+
+  // No gateway at all: no "add address", and success only with no default gateway either.
+  front_.prompt.shown.clear();
+  fake_.process.started.clear();
+  state_.LocationTable[0].Gateway = "";
+  SystemHolds("{GUID}", "192.168.1.10", "255.255.255.0", "");
+  engine_.ApplyNetworkNetsh(3);
+  for (const std::string& line : Started()) EXPECT_EQ(line.find("add address"), std::string::npos);
+  EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
+
+  // Leading zeros are sent without them, so the stored text no longer matches the system.
+  front_.prompt.shown.clear();
+  state_.LocationTable[0].IPAddress = "192.168.001.010";
+  engine_.ApplyNetworkNetsh(3);
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+}
+
+TEST_F(EngineTest, PppModemLaunchesItsProgramAfterTheOutcome) {
+  LocationRecord& r = Add(4, "USE_HANARO_OUT_PPP_MODEM");
+  r.ExecutePath = "/opt/dialer/missing";
+  engine_.ApplyNetworkNetsh(4);
+  ASSERT_EQ(front_.prompt.shown.size(), 2u);
+  EXPECT_EQ(front_.prompt.shown[0].text, engine::kBindFailed);
+  EXPECT_EQ(front_.prompt.shown[1].text.rfind("Error in executing the internet connecting program.", 0), 0u);
+}
+
+TEST_F(EngineTest, AnUnknownKindRunsNothingAndGivesTheCommandsBack) {
+  Add(5, "USE_SOMETHING");
+  engine_.ApplyNetworkNetsh(5);
+  engine_.ApplyNetworkLegacy(5);
+  EXPECT_TRUE(fake_.process.started.empty());
+  EXPECT_EQ(std::count(front_.events.begin(), front_.events.end(), "enabled"), 2);
+  EXPECT_EQ(front_.events.back(), "enabled");
+}
+
+TEST_F(EngineTest, LegacyRoadOnWindows98ReleasesFiltersRenewsAndPolls) {
+  state_.OSKind = engine::kOsWin98;
+  state_.AdapterTable = {{"A", "00-00-00-00-00-01"}, {"B", "00-50-BA-01-02-0F"}};
+  LocationRecord& r = Add(6, "USE_STATIC_IP", "00-50-ba-01-02-0f");
+  r.Gateway = "192.168.1.1,192.168.1.2";
+  r.Lease = 0;
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
+  engine_.ApplyNetworkLegacy(6);
+  EXPECT_EQ(Started(), (Lines{"ipconfig.exe /release 1", "/opt/netvane/NVEFilter L 0000",
+                              "ipconfig.exe /renew 1"}));
+  // The endpoint listens on 67 towards the client on 127.0.0.1 port 68.
+  EXPECT_TRUE(endpoint_.open);
+  EXPECT_EQ(endpoint_.local, 67);
+  EXPECT_EQ(endpoint_.remote, 68);
+  EXPECT_EQ(endpoint_.host, "127.0.0.1");
+  const engine::ResponderConfig& c = state_.Responder;
+  EXPECT_EQ(c.address, (std::array<std::string, 4>{"192", "168", "1", "10"}));
+  EXPECT_EQ(c.mask, (std::array<std::string, 4>{"255", "255", "255", "0"}));
+  EXPECT_EQ(c.gateway_count, 2);
+  EXPECT_EQ(c.dns_count, 1);
+  EXPECT_EQ(c.lease, (std::array<uint8_t, 4>{255, 0, 0, 0}));
+  // The poll re-enables the commands later, not the road.
+  EXPECT_EQ(std::count(front_.events.begin(), front_.events.end(), "enabled"), 0);
+  EXPECT_EQ(front_.events.back(), "poll");
+}
+
+TEST_F(EngineTest, LegacyRoadDynamicKinds) {
+  state_.OSKind = engine::kOsWinNt4;
+  for (const char* kind : {"USE_DHCP", "USE_CABLE_MODEM", "USE_KT_ADSL", "USE_HANARO_USB_MODEM"}) {
+    state_.LocationTable.clear();
+    fake_.process.started.clear();
+    fake_.shell.invoked.clear();
+    LocationRecord& r = Add(7, kind, "El90x1");
+    r.ExecutePath = "/opt/dialer/dial";
+    fake_.shell.existing = {"/opt/dialer/dial"};
+    engine_.ApplyNetworkLegacy(7);
+    const bool renews = std::string(kind) == "USE_DHCP" || std::string(kind) == "USE_CABLE_MODEM";
+    Lines expected = {"ipconfig.exe /release El90x1"};
+    if (renews) expected.push_back("ipconfig.exe /renew El90x1");
+    EXPECT_EQ(Started(), expected) << kind;
+    EXPECT_EQ(fake_.shell.invoked.size(), renews ? 0u : 1u) << kind;
+  }
+}
+
+TEST_F(EngineTest, LeaseStampTravelsInTheLeaseBytes) {
+  state_.OSKind = engine::kOsWinMe;
+  LocationRecord r;
+  r.IPAddress = "1.2.3.4";
+  r.SubnetMask = "255.0.0.0";
+  r.Lease = 1193046;
+  engine_.PrepareResponder(r);
+  EXPECT_EQ(state_.Responder.lease, (std::array<uint8_t, 4>{0xFF, 0x12, 0x34, 0x56}));
+  r.Lease = 16777215;
+  engine_.PrepareResponder(r);
+  EXPECT_EQ(state_.Responder.lease, (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST_F(EngineTest, CheckBindingOnWindows98AndMe) {
+  for (int32_t os : {engine::kOsWin98, engine::kOsWinMe}) {
+    state_.OSKind = os;
+    state_.LocationTable.clear();
+    LocationRecord& r = Add(8, "USE_STATIC_IP");
+    r.IPAddress = "192.168.10.25";
+    r.Lease = 1193046;
+    const std::string vxd = "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\";
+    // Another binding first, then the adapter's: address bytes in network order.
+    ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0000", "DHCPIPAddress", platform::kRegBinary,
+                     std::string("\x0A\x00\x00\x01", 4)),
+              0);
+    ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "DHCPIPAddress", platform::kRegBinary,
+                     std::string("\xC0\xA8\x0A\x19", 4)),
+              0);
+    ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "Lease", platform::kRegBinary,
+                     std::string("\x56\x34\x12\xAB", 4)),
+              0);
+    EXPECT_TRUE(engine_.CheckBinding(8)) << os;  // FF or AB: only the last six digits count
+    ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "Lease", platform::kRegBinary,
+                     std::string("\x57\x34\x12\xFF", 4)),
+              0);
+    EXPECT_FALSE(engine_.CheckBinding(8)) << os;
+    ASSERT_EQ(access_.DeleteKeyTree(kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD"), 0);
+  }
+  EXPECT_FALSE(engine_.CheckBinding(8));
+}
+
+TEST_F(EngineTest, CheckBindingOnNt4And2000) {
+  LocationRecord& r = Add(9, "USE_STATIC_IP", "El90x1");
+  r.IPAddress = "10.0.0.5";
+  r.Lease = 42;
+  const std::string w2k = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\El90x1";
+  const std::string nt4 = "SYSTEM\\CurrentControlSet\\Services\\El90x1\\Parameters\\Tcpip";
+  for (const auto& [os, key] : {std::pair{engine::kOsWin2000, w2k}, std::pair{engine::kOsWinNt4, nt4}}) {
+    state_.OSKind = os;
+    ASSERT_EQ(SetRaw(raw(), kLm, key, "DhcpIPAddress", platform::kRegSz, std::string("10.0.0.5\0", 9)), 0);
+    EXPECT_FALSE(engine_.CheckBinding(9));  // no lease yet
+    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", static_cast<int32_t>(0xFF00002A)), 0);
+    EXPECT_TRUE(engine_.CheckBinding(9));
+    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", 43), 0);
+    EXPECT_FALSE(engine_.CheckBinding(9));
+  }
+  state_.OSKind = engine::kOsWin95;
+  EXPECT_FALSE(engine_.CheckBinding(9));
+}
+
+TEST_F(EngineTest, BrowserProxyLists) {
+  auto proxy_of = [&](const LocationRecord& r) {
+    engine_.ApplyBrowserProxy(r);
+    const StoredValue enable =
+        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyEnable");
+    const StoredValue server =
+        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyServer");
+    EXPECT_EQ(enable.type, platform::kRegDword);
+    EXPECT_EQ(server.type, platform::kRegSz);
+    return std::pair<int, std::string>(enable.data.empty() ? -1 : enable.data[0],
+                                       server.data.substr(0, server.data.size() - 1));
+  };
+  LocationRecord r;
+  r.UseProxy = true;
+  r.IEProxy.AllProtocolSameProxy = true;
+  r.IEProxy.DefaultAddress = "10.0.0.2";
+  r.IEProxy.DefaultPort = "8080";
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, "10.0.0.2:8080"}));
+  r.IEProxy.DefaultPort = "";
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, "10.0.0.2"}));
+
+  r.IEProxy = {};
+  r.IEProxy.SocksAddress = "s";
+  r.IEProxy.SocksPort = "1080";
+  r.IEProxy.HTTPAddress = "10.0.0.1";
+  r.IEProxy.HTTPPort = "3128";
+  r.IEProxy.SecureAddress = "10.0.0.1";
+  r.IEProxy.FTPAddress = "f";
+  r.IEProxy.FTPPort = "21";
+  r.IEProxy.GopherPort = "70";  // a port without an address adds nothing
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, "ftp=f:21;http=10.0.0.1:3128;https=10.0.0.1;socks=s:1080"}));
+
+  r.IEProxy = {};
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, ""}));
+  // Meant for the other browser only: still turns this one on, from the blank set.
+  r.UseNCProxy = true;
+  r.NCProxy.DefaultAddress = "nc";
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, ""}));
+  r.UseProxy = false;
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{0, ""}));
+}
+
+TEST_F(EngineTest, DefaultPrinterFromThePrinterPortsEntry) {
+  fake_.profile.sections["PrinterPorts"] = {{"P", "winspool,LPT1:,15,45"}, {"Q", "winspool,LPT1:"},
+                                            {"R", ",LPT2:,1"}};
+  engine_.SetDefaultPrinter("P");
+  EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "P,winspool,LPT1:");
+  EXPECT_EQ(fake_.profile.broadcasts, Lines{"windows"});
+  for (const char* unchanged : {"Q", "R", "Unknown", ""}) {
+    engine_.SetDefaultPrinter(unchanged);
+    EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "P,winspool,LPT1:") << unchanged;
+  }
+  EXPECT_EQ(fake_.profile.broadcasts.size(), 1u);
+  std::string driver, port;
+  engine::SplitPrinterPorts("drv,port", &driver, &port);
+  EXPECT_EQ(driver, "drv");
+  EXPECT_EQ(port, "");
+}
+
+TEST_F(EngineTest, ApplyLocationSetsProxyAndPrinterOnEveryFamily) {
+  fake_.profile.sections["PrinterPorts"] = {{"Office", "winspool,Ne00:,15,45"}};
+  LocationRecord& r = Add(10, "USE_DHCP");
+  r.UseWinNetwork = true;
+  r.DefaultPrinter = "Office";
+  r.UseProxy = true;
+  r.IEProxy.AllProtocolSameProxy = true;
+  r.IEProxy.DefaultAddress = "proxy";
+  for (int32_t os : {engine::kOsUnknown, engine::kOsWin2000, engine::kOsWin98}) {
+    state_.OSKind = os;
+    fake_.process.started.clear();
+    fake_.profile.sections["windows"].clear();
+    front_.events.clear();
+    engine_.ApplyLocation(10);
+    EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "Office,winspool,Ne00:") << os;
+    EXPECT_EQ(QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                       "ProxyServer").data,
+              std::string("proxy\0", 6));
+    EXPECT_EQ(fake_.process.started.empty(), os == engine::kOsUnknown) << os;
+    EXPECT_EQ(front_.events.back(), os == engine::kOsUnknown ? "enabled" : "idle") << os;
+  }
+  // A static location with a program does not start it.
+  LocationRecord& s = Add(11, "USE_STATIC_IP");
+  s.ExecutePath = "/opt/x";
+  fake_.shell.existing = {"/opt/x"};
+  state_.OSKind = engine::kOsWin2000;
+  engine_.ApplyLocation(11);
+  EXPECT_TRUE(fake_.shell.invoked.empty());
+}
+
+// The apply command and its poll, with ticks given by the test.
+class ApplyCommandTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    state_.OSKind = engine::kOsWin98;
+    state_.AdapterTable = {{"Card", "AA"}};
+    LocationRecord r;
+    r.SessionName = "Static";
+    r.NIC_ID = "AA";
+    r.ServiceType = "USE_STATIC_IP";
+    r.IPAddress = "192.168.10.25";
+    r.SubnetMask = "255.255.255.0";
+    r.Lease = 5;
+    ASSERT_TRUE(locations_.SaveLocation(1, r));
+    locations_.LoadLocations(state_.LocationTable);
+    store::BuildActiveLocationTable(state_.AdapterTable, state_.LocationTable, state_.ActiveLocationTable);
+  }
+  void Bind() {
+    ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000", "DHCPIPAddress",
+                     platform::kRegBinary, std::string("\xC0\xA8\x0A\x19", 4)),
+              0);
+    ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000", "Lease",
+                     platform::kRegBinary, std::string("\x05\x00\x00\xFF", 4)),
+              0);
+  }
+
+  store::LocationStore locations_{access_};
+  engine::ApplyCommand command_{engine_, locations_, state_, front_};
+};
+
+TEST_F(ApplyCommandTest, ThePollEndsWithSuccessOnceTheSystemIsBound) {
+  command_.Apply(1);
+  EXPECT_EQ(command_.ApplyingLocationId, 1);
+  EXPECT_TRUE(state_.LocationTable[0].SessionActive);
+  EXPECT_EQ(QueryRaw(raw(), kLm, "SOFTWARE\\Orlenta\\SessionInfo\\1", "SessionActive").data,
+            std::string("YES\0", 4));
+  EXPECT_EQ(front_.events.front(), "disabled");
+  command_.ResetPoll();
+  EXPECT_FALSE(command_.Tick());
+  EXPECT_FALSE(command_.Tick());
+  Bind();
+  front_.events.clear();
+  EXPECT_TRUE(command_.Tick());
+  EXPECT_TRUE(command_.PollDone);
+  EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
+  EXPECT_FALSE(endpoint_.open);
+  EXPECT_EQ(front_.events, (Lines{"stop", "idle", "enabled", "focus"}));
+  // The filter goes off for every instance (none here) and the id stays.
+  EXPECT_EQ(command_.ApplyingLocationId, 1);
+}
+
+TEST_F(ApplyCommandTest, ThePollGivesUpAtTheFifteenthFailedTick) {
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
+  command_.Apply(1);
+  command_.ResetPoll();
+  fake_.process.started.clear();
+  for (int i = 1; i < 15; ++i) ASSERT_FALSE(command_.Tick()) << i;
+  EXPECT_TRUE(front_.prompt.shown.empty());
+  front_.events.clear();
+  EXPECT_TRUE(command_.Tick());
+  EXPECT_EQ(command_.PollTicks, 15);
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+  EXPECT_EQ(command_.ApplyingLocationId, -1);
+  EXPECT_EQ(front_.events, (Lines{"stop", "idle", "refresh", "enabled", "focus"}));
+  EXPECT_EQ(Started(), Lines{"/opt/netvane/NVEFilter U 0000"});
+  // The location stays marked active.
+  EXPECT_TRUE(state_.LocationTable[0].SessionActive);
+}
+
+TEST_F(ApplyCommandTest, AnAddressInUseAndOtherErrorsEndTheApplyWithTheirReport) {
+  fake_.process.missing = {"ipconfig.exe"};
+  command_.Apply(1);
+  ASSERT_EQ(front_.prompt.shown.size(), 1u);
+  EXPECT_EQ(front_.prompt.shown[0].text,
+            "Please, check if gateway or DNS Configuration is valid.\r\nError Number : 2\r\n"
+            "Error Description : The system cannot find the file specified.\r\n");
+  EXPECT_EQ(front_.prompt.shown[0].icon, engine::PromptIcon::kNone);
+  EXPECT_EQ(front_.events.back(), "focus");
+  EXPECT_EQ(front_.events[front_.events.size() - 2], "enabled");
+  EXPECT_EQ(engine::ApplyErrorText(platform::PlatformError(10048, "Address in use", "Winsock")),
+            "DHCP Server is running.\r\nPlease, refer to Help[Tip].");
+}
+
+}  // namespace
+}  // namespace netvane::testing
