@@ -17,6 +17,10 @@ class Shell {
   // NameSpace/ParseName/InvokeVerb sequence does. A missing folder or item, or a verb that
   // fails, raises PlatformError.
   virtual void InvokeDefaultVerb(const std::string& folder, const std::string& name) = 0;
+  // The name of the first file matching `pattern` (a path whose last part may hold the
+  // wildcards * and ?), as the system's directory search finds it: folders and hidden or
+  // system files are not found. Empty when nothing matches.
+  virtual std::string FindFile(const std::string& pattern) = 0;
   // Opens a document with the verb "open" in a normal window (ShellExecute); returns a value
   // above 32 on success, else the error code.
   virtual int32_t OpenDocument(const std::string& path) = 0;

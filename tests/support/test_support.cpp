@@ -140,6 +140,13 @@ void FakeShell::InvokeDefaultVerb(const std::string& folder, const std::string& 
   invoked.emplace_back(folder, name);
 }
 
+std::string FakeShell::FindFile(const std::string& pattern) {
+  for (const std::string& f : files) {
+    if (f == pattern) return f.substr(f.find_last_of("\\/") + 1);
+  }
+  return std::string();
+}
+
 int32_t FakeShell::OpenDocument(const std::string& path) {
   opened.push_back(path);
   return ExistingName(path).empty() ? 2 : 42;

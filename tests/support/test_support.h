@@ -149,9 +149,12 @@ class FakeShell : public platform::Shell {
  public:
   std::string ExistingName(const std::string& path) override;
   void InvokeDefaultVerb(const std::string& folder, const std::string& name) override;
+  std::string FindFile(const std::string& pattern) override;
   int32_t OpenDocument(const std::string& path) override;
 
   std::vector<std::string> existing;
+  // Paths the directory search finds as files (folders are simply not listed here).
+  std::vector<std::string> files;
   std::vector<std::pair<std::string, std::string>> invoked;
   std::vector<std::string> opened;
   int32_t verb_error = 0;

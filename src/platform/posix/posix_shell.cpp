@@ -1,7 +1,12 @@
 #include "platform/posix/posix_shell.h"
 
+#include <dirent.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "platform/command_line.h"
 #include "platform/platform_error.h"
@@ -47,6 +52,32 @@ void PosixShell::InvokeDefaultVerb(const std::string& folder, const std::string&
   } else {
     process_.Start("xdg-open " + QuoteArgument(item), WindowMode::kHidden);
   }
+}
+
+std::string PosixShell::FindFile(const std::string& pattern) {
+  if (pattern.empty() || pattern.back() == '/') return std::string();
+  const size_t slash = pattern.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  auto is_file = [&](const std::string& entry) {
+    // Hidden files are the dot files here.
+    if (entry.empty() || entry[0] == '.') return false;
+    struct stat st {};
+    return stat((folder + "/" + entry).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  };
+  if (name.find_first_of("*?") == std::string::npos) return is_file(name) ? name : std::string();
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return std::string();
+  std::vector<std::string> matches;
+  while (const dirent* e = readdir(dir)) {
+    // Windows matches names without regard to case, and lists them in name order.
+    if (fnmatch(name.c_str(), e->d_name, FNM_CASEFOLD) == 0 && is_file(e->d_name)) {
+      matches.emplace_back(e->d_name);
+    }
+  }
+  closedir(dir);
+  if (matches.empty()) return std::string();
+  return *std::min_element(matches.begin(), matches.end());
 }
 
 int32_t PosixShell::OpenDocument(const std::string& path) {

@@ -11,6 +11,7 @@ class PosixShell final : public Shell {
   explicit PosixShell(Process& process) : process_(process) {}
   std::string ExistingName(const std::string& path) override;
   void InvokeDefaultVerb(const std::string& folder, const std::string& name) override;
+  std::string FindFile(const std::string& pattern) override;
   int32_t OpenDocument(const std::string& path) override;
 
  private:

@@ -83,6 +83,24 @@ std::string Win32Shell::ExistingName(const std::string& path) {
   return codepage_.FromAnsi(found.cFileName);
 }
 
+std::string Win32Shell::FindFile(const std::string& pattern) {
+  if (pattern.empty()) return std::string();
+  WIN32_FIND_DATAA found{};
+  HANDLE find = FindFirstFileA(codepage_.ToAnsi(pattern).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return std::string();
+  constexpr DWORD kNotFiles =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  std::string name;
+  do {
+    if ((found.dwFileAttributes & kNotFiles) == 0) {
+      name = codepage_.FromAnsi(found.cFileName);
+      break;
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return name;
+}
+
 void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string& name) {
   ComScope com;
   ComPtr<IShellDispatch> shell;

@@ -10,6 +10,7 @@ namespace netvane::platform {
 class Win32Shell final : public Shell {
  public:
   std::string ExistingName(const std::string& path) override;
+  std::string FindFile(const std::string& pattern) override;
   // Through "Shell.Application": NameSpace(folder), ParseName(name), InvokeVerb(). Errors
   // carry the source "Shell.Application".
   void InvokeDefaultVerb(const std::string& folder, const std::string& name) override;

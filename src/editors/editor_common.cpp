@@ -1,0 +1,159 @@
+#include "editors/editor_common.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include "editors/ip_address_control.h"
+#include "platform/platform_error.h"
+
+namespace netvane::editors {
+
+void FillNicCombo(QComboBox* combo, const store::AdapterTable& adapters) {
+  combo->clear();
+  for (size_t i = 0; i < adapters.size(); ++i) {
+    const QString number = QStringLiteral("0000%1").arg(i).right(4);
+    combo->addItem(Q(adapters[i].Description),
+                   QStringLiteral("K_") + number + Q(adapters[i].AdapterId));
+  }
+  if (combo->count() > 0) combo->setCurrentIndex(0);
+}
+
+std::string AdapterIdFromKey(const QString& key) { return S(key.mid(6)); }
+
+bool AdapterFromCombo(const QComboBox* combo, std::string* id, std::string* name) {
+  if (combo->currentIndex() >= 0) {
+    *id = AdapterIdFromKey(combo->currentData().toString());
+    *name = S(combo->itemText(combo->currentIndex()));
+    return true;
+  }
+  bool found = false;
+  for (int i = 0; i < combo->count(); ++i) {
+    if (combo->itemText(i) == combo->currentText()) {
+      *id = AdapterIdFromKey(combo->itemData(i).toString());
+      *name = S(combo->itemText(i));
+      found = true;
+    }
+  }
+  return found;
+}
+
+bool ProgramPathCheck(const std::string& path, platform::Shell& shell,
+                      store::RegistryAccess& registry) {
+  std::string name;
+  try {
+    name = shell.FindFile(path);
+  } catch (const platform::PlatformError&) {
+    return false;
+  }
+  if (name.empty()) return false;
+  const std::string tail = registry.AnsiRightBytes(path, registry.AnsiByteLength(name));
+  return Q(tail).compare(Q(name), Qt::CaseInsensitive) == 0;
+}
+
+std::string JoinRows(const QListWidget* list) {
+  QStringList rows;
+  for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+  return S(rows.join(QLatin1Char(',')));
+}
+
+std::string ServiceTypeFor(int kind_index, int adsl_index) {
+  switch (kind_index) {
+    case 0:
+      return std::string(store::kUseDhcp);
+    case 1:
+      return std::string(store::kUseStaticIp);
+    case 2:
+      return std::string(store::kUseCableModem);
+    case 3: {
+      static const std::string_view kAdsl[] = {store::kUseHanaroInModem, store::kUseHanaroUsbModem,
+                                               store::kUseHanaroOutPppModem,
+                                               store::kUseHanaroOutRasModem};
+      return std::string(kAdsl[adsl_index >= 0 && adsl_index < 4 ? adsl_index : 0]);
+    }
+    default:
+      return std::string(store::kUseKtAdsl);
+  }
+}
+
+bool KindIndexesFor(const std::string& kind, int* kind_index, int* adsl_index) {
+  for (int k = 0; k < 5; ++k) {
+    for (int a = 0; a < (k == 3 ? 4 : 1); ++a) {
+      if (ServiceTypeFor(k, a) == kind) {
+        *kind_index = k;
+        if (k == 3) *adsl_index = a;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+namespace {
+
+// Selects a line edit's whole text after Qt has placed the caret for the focus change.
+class SelectAllFilter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      auto* edit = static_cast<QLineEdit*>(watched);
+      QTimer::singleShot(0, edit, [edit] { edit->setSelection(0, static_cast<int>(edit->text().size())); });
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void SelectAllOnFocus(QLineEdit* edit) { edit->installEventFilter(new SelectAllFilter(edit)); }
+
+void NoDefaultButtons(QWidget* window) {
+  for (QPushButton* b : window->findChildren<QPushButton*>()) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+}
+
+QString TrimBlanks(const QString& text) {
+  qsizetype b = 0;
+  qsizetype e = text.size();
+  while (b < e && text[b] == QLatin1Char(' ')) ++b;
+  while (e > b && text[e - 1] == QLatin1Char(' ')) --e;
+  return text.mid(b, e - b);
+}
+
+void AddAddressRow(IpAddressControl* box, QListWidget* list) {
+  if (box->IPValidCheck()) list->addItem(box->GetIp());
+}
+
+void RemoveSelectedRow(QListWidget* list) {
+  if (list->currentRow() >= 0 && list->currentItem()->isSelected()) {
+    delete list->takeItem(list->currentRow());
+  }
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setWordWrap(true);
+  return label;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* name, const QString& text) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+IpAddressControl* NewAddress(QWidget* parent, const char* name) {
+  auto* control = new IpAddressControl(parent);
+  control->setObjectName(QString::fromLatin1(name));
+  return control;
+}
+
+}  // namespace netvane::editors

@@ -1,0 +1,25 @@
+// The Qt side of the message boxes: a modal QMessageBox titled "Netvane 2.0".
+#pragma once
+
+#include <QString>
+
+#include "engine/user_prompt.h"
+
+class QWidget;
+
+namespace netvane::editors {
+
+class QtPrompt : public engine::UserPrompt {
+ public:
+  explicit QtPrompt(QWidget* parent = nullptr, QString title = QStringLiteral("Netvane 2.0"))
+      : parent_(parent), title_(std::move(title)) {}
+  engine::PromptAnswer Show(const std::string& text, engine::PromptIcon icon,
+                            engine::PromptButtons buttons) override;
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+ private:
+  QWidget* parent_;
+  QString title_;
+};
+
+}  // namespace netvane::editors
