@@ -105,7 +105,9 @@ bool RunInProcesses(int count, const std::function<int(int)>& body) {
 uint32_t FakeProcess::Start(const std::string& command_line, platform::WindowMode mode) {
   for (const std::string& name : missing) {
     if (command_line.compare(0, name.size(), name) == 0) {
-      throw platform::PlatformError(2, "The system cannot find the file specified.",
+      throw platform::PlatformError(missing_error,
+                                    missing_error == 2 ? "The system cannot find the file specified."
+                                                       : "Address in use",
                                     "CreateProcess");
     }
   }

@@ -139,6 +139,8 @@ class FakeProcess : public platform::Process {
   std::string program_path = "C:\\Program Files\\Netvane\\Netvane.exe";
   std::vector<Started> started;
   std::vector<std::string> missing;
+  // The error number a missing program raises.
+  int32_t missing_error = 2;
   // Called as each command starts (to see what else happened before it).
   std::function<void(const std::string&)> on_start;
 };

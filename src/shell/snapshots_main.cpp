@@ -1,6 +1,6 @@
-// editor-snapshots OUTDIR: renders every page of the new-location wizard and every tab of the
-// property editor, and the proxy and printer dialogs, to PNG files (offscreen), so that a
-// person can look at them.
+// netvane-snapshots OUTDIR: renders the main window, every page of the new-location wizard,
+// every tab of the property editor, the proxy and printer dialogs, the splash and the notice
+// to PNG files (offscreen), so that a person can look at them.
 #include <QApplication>
 #include <QDir>
 #include <QStackedWidget>
@@ -12,6 +12,10 @@
 #include "editors/proxy_dialog.h"
 #include "editors/session_modify.h"
 #include "editors/session_new.h"
+#include "engine/ip_helper.h"
+#include "shell/main_window.h"
+#include "shell/notice.h"
+#include "shell/splash.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: editor-snapshots OUTDIR\n");
+    std::fprintf(stderr, "usage: netvane-snapshots OUTDIR\n");
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
@@ -96,6 +100,18 @@ int main(int argc, char** argv) {
   office.UseWinNetwork = true;
   office.DefaultPrinter = "Lab Color Printer";
   locations.SaveLocation(1, office);
+  store::LocationRecord home = office;
+  home.SessionName = "Home";
+  home.ServiceType = "USE_DHCP";
+  home.SessionActive = true;
+  locations.SaveLocation(2, home);
+  store::LocationRecord lab = office;
+  lab.SessionName = "Lab";
+  lab.NIC_ID = "{4D36E972-E325}";
+  lab.NIC_NAME = "Intel(R) PRO/100 VE Network Connection";
+  lab.ServiceType = "USE_STATIC_IP";
+  lab.IPAddress = "10.1.2.30";
+  locations.SaveLocation(3, lab);
   locations.LoadLocations(state.LocationTable);
 
   SilentPrompt prompt;
@@ -122,6 +138,57 @@ int main(int argc, char** argv) {
     editor.tabSession()->setCurrentIndex(tab);
     ok = Save(editor, out, QStringLiteral("editor-tab-%1").arg(tab)) && ok;
   }
+
+  struct NoInterfaces : platform::IpHelper {
+    uint32_t GetIfTable(uint8_t* table, uint32_t* size, bool) override {
+      return platform::CopyIfTable(platform::EncodeIfTable({}), table, size);
+    }
+  } interfaces;
+  engine::CIpHelper iphelper(interfaces, codepage, prompt);
+  struct ClosedEndpoint : platform::UdpEndpoint {
+    void SetProtocol(int) override {}
+    void SetRemoteHost(const std::string&) override {}
+    void SetRemotePort(uint16_t) override {}
+    void SetLocalPort(uint16_t) override {}
+    void Bind() override {}
+    void Close() override {}
+    int State() const override { return 0; }
+    uint32_t BytesWaiting() override { return 0; }
+    std::vector<uint8_t> GetData() override { return {}; }
+    void SendData(const std::vector<uint8_t>&) override {}
+    std::intptr_t NativeHandle() const override { return -1; }
+    bool WaitForData(int) override { return false; }
+  } endpoint;
+  struct Host : platform::WindowsVersion {
+    platform::OsVersion Reported() const override { return {5, 0, 2195, 2}; }
+  } winver;
+  struct NoDevice : platform::Device {
+    platform::DeviceHandle Open(const std::string&) override { return platform::kInvalidDevice; }
+    bool Control(platform::DeviceHandle, uint32_t, uint8_t*, uint32_t) override { return false; }
+    void Close(platform::DeviceHandle) override {}
+  } device;
+  struct NoProfile : platform::Profile {
+    std::string ReadEntry(const std::string&, const std::string&, const std::string& f) override { return f; }
+    bool WriteEntry(const std::string&, const std::string&, const std::string&) override { return false; }
+    void BroadcastChange(const std::string&) override {}
+  } profile;
+  platform::Platform platform{registry, codepage, winver, interfaces, process, shell, device, profile};
+  shell::ShellServices shell_services{platform, access, locations, settings, state, iphelper,
+                                      prompt,   files,  printers,  dialogs,  endpoint};
+  state.OSKind = 6;
+  store::BuildActiveLocationTable(state.AdapterTable, state.LocationTable, state.ActiveLocationTable);
+  shell::frmMain main_window(shell_services, false);
+  main_window.LoadWindow();
+  main_window.show();
+  ok = Save(main_window, out, QStringLiteral("main-window")) && ok;
+
+  shell::frmSplash splash;
+  splash.show();
+  ok = Save(splash, out, QStringLiteral("splash")) && ok;
+  settings.LoadSettings(state.settings);
+  shell::frmNotice notice(settings, state.settings);
+  notice.show();
+  ok = Save(notice, out, QStringLiteral("notice")) && ok;
 
   editors::frmProxy proxy(state, prompt);
   proxy.show();

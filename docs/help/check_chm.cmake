@@ -1,0 +1,23 @@
+# Checks a compiled help file: the compiled-help signature "ITSF" and, where chmls is found,
+# every page listed inside. Run with -DCHM=file -DPAGES=a.htm,b.htm [-DCHMLS=chmls].
+if(NOT EXISTS "${CHM}")
+  message(FATAL_ERROR "${CHM} was not written")
+endif()
+file(READ "${CHM}" signature LIMIT 4 HEX)
+if(NOT signature STREQUAL "49545346")
+  message(FATAL_ERROR "${CHM} is not a compiled help file (signature ${signature})")
+endif()
+if(CHMLS)
+  execute_process(COMMAND "${CHMLS}" -p -n list "${CHM}"
+                  OUTPUT_VARIABLE listing RESULT_VARIABLE rc ERROR_QUIET)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "chmls could not read ${CHM}")
+  endif()
+  string(REPLACE "," ";" pages "${PAGES}")
+  foreach(page IN LISTS pages)
+    string(FIND "${listing}" "/${page}\n" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${CHM} lacks ${page}")
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,444 @@
+// The main window and the start-up through their real widgets, over a real registry file and
+// the platform doubles: the location list, each command's messages, applies with their poll,
+// errors, the exit, the update counter, the notice and a second instance.
+#include "shell/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "../editors/editor_fixture.h"
+#include "editors/session_new.h"
+#include "shell/notice.h"
+#include "shell/single_instance.h"
+#include "shell/startup.h"
+
+namespace netvane::testing {
+namespace {
+
+using shell::frmMain;
+
+constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
+constexpr int kImageRole = Qt::UserRole + 1;
+
+// The responder's endpoint, without a socket.
+class IdleEndpoint : public platform::UdpEndpoint {
+ public:
+  void SetProtocol(int) override {}
+  void SetRemoteHost(const std::string&) override {}
+  void SetRemotePort(uint16_t) override {}
+  void SetLocalPort(uint16_t) override {}
+  void Bind() override { open = true; }
+  void Close() override { open = false; }
+  int State() const override { return open ? 1 : 0; }
+  uint32_t BytesWaiting() override { return 0; }
+  std::vector<uint8_t> GetData() override { return {}; }
+  void SendData(const std::vector<uint8_t>&) override {}
+  std::intptr_t NativeHandle() const override { return -1; }
+  bool WaitForData(int) override { return false; }
+  bool open = false;
+};
+
+class MainWindowTest : public ::testing::Test, public EditorFixture {
+ protected:
+  MainWindowTest() {
+    fake.process.program_path = "/opt/netvane/Netvane";
+    Card("1", "Card A", "SvcA");
+    Card("2", "Card B", "SvcB");
+    // The notice has a test of its own.
+    EXPECT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "NO"), 0);
+  }
+
+  void Card(const std::string& n, const std::string& description, const std::string& service) {
+    const std::string key = "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + n;
+    ASSERT_EQ(access.CreateKey(kLm, key), 0);
+    ASSERT_EQ(access.WriteValue(kLm, key, "Description", description), 0);
+    ASSERT_EQ(access.WriteValue(kLm, key, "ServiceName", service), 0);
+  }
+  void Location(int16_t id, const std::string& name, const std::string& nic, const std::string& kind,
+                bool active = false) {
+    store::LocationRecord r;
+    r.SessionName = name;
+    r.NIC_ID = nic;
+    r.NIC_NAME = "Card of " + nic;
+    r.ServiceType = kind;
+    r.SessionActive = active;
+    if (store::CarriesTcpIp(kind)) {
+      r.IPAddress = "192.168.10.25";
+      r.SubnetMask = "255.255.255.0";
+      r.Lease = 5;
+    }
+    ASSERT_TRUE(locations.SaveLocation(id, r));
+  }
+  // Starts the program as a user would, without the splash wait.
+  std::unique_ptr<frmMain> Start() {
+    auto w = shell::NetvaneMain(services_, shell::StartupOptions{0, false});
+    if (w) {
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
+    return w;
+  }
+  static std::vector<std::string> Texts(const frmMain& w) {
+    std::vector<std::string> out;
+    for (QTreeWidgetItem* n : w.nodes()) out.push_back(n->text(0).toStdString());
+    return out;
+  }
+  static int Image(QTreeWidgetItem* n) { return n->data(0, kImageRole).toInt(); }
+  void Select(frmMain& w, int node) {
+    QTreeWidgetItem* item = w.nodes()[static_cast<size_t>(node - 1)];
+    w.treIPList()->scrollToItem(item);
+    QTest::mouseClick(w.treIPList()->viewport(), Qt::LeftButton, {},
+                      w.treIPList()->visualItemRect(item).center());
+  }
+  static bool Enabled(QWidget* w) { return w->isEnabled(); }
+
+  engine::CIpHelper iphelper{fake.iphelper, fake.registry.codepage(), prompt};
+  IdleEndpoint endpoint;
+  shell::ShellServices services_{fake.services(), access, locations, settings_store, state, iphelper,
+                                 prompt,          files,  printers,  dialogs,        endpoint};
+};
+
+TEST_F(MainWindowTest, TheListGroupsLocationsUnderTheirAdapters) {
+  Location(1, "Office", "SvcA", "USE_STATIC_IP", true);
+  Location(2, "Gone", "Removed", "USE_DHCP", true);
+  Location(3, "Home", "svca", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Netvane 2.0"));
+  EXPECT_EQ(Texts(*w), (std::vector<std::string>{" Adapter", "[0] Card of SvcA",
+                                                  "Office (IP address : 192.168.10.25)",
+                                                  "[1] Card of Removed", "Gone (Use Dynamic IP Address)",
+                                                  "Home (Use Dynamic IP Address)"}));
+  const auto& n = w->nodes();
+  EXPECT_EQ(Image(n[0]), 1);
+  EXPECT_EQ(Image(n[1]), 2);
+  EXPECT_EQ(Image(n[2]), 5);  // active on an installed adapter
+  EXPECT_EQ(Image(n[4]), 4);  // active, but its adapter is not installed
+  EXPECT_EQ(n[5]->parent(), n[1]);  // the same adapter in another letter case
+  EXPECT_TRUE(n[1]->isExpanded());
+  EXPECT_EQ(w->treIPList()->currentItem(), n[0]);
+  EXPECT_TRUE(prompt.shown.empty());
+
+  // The selection follows the last clicked node, and stays within the list.
+  Select(*w, 6);
+  EXPECT_EQ(w->SelectedNodeIndex, 6);
+  w->SelectedNodeIndex = 7;
+  ASSERT_TRUE(locations.DeleteLocation(2));
+  w->ReloadAndRefresh();
+  ASSERT_EQ(w->nodes().size(), 4u);
+  EXPECT_EQ(w->treIPList()->currentItem(), w->nodes()[3]);
+}
+
+TEST_F(MainWindowTest, CommandsCheckTheSelectedNode) {
+  Location(1, "Office", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  // The root is selected at start.
+  QTest::mouseClick(w->cmdApply(), Qt::LeftButton);
+  QTest::mouseClick(w->cmdModify(), Qt::LeftButton);
+  QTest::mouseClick(w->cmdDelete(), Qt::LeftButton);
+  Select(*w, 2);  // an adapter
+  QTest::mouseClick(w->cmdApply(), Qt::LeftButton);
+  w->treIPList()->clearSelection();
+  w->treIPList()->setCurrentItem(nullptr);
+  QTest::mouseClick(w->cmdApply(), Qt::LeftButton);
+  QTest::mouseClick(w->cmdModify(), Qt::LeftButton);
+  QTest::mouseClick(w->cmdDelete(), Qt::LeftButton);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "No location name is selected. Select location name.",
+                            "No location name is selected. Select location name.",
+                            "No location name is selected. Select current location name.",
+                            "No location name is selected. Select location name.",
+                            "No location is selected. Select location name.",
+                            "No location name is selected. Select location name.",
+                            "No location name is selected. Select current location name.",
+                        }));
+  EXPECT_TRUE(fake.process.started.empty());
+  // Double-clicking an adapter does nothing at all.
+  Select(*w, 2);
+  w->TreeDoubleClicked();
+  EXPECT_EQ(prompt.shown.size(), 7u);
+  EXPECT_TRUE(fake.process.started.empty());
+}
+
+TEST_F(MainWindowTest, DeletingAsksFirstAndTheLastOneLeavesOnlyTheRoot) {
+  Location(1, "Office", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  prompt.answers = {engine::PromptAnswer::kNo};
+  QTest::mouseClick(w->cmdDelete(), Qt::LeftButton);
+  EXPECT_EQ(prompt.shown.back().text, "Office will be deleted.");
+  EXPECT_EQ(prompt.shown.back().icon, engine::PromptIcon::kQuestion);
+  EXPECT_EQ(state.LocationCount(), 1);
+  QTest::mouseClick(w->cmdDelete(), Qt::LeftButton);
+  EXPECT_EQ(state.LocationCount(), 0);
+  EXPECT_EQ(w->nodes().size(), 1u);
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+  EXPECT_FALSE(Enabled(w->cmdDelete()));
+  EXPECT_FALSE(Enabled(w->cmdModify()));
+  EXPECT_FALSE(Enabled(w->treIPList()));
+  EXPECT_TRUE(Enabled(w->cmdAdd()));
+}
+
+TEST_F(MainWindowTest, AnApplyOnTheLegacyRoadEndsWithThePoll) {
+  fake.winver.version = {4, 10, 1998, 1};  // Windows 98
+  fake.iphelper.rows = {EthernetRow("Card A", {0, 1, 2, 3, 4, 5})};
+  Location(1, "Static", "00-01-02-03-04-05", "USE_STATIC_IP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  QTest::mouseClick(w->cmdApply(), Qt::LeftButton);
+  EXPECT_TRUE(w->Timer1()->isActive());
+  EXPECT_EQ(w->Timer1()->interval(), 2000);
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+  EXPECT_FALSE(w->ControlsEnabled);
+  EXPECT_TRUE(endpoint.open);
+  EXPECT_EQ(Image(w->nodes()[2]), 5);  // marked active before the apply
+  // Closing while applying is refused without a question.
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(prompt.shown.empty());
+
+  w->Timer1Tick();
+  EXPECT_TRUE(w->Timer1()->isActive());
+  const std::string vxd = "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000";
+  ASSERT_EQ(SetRaw(fake.registry.registry(), kLm, vxd, "DHCPIPAddress", platform::kRegBinary,
+                   std::string("\xC0\xA8\x0A\x19", 4)),
+            0);
+  ASSERT_EQ(SetRaw(fake.registry.registry(), kLm, vxd, "Lease", platform::kRegBinary,
+                   std::string("\x05\x00\x00\xFF", 4)),
+            0);
+  w->Timer1Tick();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Network environment is successfully established."});
+  EXPECT_FALSE(w->Timer1()->isActive());
+  EXPECT_FALSE(endpoint.open);
+  EXPECT_TRUE(Enabled(w->cmdApply()));
+  EXPECT_TRUE(w->ControlsEnabled);
+}
+
+TEST_F(MainWindowTest, APollThatNeverSeesTheBindingGivesUpAfterFifteenTicks) {
+  fake.winver.version = {4, 90, 3000, 1};  // Windows ME
+  fake.iphelper.rows = {EthernetRow("Card A", {0, 1, 2, 3, 4, 5})};
+  Location(1, "Static", "00-01-02-03-04-05", "USE_STATIC_IP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  w->ApplyClicked();
+  for (int i = 0; i < 15; ++i) w->Timer1Tick();
+  EXPECT_EQ(Messages(), std::vector<std::string>{
+                            "Troubles occurred in binding selected location data to your system."});
+  EXPECT_EQ(w->command().ApplyingLocationId, -1);
+  EXPECT_TRUE(Enabled(w->cmdApply()));
+  EXPECT_FALSE(w->Timer1()->isActive());
+  // Later refreshes do not turn the commands on by themselves.
+  w->SetCommandsEnabled(false);
+  w->RefreshLocationTree();
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+}
+
+TEST_F(MainWindowTest, ErrorsReachingTheApplyCommandAreReported) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  fake.process.missing = {"netsh"};
+  fake.process.missing_error = 10048;
+  w->ApplyClicked();
+  fake.process.missing_error = 2;
+  w->ApplyClicked();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "DHCP Server is running.\r\nPlease, refer to Help[Tip].",
+                            "Please, check if gateway or DNS Configuration is valid.\r\nError Number : 2\r\n"
+                            "Error Description : The system cannot find the file specified.\r\n"}));
+  EXPECT_TRUE(Enabled(w->cmdApply()));
+  EXPECT_TRUE(w->ControlsEnabled);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, TheExitAsksOrOffersTheUpdater) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  prompt.answers = {engine::PromptAnswer::kNo};
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(prompt.shown.back().text, "Are you sure you want to exit?");
+
+  // The count reached its limit: the updater is offered instead, and started when present.
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"), 0);
+  w->Activated();
+  EXPECT_TRUE(state.UpdateDue);
+  fake.shell.files = {"/opt/netvane/NVEupdate"};
+  w->close();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(prompt.shown.back().text, "Would you like to check update?");
+  ASSERT_EQ(fake.process.started.size(), 1u);
+  EXPECT_EQ(fake.process.started[0].command_line, "/opt/netvane/NVEupdate.exe");
+  EXPECT_EQ(fake.process.started[0].mode, platform::WindowMode::kMinimizedFocus);
+  EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").text, "0");
+}
+
+TEST_F(MainWindowTest, WithoutTheUpdaterTheExitSaysSoAndGoesOn) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  state.UpdateDue = true;
+  w->close();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "Would you like to check update?",
+                            "Your program has been already updated.\r\nIf you want to update Netvane "
+                            "2.0, install the program again, please."}));
+  EXPECT_TRUE(fake.process.started.empty());
+}
+
+TEST_F(MainWindowTest, UpdateCheckCountsAcrossActivations) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  // Showing the window is an activation: the counter exists now.
+  EXPECT_TRUE(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").code == 0);
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"), 0);
+  w->Activated();
+  EXPECT_TRUE(state.UpdateDue);
+  EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").text, "0");
+  // A second activation before the exit: the ordinary confirmation again.
+  w->Activated();
+  EXPECT_FALSE(state.UpdateDue);
+  EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").text, "1");
+  prompt.answers = {engine::PromptAnswer::kYes};
+  w->close();
+  EXPECT_EQ(prompt.shown.back().text, "Are you sure you want to exit?");
+}
+
+TEST_F(MainWindowTest, AdaptersButNoLocationAndNoWizardLeavesAddHelpAndExit) {
+  prompt.answers = {engine::PromptAnswer::kNo};
+  auto w = Start();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "No location is registered.\r\nWould you like to create new location?",
+                            "Netvane 2.0 cannot run due to no location was created."}));
+  EXPECT_EQ(prompt.shown[0].buttons, engine::PromptButtons::kYesNo);
+  for (QWidget* off : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(), w->treIPList()}) {
+    EXPECT_FALSE(Enabled(off)) << off->objectName().toStdString();
+  }
+  for (QWidget* on : std::initializer_list<QWidget*>{w->cmdAdd(), w->cmdHelp(), w->cmdExit()}) {
+    EXPECT_TRUE(Enabled(on)) << on->objectName().toStdString();
+  }
+  EXPECT_EQ(w->nodes().size(), 1u);
+}
+
+TEST_F(MainWindowTest, AnsweringYesOpensTheWizardWithTheEditorFlagSet) {
+  bool editor_open_seen = false;
+  frmMain* window = nullptr;
+  dialogs.script = [&](QDialog& d) {
+    if (window != nullptr) editor_open_seen = window->EditorOpen;
+    EXPECT_NE(dynamic_cast<editors::frmSessionNew*>(&d), nullptr);
+    d.reject();
+  };
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  window = w.get();
+  QTest::mouseClick(w->cmdAdd(), Qt::LeftButton);
+  EXPECT_TRUE(editor_open_seen);
+  EXPECT_FALSE(w->EditorOpen);
+  EXPECT_EQ(dialogs.ran.size(), 1u);
+}
+
+TEST_F(MainWindowTest, NoAdapterDisablesTheCommandsThatNeedOne) {
+  ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"), 0);
+  auto w = Start();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot find the installed network adapter."});
+  EXPECT_EQ(prompt.shown[0].icon, engine::PromptIcon::kInformation);
+  EXPECT_FALSE(Enabled(w->cmdAdd()));
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+}
+
+TEST_F(MainWindowTest, HelpOpensTheHelpFileBesideTheProgram) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  QTest::mouseClick(w->cmdHelp(), Qt::LeftButton);
+  EXPECT_EQ(fake.shell.opened, std::vector<std::string>{"/opt/netvane/NetvaneHelp.chm"});
+}
+
+TEST_F(MainWindowTest, TheAutoStartBoxWritesTheSettingAndTheEntry) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(w->chkStartProgram()->isChecked());
+  QTest::mouseClick(w->chkStartProgram(), Qt::LeftButton, {}, QPoint(8, w->chkStartProgram()->height() / 2));
+  EXPECT_TRUE(state.settings.IsStartProgram);
+  EXPECT_EQ(access.ReadValue(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Netvane 2.0").text,
+            "\"/opt/netvane/Netvane.exe\"");
+  EXPECT_EQ(w->chkStartProgram()->text(), QStringLiteral("&Automatically run when windows starts."));
+}
+
+TEST_F(MainWindowTest, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(w->tray_available());
+  w->showMinimized();
+  QApplication::processEvents();
+  EXPECT_FALSE(w->windowFlags().testFlag(Qt::Tool));
+  EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(MainWindowTest, Windows95IsRefusedBeforeAnySettingIsTouched) {
+  ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Orlenta"), 0);
+  fake.winver.version = {4, 0, 950, 1};
+  EXPECT_EQ(Start(), nullptr);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Netvane 2.0 is available on Windows 98/ME/NT/2000."});
+  EXPECT_FALSE(KeyExists(fake.registry.registry(), kLm, "Software\\Orlenta\\Netvane 2.0"));
+  fake.winver.version = {5, 0, 0, 0};
+  prompt.shown.clear();
+  EXPECT_EQ(Start(), nullptr);
+  EXPECT_EQ(prompt.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheNoticeIsForNtAndWindows2000Only) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  // Windows 98: no notice, and the setting is turned off for good.
+  fake.winver.version = {4, 10, 1998, 1};
+  auto w98 = Start();
+  ASSERT_TRUE(w98);
+  EXPECT_TRUE(dialogs.ran.empty());
+  EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView").text, "NO");
+  w98.reset();
+
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "YES"), 0);
+  fake.winver.version = {5, 0, 2195, 2};
+  dialogs.script = [](QDialog& d) {
+    auto& notice = dynamic_cast<shell::frmNotice&>(d);
+    notice.findChild<QCheckBox*>(QStringLiteral("chkIsShow"))->setChecked(true);
+    QTest::mouseClick(notice.findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  };
+  auto w2000 = Start();
+  ASSERT_TRUE(w2000);
+  EXPECT_EQ(dialogs.ran.size(), 1u);
+  EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView").text, "NO");
+}
+
+TEST(SingleInstance, ASecondInstanceActivatesTheFirst) {
+  const QString key = QStringLiteral("netvane-test-%1").arg(QCoreApplication::applicationPid());
+  shell::SingleInstance first(key);
+  ASSERT_TRUE(first.BecomePrimary());
+  QSignalSpy spy(&first, &shell::SingleInstance::ActivationRequested);
+  shell::SingleInstance second(key);
+  EXPECT_FALSE(second.BecomePrimary());
+  EXPECT_TRUE(spy.wait(2000) || spy.count() > 0);
+  EXPECT_EQ(spy.count(), 1);
+}
+
+}  // namespace
+}  // namespace netvane::testing
