@@ -12,9 +12,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "../editors/editor_fixture.h"
 #include "editors/session_new.h"
+#include "platform/posix/posix_udp.h"
 #include "shell/notice.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
@@ -427,6 +434,58 @@ TEST_F(MainWindowTest, TheNoticeIsForNtAndWindows2000Only) {
   ASSERT_TRUE(w2000);
   EXPECT_EQ(dialogs.ran.size(), 1u);
   EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView").text, "NO");
+}
+
+// The window watches the responder's real socket: a DISCOVER sent to it during an apply is
+// answered through the window's own event loop.
+TEST_F(MainWindowTest, TheWindowServesTheResponderFromItsEventLoop) {
+  fake.winver.version = {4, 10, 1998, 1};
+  fake.iphelper.rows = {EthernetRow("Card A", {0, 1, 2, 3, 4, 5})};
+  Location(1, "Static", "00-01-02-03-04-05", "USE_STATIC_IP");
+  platform::PosixUdpEndpoint socket;
+  shell::ShellServices real{fake.services(), access, locations, settings_store, state, iphelper,
+                            prompt,          files,  printers,  dialogs,        socket};
+  auto w = shell::NetvaneMain(real, shell::StartupOptions{0, false});
+  ASSERT_TRUE(w);
+  // A client on a free port, the responder on another.
+  const int client = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  getsockname(client, reinterpret_cast<sockaddr*>(&addr), &len);
+  engine::DhcpResponder& responder = w->engine().responder();
+  responder.client_port = ntohs(addr.sin_port);
+  const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any);
+  len = sizeof any;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&any), &len);
+  responder.server_port = ntohs(any.sin_port);
+  ::close(probe);
+
+  Select(*w, 3);
+  w->ApplyClicked();
+  ASSERT_EQ(socket.State(), 1);
+  std::vector<uint8_t> discover(244, 0);
+  discover[0] = 1;
+  const uint8_t tail[] = {99, 130, 83, 99, 53, 1, 1, 255};
+  std::memcpy(discover.data() + 236, tail, sizeof tail);
+  sockaddr_in to = any;
+  sendto(client, discover.data(), discover.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  std::vector<uint8_t> reply(1024);
+  ssize_t n = -1;
+  for (int i = 0; i < 200 && n < 0; ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    n = recv(client, reply.data(), reply.size(), MSG_DONTWAIT);
+  }
+  ::close(client);
+  ASSERT_EQ(n, 549);
+  EXPECT_EQ(reply[236 + 6], 2);  // an OFFER
+  EXPECT_EQ(socket.State(), 1);  // open again for the REQUEST
 }
 
 TEST(SingleInstance, ASecondInstanceActivatesTheFirst) {
