@@ -3,6 +3,7 @@
 
 #include "platform/codepage.h"
 #include "platform/device.h"
+#include "platform/file_system.h"
 #include "platform/iphelper.h"
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -21,6 +22,7 @@ struct Platform {
   Shell& shell;
   Device& device;
   Profile& profile;
+  FileSystem& files;
 };
 
 }  // namespace netvane::platform

@@ -16,6 +16,7 @@
 #include "shell/main_window.h"
 #include "shell/notice.h"
 #include "shell/splash.h"
+#include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
@@ -172,7 +173,9 @@ int main(int argc, char** argv) {
     bool WriteEntry(const std::string&, const std::string&, const std::string&) override { return false; }
     void BroadcastChange(const std::string&) override {}
   } profile;
-  platform::Platform platform{registry, codepage, winver, interfaces, process, shell, device, profile};
+  platform::HostFileSystem files_on_disk;
+  platform::Platform platform{registry, codepage, winver, interfaces, process,
+                              shell,    device,   profile, files_on_disk};
   shell::ShellServices shell_services{platform, access, locations, settings, state, iphelper,
                                       prompt,   files,  printers,  dialogs,  endpoint};
   state.OSKind = 6;

@@ -193,7 +193,8 @@ TEST(ExternalProgramsReal, ARenewThatNeverEndsDoesNotBlock) {
   FakePlatform fake;
   platform::PosixProcess process;
   platform::Platform services{fake.registry.registry(), fake.registry.codepage(), fake.winver,
-                              fake.iphelper, process, fake.shell, fake.device, fake.profile};
+                              fake.iphelper, process, fake.shell, fake.device, fake.profile,
+                              fake.files};
   store::RegistryAccess access(fake.registry.registry(), fake.registry.codepage());
   engine::AppState state;
   state.OSKind = engine::kOsWin2000;

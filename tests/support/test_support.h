@@ -14,6 +14,7 @@
 #include "platform/iphelper.h"
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/process.h"
@@ -227,10 +228,12 @@ class FakePlatform {
   FakeShell shell;
   FakeDevice device;
   FakeProfile profile;
+  ScratchDir drive_c;  // the folder standing for c:\ (declared before `files`, which uses it)
+  platform::HostFileSystem files{drive_c.path().string()};
 
  private:
   platform::Platform services_{registry.registry(), registry.codepage(), winver, iphelper,
-                               process, shell, device, profile};
+                               process, shell, device, profile, files};
 };
 
 // Raw helpers on the platform interface, for checking what is really stored.

@@ -2,7 +2,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/posix/curl_ftp.h"
 #include "platform/posix/env_windows_version.h"
+#include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
@@ -30,7 +32,7 @@ class HostPlatform final : public SystemPlatform {
         shell_(process_),
         profile_(registry_, codepage_),
         services_{registry_, codepage_, winver_, iphelper_, process_,
-                  shell_,    device_,   profile_} {
+                  shell_,    device_,   profile_, files_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
                           Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
@@ -47,6 +49,7 @@ class HostPlatform final : public SystemPlatform {
   std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
     return std::make_unique<PosixUdpEndpoint>();
   }
+  std::unique_ptr<Ftp> CreateFtp() override { return std::make_unique<CurlFtp>(); }
   std::vector<std::string> problems() const override { return problems_; }
   bool fatal() const override { return !registry_.ok(); }
 
@@ -59,6 +62,7 @@ class HostPlatform final : public SystemPlatform {
   PosixShell shell_;
   SocketDevice device_;
   RegistryProfile profile_;
+  HostFileSystem files_;
   Platform services_;
   std::vector<std::string> problems_;
 };

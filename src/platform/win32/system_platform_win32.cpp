@@ -5,6 +5,8 @@
 #include "platform/system_platform.h"
 #include "platform/win32/win32_codepage.h"
 #include "platform/win32/win32_device.h"
+#include "platform/win32/win32_ftp.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_profile.h"
@@ -19,12 +21,14 @@ namespace {
 class Win32Platform final : public SystemPlatform {
  public:
   Win32Platform()
-      : services_{registry_, codepage_, winver_, iphelper_, process_, shell_, device_, profile_} {}
+      : services_{registry_, codepage_, winver_, iphelper_, process_,
+                  shell_,    device_,   profile_, files_} {}
 
   Platform& services() override { return services_; }
   std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
     return std::make_unique<Win32UdpEndpoint>();
   }
+  std::unique_ptr<Ftp> CreateFtp() override { return std::make_unique<Win32Ftp>(); }
   std::vector<std::string> problems() const override { return {}; }
   bool fatal() const override { return false; }
 
@@ -37,6 +41,7 @@ class Win32Platform final : public SystemPlatform {
   Win32Shell shell_;
   Win32Device device_;
   Win32Profile profile_;
+  Win32FileSystem files_;
   Platform services_;
 };
 

@@ -1,0 +1,348 @@
+#include "updater/ftp_client.h"
+
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace netvane::updater {
+namespace {
+
+constexpr char kAgent[] = "Qorby FTP Client";
+constexpr int32_t kNoMoreFiles = 18;
+
+// Attribute bits the platform header leaves out.
+constexpr uint32_t kAttributeTemporary = 0x100;
+constexpr uint32_t kAttributeCompressed = 0x800;
+constexpr uint32_t kAttributeOffline = 0x1000;
+
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kTicksPerDay = 864000000000LL;
+constexpr int64_t kUnixEpochInTicks = 116444736000000000LL;
+constexpr int64_t kDaysFrom1601To1899 = 109205;  // 1601-01-01 to 1899-12-30
+
+// Blanks only, as the updater's trimming has always done.
+void Trim(std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) {
+    text.clear();
+    return;
+  }
+  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::filesystem::path LocalPath(const std::string& utf8) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+std::string cDirItem::AttributeText() const {
+  const std::pair<bool, const char*> groups[] = {
+      {Archive, " A "}, {Compressed, " C "}, {Directory, " D "}, {Hidden, " H "},   {Normal, " N "},
+      {Offline, " O "}, {ReadOnly, " R "},   {System, " S "},    {Temporary, " T "}};
+  std::string text;
+  for (const auto& [set, group] : groups) text += set ? group : " - ";
+  return text;
+}
+
+cDirItem& cDirList::Add(uint32_t attributes, double creation, double last_access, double last_write,
+                        int32_t size, const std::string& name) {
+  cDirItem item;
+  item.ReadOnly = (attributes & platform::kFileAttributeReadOnly) != 0;
+  item.Hidden = (attributes & platform::kFileAttributeHidden) != 0;
+  item.System = (attributes & platform::kFileAttributeSystem) != 0;
+  item.Directory = (attributes & platform::kFileAttributeDirectory) != 0;
+  item.Archive = (attributes & platform::kFileAttributeArchive) != 0;
+  item.Normal = (attributes & platform::kFileAttributeNormal) != 0;
+  item.Temporary = (attributes & kAttributeTemporary) != 0;
+  item.Compressed = (attributes & kAttributeCompressed) != 0;
+  item.Offline = (attributes & kAttributeOffline) != 0;
+  item.CreationTime = creation;
+  item.LastAccessTime = last_access;
+  item.LastWriteTime = last_write;
+  item.FileSize = size;
+  item.Filename = name;
+  items_.push_back(std::move(item));
+  return items_.back();
+}
+
+// Keys compare without regard to case, as the collection's keys always have.
+const cDirItem* cDirList::Item(const std::string& key) const {
+  for (const cDirItem& item : items_) {
+    if (SameName(item.Filename, key)) return &item;
+  }
+  return nullptr;
+}
+
+const cDirItem* cDirList::Item(int position) const {
+  if (position < 1 || position > Count()) return nullptr;
+  return &items_[static_cast<size_t>(position - 1)];
+}
+
+double FileTimeToDate(uint64_t file_time) {
+  const auto ticks = static_cast<int64_t>(file_time);
+  if (ticks < 0) return 0;
+  const std::time_t utc =
+      static_cast<std::time_t>(FloorDiv(ticks - kUnixEpochInTicks, kTicksPerSecond));
+  // The zone's offset at that moment, from the C++ library's own local-time rules.
+  const std::tm* local = std::localtime(&utc);
+  if (local == nullptr) return 0;
+  using namespace std::chrono;
+  const sys_days date = year{local->tm_year + 1900} /
+                        month{static_cast<unsigned>(local->tm_mon + 1)} /
+                        day{static_cast<unsigned>(local->tm_mday)};
+  const int64_t local_seconds = static_cast<int64_t>(date.time_since_epoch().count()) * 86400 +
+                                local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
+  const int64_t local_ticks = ticks + (local_seconds - static_cast<int64_t>(utc)) * kTicksPerSecond;
+  // Whole days and the fraction apart, so that the date keeps its time to the second.
+  const int64_t days = FloorDiv(local_ticks, kTicksPerDay);
+  const int64_t rest = local_ticks - days * kTicksPerDay;
+  return static_cast<double>(days - kDaysFrom1601To1899) +
+         static_cast<double>(rest) / static_cast<double>(kTicksPerDay);
+}
+
+cFTP::cFTP(std::unique_ptr<platform::Ftp> session) : session_(std::move(session)) {
+  if (!session_->Open(kAgent)) SetError("InternetOpen");
+}
+
+void cFTP::SetError(const char* tag) {
+  const int32_t number = session_->LastError();
+  // The extended error's own text is only "see the server's response".
+  if (number == platform::kFtpExtendedError) {
+    error_ = session_->LastResponse();
+    return;
+  }
+  error_ = std::string(tag) + " error code: " + std::to_string(number) +
+           " Message: " + session_->ErrorText(number);
+}
+
+bool cFTP::OpenConnection(const std::string& server, const std::string& user,
+                          const std::string& password) {
+  session_->Disconnect();
+  if (session_->Connect(server, user, password, passive_)) return true;
+  SetError("InternetConnect");
+  return false;
+}
+
+void cFTP::CloseConnection() { session_->Disconnect(); }
+
+std::string cFTP::GetFTPDirectory() {
+  std::string directory;
+  if (!session_->GetCurrentDirectory(&directory)) {
+    SetError("FtpGetCurrentDirectory");
+    return std::string();
+  }
+  return directory.substr(0, directory.find('\0'));
+}
+
+bool cFTP::SetFTPDirectory(const std::string& directory) {
+  if (session_->SetCurrentDirectory(directory)) return true;
+  SetError("FtpSetCurrentDirectory");
+  return false;
+}
+
+int32_t cFTP::GetFTPFileSize(const std::string& file) {
+  platform::FtpFindData found;
+  const bool ok = session_->FindFirst(file, &found);
+  if (!ok && session_->LastError() == kNoMoreFiles) return -1;
+  if (!ok) {
+    SetError("FtpFindFirstFile");
+    return -2;
+  }
+  session_->FindClose();
+  return static_cast<int32_t>(static_cast<uint32_t>(found.size));
+}
+
+namespace {
+
+void AddEntry(cDirList& list, const platform::FtpFindData& found) {
+  list.Add(found.attributes, FileTimeToDate(found.creation_time),
+           FileTimeToDate(found.last_access_time), FileTimeToDate(found.last_write_time),
+           static_cast<int32_t>(static_cast<uint32_t>(found.size)),
+           found.name.substr(0, found.name.find('\0')));
+}
+
+}  // namespace
+
+std::optional<cDirList> cFTP::GetDirectoryListing(const std::string& filter) {
+  directory_.reset();
+  platform::FtpFindData found;
+  if (!session_->FindFirst(filter, &found)) {
+    if (session_->LastError() != kNoMoreFiles) SetError("FtpFindFirstFile");
+    return std::nullopt;
+  }
+  AddEntry(Directory(), found);
+  for (;;) {
+    found = platform::FtpFindData();
+    if (!session_->FindNext(&found)) break;
+    AddEntry(Directory(), found);
+  }
+  const bool complete = session_->LastError() == kNoMoreFiles;
+  if (!complete) SetError("InternetFindNextFile");
+  session_->FindClose();
+  if (!complete) return std::nullopt;
+  return Directory();
+}
+
+cDirList& cFTP::Directory() {
+  if (!directory_) directory_.emplace();
+  return *directory_;
+}
+
+void cFTP::Progress(int32_t current, int32_t total) {
+  if (FileTransferProgress) FileTransferProgress(current, total);
+}
+
+void cFTP::PendingEvents() {
+  if (LetPendingEventsRun) LetPendingEventsRun();
+}
+
+bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
+  Trim(local);
+  Trim(remote);
+  if (local.empty() || remote.empty()) return false;
+  const int32_t size = GetFTPFileSize(remote);
+  if (size <= 0) return false;
+  if (!session_->OpenFile(remote, false, binary_)) {
+    SetError("FtpOpenFile:GetFile");
+    return false;
+  }
+  // Truncating: a longer old file must not leave its tail behind.
+  std::ofstream out(LocalPath(local), std::ios::binary | std::ios::trunc);
+  if (!out) {
+    session_->CloseFile();
+    return false;
+  }
+  // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
+  auto fail = [&](const char* tag) {
+    SetError(tag);
+    out.close();
+    session_->CloseFile();
+    return false;
+  };
+  uint8_t block[kBlockSize];
+  int32_t count = 0;
+  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
+  for (int32_t i = 0; i < blocks; ++i) {
+    uint32_t read = 0;
+    if (!session_->ReadFile(block, kBlockSize, &read)) return fail("InternetReadFile");
+    out.write(reinterpret_cast<const char*>(block), read);
+    PendingEvents();
+    count += static_cast<int32_t>(read);
+    Progress(count, size);
+    // A file that turned out shorter than listed has simply ended.
+    if (read < kBlockSize) break;
+    if (ContinueFlag != nullptr && !*ContinueFlag) break;
+  }
+  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
+  if (remainder != 0) {
+    uint32_t read = 0;
+    if (!session_->ReadFile(block, remainder, &read)) return fail("InternetReadFile2");
+    out.write(reinterpret_cast<const char*>(block), read);
+    count += static_cast<int32_t>(read);
+  }
+  Progress(count, size);
+  out.close();
+  session_->CloseFile();
+  return true;
+}
+
+bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
+  Trim(local);
+  Trim(remote);
+  if (local.empty() || remote.empty()) return false;
+  // The local file is opened first: opening the remote one for writing already replaces it.
+  std::ifstream in(LocalPath(local), std::ios::binary);
+  std::error_code error;
+  const auto length = std::filesystem::file_size(LocalPath(local), error);
+  if (!in || error) return false;
+  if (!session_->OpenFile(remote, true, binary_)) {
+    SetError("FtpOpenFile:PutFile");
+    return false;
+  }
+  auto fail = [&](const char* tag) {
+    SetError(tag);
+    session_->CloseFile();
+    return false;
+  };
+  const auto size = static_cast<int32_t>(static_cast<uint32_t>(length));
+  uint8_t block[kBlockSize];
+  int32_t count = 0;
+  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
+  for (int32_t i = 0; i < blocks; ++i) {
+    in.read(reinterpret_cast<char*>(block), kBlockSize);
+    uint32_t written = 0;
+    if (!session_->WriteFile(block, kBlockSize, &written)) return fail("InternetWriteFile");
+    PendingEvents();
+    count += static_cast<int32_t>(kBlockSize);
+    Progress(count, size);
+  }
+  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
+  if (remainder != 0) {
+    in.read(reinterpret_cast<char*>(block), remainder);
+    uint32_t written = 0;
+    if (!session_->WriteFile(block, remainder, &written)) return fail("InternetWriteFile2");
+    count += static_cast<int32_t>(remainder);
+  }
+  Progress(count, size);
+  // The server may still refuse the data when the upload ends.
+  if (!session_->CloseFile()) {
+    SetError("InternetWriteFile");
+    return false;
+  }
+  return true;
+}
+
+bool cFTP::SimpleFTPGetFile(const std::string& local, const std::string& remote) {
+  if (session_->GetFile(remote, local, binary_)) return true;
+  SetError("SimpleFtpGetFile");
+  return false;
+}
+
+bool cFTP::SimpleFTPPutFile(const std::string& local, const std::string& remote) {
+  if (session_->PutFile(local, remote, binary_)) return true;
+  SetError("SimpleFtpPutFile");
+  return false;
+}
+
+bool cFTP::RenameFTPFile(const std::string& existing, const std::string& new_name) {
+  if (session_->RenameFile(existing, new_name)) return true;
+  SetError("RenameFTPFile");
+  return false;
+}
+
+bool cFTP::CreateFTPDirectory(const std::string& directory) {
+  if (session_->CreateDirectory(directory)) return true;
+  SetError("CreateFTPDirectory");
+  return false;
+}
+
+bool cFTP::RemoveFTPDirectory(const std::string& directory) {
+  if (session_->RemoveDirectory(directory)) return true;
+  SetError("RemoveFTPDirectory");
+  return false;
+}
+
+bool cFTP::DeleteFTPFile(const std::string& remote) {
+  if (session_->DeleteFile(remote)) return true;
+  SetError("DeleteFTPFile");
+  return false;
+}
+
+}  // namespace netvane::updater

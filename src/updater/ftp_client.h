@@ -1,0 +1,112 @@
+// cFTP: the updater's FTP client over the platform's FTP session. Every operation returns a
+// result instead of raising an error and keeps a readable text of the last failure.
+// Downloads and uploads move 255-byte blocks and report progress after each one; a download
+// stops after the current block once the continue flag is cleared.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ftp.h"
+
+namespace netvane::updater {
+
+inline constexpr uint32_t kBlockSize = 255;
+
+// One directory entry.
+struct cDirItem {
+  bool ReadOnly = false;
+  bool Hidden = false;
+  bool System = false;
+  bool Directory = false;
+  bool Archive = false;
+  bool Normal = false;
+  bool Temporary = false;
+  bool Compressed = false;
+  bool Offline = false;
+  double CreationTime = 0;  // dates: days since 1899-12-30, local time
+  double LastAccessTime = 0;
+  double LastWriteTime = 0;
+  int32_t FileSize = 0;
+  std::string Filename;
+
+  // " A ", " C ", " D ", " H ", " N ", " O ", " R ", " S ", " T " for the flags set
+  // (in that order), " - " for each one that is not.
+  std::string AttributeText() const;
+};
+
+// Directory entries keyed by file name, in the order they were added.
+class cDirList {
+ public:
+  cDirItem& Add(uint32_t attributes, double creation, double last_access, double last_write,
+                int32_t size, const std::string& name);
+  const cDirItem* Item(const std::string& key) const;
+  const cDirItem* Item(int position) const;  // from 1
+  int Count() const { return static_cast<int>(items_.size()); }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+ private:
+  std::vector<cDirItem> items_;
+};
+
+// A file time (100 ns since 1601, UTC) as a local date: days since 1899-12-30.
+double FileTimeToDate(uint64_t file_time);
+
+class cFTP {
+ public:
+  // Creates the session (InternetOpen with the agent "Qorby FTP Client").
+  explicit cFTP(std::unique_ptr<platform::Ftp> session);
+
+  bool OpenConnection(const std::string& server, const std::string& user,
+                      const std::string& password);
+  void CloseConnection();
+  void SetModeActive() { passive_ = false; }
+  void SetModePassive() { passive_ = true; }
+  void SetTransferASCII() { binary_ = false; }
+  void SetTransferBinary() { binary_ = true; }
+  std::string GetFTPDirectory();
+  bool SetFTPDirectory(const std::string& directory);
+  // The size of the matching file; -1 when no file matches, -2 on any other failure.
+  int32_t GetFTPFileSize(const std::string& file);
+  // The entries matching `filter` (also kept as Directory()); empty when nothing matches or
+  // on failure.
+  std::optional<cDirList> GetDirectoryListing(const std::string& filter);
+  // `local` and `remote` are trimmed (the caller's variables too).
+  bool FTPDownloadFile(std::string& local, std::string& remote);
+  bool FTPUploadFile(std::string& local, std::string& remote);
+  bool SimpleFTPGetFile(const std::string& local, const std::string& remote);
+  bool SimpleFTPPutFile(const std::string& local, const std::string& remote);
+  bool RenameFTPFile(const std::string& existing, const std::string& new_name);
+  bool CreateFTPDirectory(const std::string& directory);
+  bool RemoveFTPDirectory(const std::string& directory);
+  bool DeleteFTPFile(const std::string& remote);
+  const std::string& GetLastErrorMessage() const { return error_; }
+  // The last listing, empty before the first.
+  cDirList& Directory();
+
+  // FileTransferProgress(current, total) after every block.
+  std::function<void(int32_t current, int32_t total)> FileTransferProgress;
+  // Lets the window's pending events run between blocks.
+  std::function<void()> LetPendingEventsRun;
+  // Cleared by the user's Cancel: a download stops after the current block.
+  bool* ContinueFlag = nullptr;
+
+ private:
+  void SetError(const char* tag);
+  void Progress(int32_t current, int32_t total);
+  void PendingEvents();
+
+  std::unique_ptr<platform::Ftp> session_;
+  bool passive_ = false;
+  bool binary_ = false;
+  std::string error_;
+  std::optional<cDirList> directory_;
+};
+
+}  // namespace netvane::updater

@@ -1,0 +1,27 @@
+// NVEupdate: fetches a newer build of Netvane from the update server and installs it.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "editors/prompt.h"
+#include "platform/system_platform.h"
+#include "updater/window.h"
+
+int main(int argc, char** argv) {
+  using namespace netvane;
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("NVEupdate"));
+  std::unique_ptr<platform::SystemPlatform> system = platform::CreateSystemPlatform();
+  const QString title = QStringLiteral("Netvane 2.0 Patch loader");
+  if (system->fatal()) {
+    QStringList problems;
+    for (const std::string& p : system->problems()) problems << QString::fromStdString(p);
+    QMessageBox::critical(nullptr, title, problems.join(QLatin1Char('\n')));
+    return 1;
+  }
+  editors::QtPrompt prompt(nullptr, title);
+  updater::frmMain window(system->CreateFtp(), system->services(), prompt);
+  prompt.SetParent(&window);
+  window.PlaceWindow();
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,374 @@
+#include "updater/update_procedure.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/command_line.h"
+#include "platform/platform_error.h"
+
+namespace netvane::updater {
+namespace {
+
+using engine::PromptButtons;
+using engine::PromptIcon;
+using platform::kHkeyCurrentUser;
+using platform::kHkeyLocalMachine;
+
+constexpr char kSettingsKey[] = "Software\\Qorby FTP Client\\Settings";
+constexpr char kPatchInfo[] = "eng.txt";
+constexpr char kPatchInfoPath[] = "c:\\eng.txt";
+constexpr char kUpdatePath[] = "c:\\netvane.exe";
+constexpr char kListPath[] = "c:\\list.txt";
+constexpr auto kRunPoll = std::chrono::milliseconds(20);
+constexpr char kNotABuildNumber[] =
+    "The patch information on the update server is not a build number. Nothing was installed.";
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+std::string TrimBlanks(const std::string& s) {
+  const size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return std::string();
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+}  // namespace
+
+std::string UpdateServerHost() {
+  const char* env = std::getenv("NETVANE_UPDATE_SERVER");
+  return env != nullptr && *env != '\0' ? std::string(env) : std::string(kUpdateServer);
+}
+
+bool IsNumeric(const std::string& text, double* value) {
+  const std::string t = TrimBlanks(text);
+  size_t i = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  bool digits = false;
+  bool dot = false;
+  for (; i < t.size(); ++i) {
+    if (t[i] >= '0' && t[i] <= '9') {
+      digits = true;
+    } else if (t[i] == '.' && !dot) {
+      dot = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digits) return false;
+  if (value != nullptr) *value = std::strtod(t.c_str(), nullptr);
+  return true;
+}
+
+bool basRegistry::Value::Equals(int32_t n) const {
+  double v = 0;
+  return AsNumber(&v) && v == n;
+}
+
+bool basRegistry::Value::AsNumber(double* n) const {
+  if (kind == Kind::kNumber) {
+    *n = number;
+    return true;
+  }
+  return kind == Kind::kText && IsNumeric(text, n);
+}
+
+basRegistry::Value basRegistry::Read(platform::RegHandle root, const std::string& key,
+                                     const std::string& name) {
+  Value v;
+  platform::RegHandle h = 0;
+  if (registry_.OpenKeyEx(root, codepage_.ToAnsi(key), platform::kKeyRead, &h) != 0) return v;
+  const std::string ansi_name = codepage_.ToAnsi(name);
+  uint32_t type = 0;
+  uint32_t size = 0;
+  if (registry_.QueryValueEx(h, ansi_name, &type, nullptr, &size) == 0) {
+    std::string data(size, '\0');
+    if (registry_.QueryValueEx(h, ansi_name, &type, reinterpret_cast<uint8_t*>(data.data()),
+                               &size) == 0) {
+      data.resize(size);
+      if (type == platform::kRegSz || type == platform::kRegExpandSz) {
+        v.kind = Value::Kind::kText;
+        v.text = codepage_.FromAnsi(data.substr(0, data.find('\0')));
+      } else if (type == platform::kRegDword && size == 4) {
+        v.kind = Value::Kind::kNumber;
+        v.number = static_cast<int32_t>(static_cast<uint8_t>(data[0]) |
+                                        static_cast<uint8_t>(data[1]) << 8 |
+                                        static_cast<uint8_t>(data[2]) << 16 |
+                                        static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24);
+      }
+    }
+  }
+  registry_.CloseKey(h);
+  return v;
+}
+
+bool basRegistry::Write(platform::RegHandle root, const std::string& key, const std::string& name,
+                        const std::string& value) {
+  platform::RegHandle h = 0;
+  if (registry_.CreateKey(root, codepage_.ToAnsi(key), &h) != 0) return false;
+  double number = 0;
+  int32_t r;
+  if (IsNumeric(value, &number) && std::fabs(number) < 2147483648.0) {
+    const auto n = static_cast<uint32_t>(static_cast<int32_t>(std::nearbyint(number)));
+    const uint8_t data[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                             static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
+    r = registry_.SetValueEx(h, codepage_.ToAnsi(name), platform::kRegDword, data, 4);
+  } else {
+    std::string data = codepage_.ToAnsi(TrimBlanks(value));
+    data.push_back('\0');
+    r = registry_.SetValueEx(h, codepage_.ToAnsi(name), platform::kRegSz,
+                             reinterpret_cast<const uint8_t*>(data.data()),
+                             static_cast<uint32_t>(data.size()));
+  }
+  registry_.CloseKey(h);
+  return r == 0;
+}
+
+UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view)
+    : ftp_(ftp), platform_(platform), view_(view), registry_(platform.registry, platform.codepage) {
+  ftp_.ContinueFlag = &ContinueFlag;
+  ftp_.FileTransferProgress = [this](int32_t current, int32_t total) { Progress(current, total); };
+  ftp_.LetPendingEventsRun = [this] { view_.LetPendingEventsRun(); };
+}
+
+void UpdateProcedure::Message(const std::string& text, PromptIcon icon) {
+  view_.Prompt().Show(text, icon, PromptButtons::kOk);
+}
+
+bool UpdateProcedure::Connect() {
+  const std::string server = view_.Server();
+  const std::string user = view_.User();
+  const std::string password = view_.Password();
+  if (!ftp_.OpenConnection(server, user, password)) return false;
+  ftp_.SetFTPDirectory("/");
+  RefreshListing();
+  // Kept for the user's next visit; the updater itself never reads them back.
+  platform::RegHandle h = 0;
+  if (platform_.registry.CreateKey(kHkeyCurrentUser, kSettingsKey, &h) == 0) {
+    for (const auto& [name, text] : {std::pair{"Server", &server}, std::pair{"User", &user},
+                                     std::pair{"Password", &password}}) {
+      std::string data = platform_.codepage.ToAnsi(*text);
+      data.push_back('\0');
+      platform_.registry.SetValueEx(h, name, platform::kRegSz,
+                                    reinterpret_cast<const uint8_t*>(data.data()),
+                                    static_cast<uint32_t>(data.size()));
+    }
+    platform_.registry.CloseKey(h);
+  }
+  return true;
+}
+
+void UpdateProcedure::Disconnect() {
+  ftp_.CloseConnection();
+  view_.ShowListing(nullptr);
+}
+
+void UpdateProcedure::RefreshListing() {
+  view_.SetLabel(UpdateLabel::kDirectory,
+                 "Current Directory: " + TrimBlanks(ftp_.GetFTPDirectory()));
+  const std::optional<cDirList> listing = ftp_.GetDirectoryListing("*.*");
+  view_.ShowListing(listing ? &ftp_.Directory() : nullptr);
+}
+
+void UpdateProcedure::Open(const std::string& entry) {
+  if (entry == "..") {
+    ftp_.SetFTPDirectory("..");
+  } else if (const cDirItem* item = ftp_.Directory().Item(entry); item != nullptr) {
+    if (item->Directory) {
+      ftp_.SetFTPDirectory(entry);
+    } else {
+      Run();
+    }
+  }
+  RefreshListing();
+}
+
+std::string UpdateProcedure::FindInListing(const std::string& name) {
+  std::string found;
+  for (const cDirItem& item : ftp_.Directory()) {
+    if (Lower(item.Filename) == Lower(name)) found = item.Filename;
+  }
+  return found;
+}
+
+void UpdateProcedure::Progress(int32_t current, int32_t total) {
+  if (current >= total) return;
+  const UpdateBar bar = Phase == 1 ? UpdateBar::kPb : UpdateBar::kPb2;
+  view_.SetBar(bar, current, total);
+  const std::string percent =
+      current == 0 || total == 0
+          ? std::string("0% ")
+          : std::to_string(static_cast<int64_t>(static_cast<double>(current) * 100.0 / total)) +
+                "% ";
+  view_.SetLabel(Phase == 1 ? UpdateLabel::kLabel7 : UpdateLabel::kLabel9, percent);
+}
+
+bool UpdateProcedure::Download(const std::string& remote, const std::string& local,
+                               const std::string& failure) {
+  std::string local_path = platform_.files.MapPath(local);
+  std::string remote_name = remote;
+  const bool ok = ftp_.FTPDownloadFile(local_path, remote_name);
+  if (ok && ContinueFlag) {
+    view_.SetLabel(UpdateLabel::kLabel4, "Download is successfully completed.");
+  } else if (ok) {
+    Message("Download is canceled.", PromptIcon::kInformation);
+  } else {
+    Message(failure.empty() ? ftp_.GetLastErrorMessage() : failure);
+  }
+  RefreshListing();
+  Disconnect();
+  return ok && ContinueFlag;
+}
+
+bool UpdateProcedure::RunAndWait(const std::string& program) {
+  platform_.files.MakeRunnable(program);
+  uint32_t pid = 0;
+  try {
+    pid = platform_.process.Start(platform::QuoteArgument(program),
+                                  platform::WindowMode::kMinimizedNoFocus);
+  } catch (const platform::PlatformError& e) {
+    Message("The update program could not be started: " + e.description());
+    return false;
+  }
+  try {
+    while (platform_.process.ExitCode(pid) == platform::kStillActive) {
+      view_.LetPendingEventsRun();
+      std::this_thread::sleep_for(kRunPoll);
+    }
+  } catch (const platform::PlatformError&) {
+    // The process can no longer be asked about: it has gone.
+  }
+  return true;
+}
+
+bool UpdateProcedure::Run() {
+  if (running_) return true;
+  running_ = true;
+  Phase = 1;
+  view_.SetBar(UpdateBar::kPb, 0, 100);
+  view_.SetBar(UpdateBar::kPb2, 0, 100);
+  view_.ProcedureRunning(true);
+  view_.SetLabel(UpdateLabel::kLabel4, "Receiving patch information.");
+
+  // The steps up to the installation; every early end goes on with the clean-up.
+  [&] {
+    if (!Connect()) {
+      Message(ftp_.GetLastErrorMessage());
+      return;
+    }
+    const std::string patch_info = FindInListing(kPatchInfo);
+    if (patch_info.empty()) {
+      Disconnect();
+      Message("The update server holds no patch information (eng.txt). Nothing was installed.");
+      return;
+    }
+    // An empty file holds no build number (and would not even be downloaded).
+    if (ftp_.GetFTPFileSize(patch_info) == 0) {
+      Disconnect();
+      Message(kNotABuildNumber);
+      return;
+    }
+    if (!Download(patch_info, kPatchInfoPath, "An error occured. Retry after quit program.")) {
+      return;
+    }
+
+    std::string content;
+    platform_.files.ReadAll(platform_.files.MapPath("C:\\eng.txt"), &content);
+    // A line end after the build number is not part of it.
+    while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
+      content.pop_back();
+    basRegistry::Value installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
+    if (installed.kind == basRegistry::Value::Kind::kEmpty) {
+      registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", "000001");
+      installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
+    }
+    std::string trimmed = content;
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+    const bool external = trimmed.size() >= 3 && Lower(trimmed.substr(trimmed.size() - 3)) == "ins";
+    const std::string build_text = external ? trimmed.substr(0, trimmed.size() - 3) : content;
+    double server_build = 0;
+    if (!IsNumeric(build_text, &server_build)) {
+      Message(kNotABuildNumber);
+      return;
+    }
+    view_.SetLabel(UpdateLabel::kLabel8,
+                   external ? "Receiving update files.. - External program execution type."
+                            : "Receiving update files..");
+    view_.SetBar(UpdateBar::kPb, 100, 100);
+    view_.SetLabel(UpdateLabel::kLabel7, "100% Received");
+    Phase = 2;
+    double installed_build = 0;
+    installed.AsNumber(&installed_build);
+    if (!(server_build > installed_build)) {
+      view_.SetLabel(UpdateLabel::kLabel8, "There is no update file.");
+      view_.SetBar(UpdateBar::kPb2, 100, 100);
+      return;
+    }
+
+    if (!Connect()) {
+      Message(ftp_.GetLastErrorMessage());
+      return;
+    }
+    const std::string wanted = "NVE20Eng-" + content + ".exe";
+    const std::string update_file = FindInListing(wanted);
+    if (update_file.empty()) {
+      Disconnect();
+      Message("The update file " + wanted + " is not on the update server. Nothing was installed.");
+      return;
+    }
+    // A failed or cancelled download installs nothing and leaves the build number alone.
+    if (!Download(update_file, kUpdatePath, std::string())) return;
+
+    const std::string downloaded = platform_.files.MapPath(kUpdatePath);
+    if (external) {
+      view_.SetWindowShown(false);
+      const bool ran = RunAndWait(downloaded);
+      view_.SetWindowShown(true);
+      if (!ran) return;
+      view_.SetLabel(UpdateLabel::kLabel8, "Program update is completed.");
+      view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
+    } else {
+      const std::string folder = registry_.Read(kHkeyLocalMachine, kAppPathsKey, "Path").text;
+      const std::string target = platform_.files.MapPath(folder + "\\netvane.exe");
+      if (folder.empty() || !platform_.files.Copy(downloaded, target, true)) {
+        Message("The new program could not be copied to " + target + ". Nothing was installed.");
+        return;
+      }
+      registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", build_text);
+      view_.SetLabel(UpdateLabel::kLabel4, "Program update is completed.");
+      view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
+    }
+    char number[32];
+    std::snprintf(number, sizeof number, "%.0f", server_build);
+    registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", number);
+  }();
+
+  platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+  view_.SetBar(UpdateBar::kPb2, 100, 100);
+  platform_.files.Delete(platform_.files.MapPath(kListPath));
+  view_.ProcedureRunning(false);
+  ContinueFlag = true;
+  running_ = false;
+  if (registry_.Read(kHkeyLocalMachine, kProgramKey, "AutoFinish").Equals(1)) {
+    registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoFinish", "00");
+    view_.EndProgram();
+    return false;
+  }
+  return true;
+}
+
+void UpdateProcedure::Activated() {
+  if (running_) return;
+  if (!registry_.Read(kHkeyLocalMachine, kProgramKey, "AutoUpdate").Equals(1)) return;
+  if (!Run()) return;
+  registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoUpdate", "00");
+  Message("Auto update is successfully completed.", PromptIcon::kInformation);
+}
+
+}  // namespace netvane::updater

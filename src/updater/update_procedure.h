@@ -1,0 +1,117 @@
+// The update procedure of NVEupdate: fetch the patch information from the update server,
+// compare its build number with the installed one, and when the server's is newer download
+// the update file and either run it (and wait) or copy it over the installed program.
+// Qt-free: the window is reached through UpdaterView.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/user_prompt.h"
+#include "platform/platform.h"
+#include "updater/ftp_client.h"
+
+namespace netvane::updater {
+
+// The deployment values: the update server and the anonymous login.
+inline constexpr char kUpdateServer[] = "update.netvane.example";
+inline constexpr char kAnonymousUser[] = "anonymous";
+inline constexpr char kAnonymousPassword[] = "netvane-update@netvane.example";
+// The update server to use: NETVANE_UPDATE_SERVER (host or host:port) when set.
+std::string UpdateServerHost();
+
+inline constexpr char kProgramKey[] = "SOFTWARE\\Orlenta\\Netvane 2.0";
+inline constexpr char kAppPathsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netvane.exe";
+
+// The updater's registry module: numeric text is stored as a 32-bit number.
+class basRegistry {
+ public:
+  struct Value {
+    enum class Kind { kEmpty, kText, kNumber } kind = Kind::kEmpty;
+    std::string text;
+    int32_t number = 0;
+    bool Equals(int32_t n) const;
+    // The value as a number, when it is one.
+    bool AsNumber(double* n) const;
+  };
+
+  basRegistry(platform::Registry& registry, const platform::CodePage& codepage)
+      : registry_(registry), codepage_(codepage) {}
+  // A text up to its first NUL, a number, or empty (missing key or value, other types).
+  Value Read(platform::RegHandle root, const std::string& key, const std::string& name);
+  // Creates the key when needed; numeric text becomes a number, anything else trimmed text.
+  bool Write(platform::RegHandle root, const std::string& key, const std::string& name,
+             const std::string& value);
+
+ private:
+  platform::Registry& registry_;
+  const platform::CodePage& codepage_;
+};
+
+// Whether text is numeric as the updater's registry module judges it.
+bool IsNumeric(const std::string& text, double* value = nullptr);
+
+enum class UpdateLabel { kLabel4, kLabel7, kLabel8, kLabel9, kDirectory };
+enum class UpdateBar { kPb, kPb2 };
+
+class UpdaterView {
+ public:
+  virtual ~UpdaterView() = default;
+  virtual void SetLabel(UpdateLabel label, const std::string& text) = 0;
+  virtual void SetBar(UpdateBar bar, int value, int maximum) = 0;
+  // The listing of the current server directory; null empties it.
+  virtual void ShowListing(const cDirList* listing) = 0;
+  // The procedure starts (Update Now off, Cancel shown and focused, Quit hidden) or ends
+  // (Update Now off, Cancel hidden, Quit shown and focused).
+  virtual void ProcedureRunning(bool running) = 0;
+  virtual void SetWindowShown(bool shown) = 0;
+  virtual void LetPendingEventsRun() = 0;
+  virtual engine::UserPrompt& Prompt() = 0;
+  // Ends the program at once.
+  virtual void EndProgram() = 0;
+  // The connection values typed in the window.
+  virtual std::string Server() = 0;
+  virtual std::string User() = 0;
+  virtual std::string Password() = 0;
+};
+
+class UpdateProcedure {
+ public:
+  UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view);
+
+  // Connect: log in, go to "/", list it and keep the connection values.
+  bool Connect();
+  void Disconnect();
+  void RefreshListing();
+  // A double click on a listing entry: ".." and folders are entered, a file runs the update.
+  void Open(const std::string& entry);
+  // Update Now. Returns false when the procedure ended the program (AutoFinish).
+  bool Run();
+  // Every activation of the window: runs the procedure when AutoUpdate is 1.
+  void Activated();
+  // Cancel: the transfer stops after its current block.
+  void Cancel() { ContinueFlag = false; }
+  void Progress(int32_t current, int32_t total);
+
+  bool ContinueFlag = true;
+  int Phase = 1;
+
+ private:
+  // Downloads `remote` to the fixed local path; false (after its message) when nothing or only
+  // part of it arrived. `failure` is the message for a failed download (empty: the FTP
+  // client's own error text).
+  bool Download(const std::string& remote, const std::string& local, const std::string& failure);
+  // The name of the listing's entry equal to `name` ignoring case (the last one), or empty.
+  std::string FindInListing(const std::string& name);
+  bool RunAndWait(const std::string& program);
+  void Message(const std::string& text, engine::PromptIcon icon = engine::PromptIcon::kNone);
+
+  cFTP& ftp_;
+  platform::Platform& platform_;
+  UpdaterView& view_;
+  basRegistry registry_;
+  bool running_ = false;
+};
+
+}  // namespace netvane::updater
