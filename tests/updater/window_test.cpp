@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,8 +18,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/posix/curl_ftp.h"
 #include "updater_fixture.h"
@@ -190,6 +195,47 @@ TEST_F(UpdaterWindowTest, ActivationRunsTheUnattendedUpdateAndQuits) {
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
   // The quit was queued; drop it so it cannot end a later test's event loop.
   QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+}
+
+// The program itself, unattended, updating a test installation from the loopback server.
+TEST_F(UpdaterWindowTest, TheProgramUpdatesAnInstallationUnattended) {
+  ServerFile("eng.txt", "000124");
+  const std::string update(5000, 'u');
+  ServerFile("NVE20Eng-000124.exe", update);
+  Program("BuildNo", "123");
+  Program("AutoUpdate", "1");
+  Program("AutoFinish", "1");
+  Installed("c:\\Program Files\\Netvane");
+  StartServer();
+  const std::string registry = "NETVANE_REGISTRY=" + fake_.registry.file();
+  const std::string drive = "NETVANE_DRIVE_C=" + fake_.drive_c.path().string();
+  const std::string server = "NETVANE_UPDATE_SERVER=" + server_->address();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
+    const char* env[] = {registry.c_str(), drive.c_str(),
+                         server.c_str(),   "QT_QPA_PLATFORM=offscreen",
+                         "HOME=/tmp",      nullptr};
+    execle(NVEUPDATE_BIN, "NVEupdate", static_cast<char*>(nullptr), env);
+    _exit(127);
+  }
+  // A guard against a hang, not a measurement.
+  int status = 0;
+  for (int i = 0; i < 1200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "NVEupdate did not finish";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Read(install_ + "/netvane.exe"), update);
+  EXPECT_EQ(ProgramValue("BuildNo").number, 124);
+  EXPECT_EQ(ProgramValue("AutoFinish").number, 0);
+  EXPECT_EQ(Read(Drive("eng.txt")), "000124");
+  EXPECT_FALSE(std::filesystem::exists(Drive("netvane.exe")));
 }
 
 }  // namespace
