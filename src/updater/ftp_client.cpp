@@ -227,6 +227,7 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   std::ofstream out(LocalPath(local), std::ios::binary | std::ios::trunc);
   if (!out) {
     session_->CloseFile();
+    error_ = "The local file " + local + " could not be written.";
     return false;
   }
   // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
@@ -260,6 +261,11 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   Progress(count, size);
   out.close();
   session_->CloseFile();
+  // A full disk must not pass for a complete download.
+  if (!out) {
+    error_ = "The local file " + local + " could not be written.";
+    return false;
+  }
   return true;
 }
 

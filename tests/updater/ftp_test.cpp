@@ -340,6 +340,21 @@ TEST_F(FtpClientTest, CancelEndsTheDownloadAfterTheCurrentBlock) {
   EXPECT_EQ(Get(Local("after.bin")), Content(300, 5));
 }
 
+// A local file that cannot be created or written (a full disk) is a failed download, and the
+// session stays usable for the next one.
+TEST_F(FtpClientTest, ALocalFileThatCannotBeWrittenFailsTheDownload) {
+  Put(Remote("f600.bin"), Content(600, 7));
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  std::string full = "/dev/full", remote = "f600.bin";
+  EXPECT_FALSE(ftp->FTPDownloadFile(full, remote));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "The local file /dev/full could not be written.");
+  EXPECT_FALSE(Download(*ftp, "f600.bin", "no-such-folder/f600.bin"));
+  EXPECT_NE(ftp->GetLastErrorMessage().find("could not be written"), std::string::npos);
+  ASSERT_TRUE(Download(*ftp, "f600.bin", "f600.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(Get(Local("f600.bin")), Content(600, 7));
+}
+
 TEST_F(FtpClientTest, DownloadsReplaceALongerLocalFile) {
   Put(Remote("f600.bin"), Content(600, 6));
   Put(Local("f600.bin"), std::string(5000, 'x'));
