@@ -187,11 +187,18 @@ TEST(ExternalProgramsReal, ARenewThatNeverEndsDoesNotBlock) {
                       << pid_file << "'\n"
                       << "exec sleep 600\n";
   std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
-  const std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  setenv("PATH", (dir.path().string() + ":/usr/bin:/bin").c_str(), 1);
+  // A program of this folder: the tool beside it is found first.
+  class InScratch : public platform::PosixProcess {
+   public:
+    explicit InScratch(std::string path) : path_(std::move(path)) {}
+    std::string ProgramPath() const override { return path_; }
+
+   private:
+    std::string path_;
+  };
 
   FakePlatform fake;
-  platform::PosixProcess process;
+  InScratch process(dir.File("Netvane"));
   platform::Platform services{fake.registry.registry(), fake.registry.codepage(), fake.winver,
                               fake.iphelper, process, fake.shell, fake.device, fake.profile,
                               fake.files};
@@ -201,7 +208,6 @@ TEST(ExternalProgramsReal, ARenewThatNeverEndsDoesNotBlock) {
   FakeFrontEnd front;
   ExternalPrograms programs(services, access, state, front);
   programs.ReleaseRenew("eth0", false, true);
-  setenv("PATH", old_path.c_str(), 1);
   EXPECT_EQ(front.events, (std::vector<std::string>{"events", "poll"}));
 
   // ReleaseRenew has returned while the renew is still running.

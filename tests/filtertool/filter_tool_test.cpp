@@ -182,7 +182,9 @@ class DriverStandIn {
 TEST(NVEFilterProgram, SendsItsRequestsToTheDriverAndEndsSilently) {
   ScratchDir dir;
   const std::string out = dir.File("out.txt");
-  const std::string command = "NETVANE_DEVICE_DIR=" + dir.path().string() + " " + NVEFILTER_BIN;
+  // A registry of its own, where the host's built-in driver is not registered.
+  const std::string command = "NETVANE_DEVICE_DIR=" + dir.path().string() +
+                              " NETVANE_REGISTRY=" + dir.File("registry.db") + " " + NVEFILTER_BIN;
   {
     DriverStandIn driver(dir.File("NVEFLT"), 0);
     EXPECT_EQ(std::system((command + " L 0000 >" + out + " 2>&1").c_str()), 0);

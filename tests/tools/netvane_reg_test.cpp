@@ -400,6 +400,8 @@ Outcome RunProgram(const ScratchDir& dir, const std::vector<std::string>& argv,
   }
   env.push_back("NETVANE_REGISTRY=" + registry_file);
   env.push_back("NETVANE_WINDOWS_VERSION=2000");
+  // The demo machine's adapters, not this machine's.
+  env.push_back("NETVANE_SYSTEM_VIEW=off");
   env.push_back("XDG_DATA_HOME=" + dir.File("xdg"));
   std::vector<char*> cargv;
   for (const std::string& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));

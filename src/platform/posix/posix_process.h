@@ -17,7 +17,7 @@
 
 namespace netvane::platform {
 
-class PosixProcess final : public Process {
+class PosixProcess : public Process {
  public:
   PosixProcess();
   std::string ProgramPath() const override;

@@ -10,7 +10,7 @@
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/posix_udp.h"
 #include "platform/posix/registry_profile.h"
-#include "platform/posix/socket_device.h"
+#include "platform/posix/host_system.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/posix/sysfs_iphelper.h"
 #include "platform/system_platform.h"
@@ -30,6 +30,7 @@ class HostPlatform final : public SystemPlatform {
         registry_(DefaultRegistryPath(), codepage_),
         winver_(Env("NETVANE_WINDOWS_VERSION")),
         shell_(process_),
+        device_(registry_),
         profile_(registry_, codepage_),
         services_{registry_, codepage_, winver_, iphelper_, process_,
                   shell_,    device_,   profile_, files_} {
@@ -42,7 +43,16 @@ class HostPlatform final : public SystemPlatform {
                           Env("NETVANE_WINDOWS_VERSION") +
                           " (expected 95, 98, ME, NT4 or 2000)");
     }
-    if (!registry_.ok()) problems_.push_back(registry_.error());
+    if (!registry_.ok()) {
+      problems_.push_back(registry_.error());
+    } else if (Env("NETVANE_SYSTEM_VIEW") != "off") {
+      // The adapters Windows would list are this machine's interfaces.
+      const int32_t code = SyncSystemView(registry_, iphelper_.ReadRows());
+      if (code != 0) {
+        problems_.push_back("the network adapters could not be recorded in the registry (error " +
+                            std::to_string(code) + ")");
+      }
+    }
   }
 
   Platform& services() override { return services_; }
@@ -60,7 +70,7 @@ class HostPlatform final : public SystemPlatform {
   SysfsIpHelper iphelper_;
   PosixProcess process_;
   PosixShell shell_;
-  SocketDevice device_;
+  HostDevice device_;
   RegistryProfile profile_;
   HostFileSystem files_;
   Platform services_;

@@ -1,0 +1,181 @@
+#include "standins/host_network.h"
+
+#include "standins/netlink.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace netvane::standins {
+
+std::optional<uint32_t> ParseIpv4(const std::string& text) {
+  uint32_t value = 0;
+  size_t pos = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (pos >= text.size() || text[pos] != '.') return std::nullopt;
+      ++pos;
+    }
+    size_t start = pos;
+    uint32_t n = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
+      n = n * 10 + static_cast<uint32_t>(text[pos] - '0');
+      ++pos;
+    }
+    if (pos == start || n > 255) return std::nullopt;
+    value = value << 8 | n;
+  }
+  if (pos != text.size()) return std::nullopt;
+  return value;
+}
+
+std::string FormatIpv4(uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) + "." +
+         std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
+}
+
+std::optional<int> MaskPrefix(uint32_t mask) {
+  int prefix = 0;
+  while (prefix < 32 && (mask & (0x80000000u >> prefix)) != 0) ++prefix;
+  const uint32_t expected = prefix == 0 ? 0 : 0xFFFFFFFFu << (32 - prefix);
+  if (mask != expected) return std::nullopt;
+  return prefix;
+}
+
+std::optional<long> ParseNumber(const std::string& text, long min, long max) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  if (v < min || v > max) return std::nullopt;
+  return v;
+}
+
+bool InterfaceExists(const std::string& name) {
+  return !name.empty() && name.size() < IF_NAMESIZE && if_nametoindex(name.c_str()) != 0;
+}
+
+InterfaceState ReadInterface(const std::string& name) {
+  InterfaceState state;
+  state.exists = InterfaceExists(name);
+  if (!state.exists) return state;
+
+  std::ifstream mac("/sys/class/net/" + name + "/address");
+  std::string text;
+  if (mac >> text) {
+    for (size_t i = 0, j = 0; j < 6 && i + 2 <= text.size(); i += 3, ++j) {
+      state.mac[j] = static_cast<uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+    }
+  }
+
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) == 0) {
+    for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+      if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET || name != a->ifa_name) {
+        continue;
+      }
+      const uint32_t ip = ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
+      const uint32_t mask =
+          a->ifa_netmask != nullptr
+              ? ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr)
+              : 0;
+      state.addresses.emplace_back(FormatIpv4(ip), FormatIpv4(mask));
+    }
+    freeifaddrs(list);
+  }
+
+  // Iface Destination Gateway Flags RefCnt Use Metric Mask ...; addresses are the raw
+  // network-order words printed as numbers.
+  std::ifstream routes("/proc/net/route");
+  std::string line;
+  std::getline(routes, line);
+  while (std::getline(routes, line)) {
+    std::istringstream in(line);
+    std::string iface, dest, gw, flags, refcnt, use, metric, mask;
+    if (!(in >> iface >> dest >> gw >> flags >> refcnt >> use >> metric >> mask)) continue;
+    if (iface != name || std::strtoul(dest.c_str(), nullptr, 16) != 0 ||
+        std::strtoul(mask.c_str(), nullptr, 16) != 0) {
+      continue;
+    }
+    const uint32_t raw = static_cast<uint32_t>(std::strtoul(gw.c_str(), nullptr, 16));
+    if (raw == 0) continue;
+    state.gateways.push_back(
+        {FormatIpv4(ntohl(raw)), static_cast<uint32_t>(std::strtoul(metric.c_str(), nullptr, 10))});
+  }
+  std::stable_sort(state.gateways.begin(), state.gateways.end(),
+                   [](const Gateway& a, const Gateway& b) { return a.metric < b.metric; });
+  return state;
+}
+
+int RunProgram(const std::vector<std::string>& argv, bool quiet) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+
+int Index(const std::string& name) { return static_cast<int>(if_nametoindex(name.c_str())); }
+
+std::string Reason(const std::string& what, const std::string& error) {
+  return error.empty() ? "" : what + ": " + error;
+}
+
+}  // namespace
+
+std::string FlushAddresses(const std::string& name) {
+  return Reason("cannot remove the addresses of " + name, netlink::FlushAddresses(Index(name)));
+}
+
+std::string SetAddress(const std::string& name, uint32_t address, int prefix) {
+  std::string error = FlushAddresses(name);
+  if (error.empty()) {
+    error = Reason("cannot give " + name + " the address " + FormatIpv4(address) + "/" +
+                       std::to_string(prefix),
+                   netlink::AddAddress(Index(name), address, prefix));
+  }
+  if (error.empty()) error = Reason("cannot bring " + name + " up", netlink::SetLinkUp(Index(name)));
+  return error;
+}
+
+std::string DeleteDefaultRoutes(const std::string& name) {
+  return Reason("cannot remove the gateways of " + name, netlink::DeleteDefaultRoutes(Index(name)));
+}
+
+std::string AddDefaultRoute(const std::string& name, const std::string& gateway, uint32_t metric) {
+  const std::optional<uint32_t> address = ParseIpv4(gateway);
+  if (!address) return "\"" + gateway + "\" is not an address";
+  return Reason("cannot add the gateway " + gateway + " to " + name,
+                netlink::AddDefaultRoute(Index(name), *address, metric));
+}
+
+}  // namespace netvane::standins

@@ -1,0 +1,51 @@
+// What the system-tool stand-ins need of the Linux network: the state of an interface, the
+// changes they make to it (through rtnetlink) and the addresses in
+// dotted form.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace netvane::standins {
+
+struct Gateway {
+  std::string address;
+  uint32_t metric = 0;
+};
+
+struct InterfaceState {
+  bool exists = false;
+  std::array<uint8_t, 6> mac{};
+  // IPv4 addresses with their masks, as dotted quads, in the order the kernel lists them.
+  std::vector<std::pair<std::string, std::string>> addresses;
+  // Default routes through the interface, lowest metric first.
+  std::vector<Gateway> gateways;
+};
+
+// A dotted quad with four decimal parts 0..255 (no blanks, no other forms); host order.
+std::optional<uint32_t> ParseIpv4(const std::string& text);
+std::string FormatIpv4(uint32_t address);
+// Prefix length of a contiguous mask, or nullopt.
+std::optional<int> MaskPrefix(uint32_t mask);
+// A whole number in [min, max] written with decimal digits only.
+std::optional<long> ParseNumber(const std::string& text, long min, long max);
+
+// True when `name` names an existing network interface.
+bool InterfaceExists(const std::string& name);
+InterfaceState ReadInterface(const std::string& name);
+
+// Runs a program found on PATH with exactly these arguments and waits for it. Its standard
+// output is discarded; its standard error goes to ours unless `quiet`. The result is its exit status, or
+// -1 when it could not be started.
+int RunProgram(const std::vector<std::string>& argv, bool quiet = false);
+
+// Changes through rtnetlink; each returns an empty string on success, else what went wrong.
+std::string FlushAddresses(const std::string& name);
+std::string SetAddress(const std::string& name, uint32_t address, int prefix);
+std::string DeleteDefaultRoutes(const std::string& name);
+std::string AddDefaultRoute(const std::string& name, const std::string& gateway, uint32_t metric);
+
+}  // namespace netvane::standins

@@ -1,0 +1,259 @@
+// ipconfig on the host: /release and /renew of an adapter's DHCP lease, recorded where Windows
+// keeps it. The NT family names the adapter; Windows 98 and ME give its number in the adapter
+// list. While the filter driver is on for a 98/ME adapter, its DHCP goes to the local
+// responder on 127.0.0.1 instead of the network.
+#include <strings.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/host_system.h"
+#include "platform/posix/iconv_codepage.h"
+#include "platform/posix/registry_values.h"
+#include "platform/posix/sqlite_registry.h"
+#include "platform/posix/sysfs_iphelper.h"
+#include "platform/win_codes.h"
+#include "standins/host_network.h"
+#include "standins/loopback_dhcp.h"
+#include "standins/resolver.h"
+#include "standins/system_record.h"
+
+namespace netvane::standins {
+namespace {
+
+// Set for the DHCP client's script, which is this program again: "<family> <record>".
+constexpr char kHookVariable[] = "NETVANE_IPCONFIG_HOOK";
+constexpr char kNotDhcp[] =
+    "The operation failed as no adapter is in the state permissible for this operation.";
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "ipconfig: %s\n", message.c_str());
+  return 1;
+}
+
+enum class Family { kNt4, kNt, kVxd, kNone };
+
+Family CurrentFamily() {
+  const std::string v = Env("NETVANE_WINDOWS_VERSION");
+  if (v == "98" || strcasecmp(v.c_str(), "ME") == 0) return Family::kVxd;
+  if (strcasecmp(v.c_str(), "NT4") == 0) return Family::kNt4;
+  if (v.empty() || v == "2000") return Family::kNt;
+  return Family::kNone;
+}
+
+std::vector<uint32_t> ParseList(const std::string& text) {
+  std::vector<uint32_t> list;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of(" ,", pos);
+    if (end == std::string::npos) end = text.size();
+    if (auto a = ParseIpv4(text.substr(pos, end - pos))) list.push_back(*a);
+    pos = end + 1;
+  }
+  return list;
+}
+
+class Ipconfig {
+ public:
+  Ipconfig()
+      : codepage_(Env("NETVANE_ANSI_CODEPAGE")),
+        registry_(platform::DefaultRegistryPath(), codepage_) {}
+
+  int Run(const std::vector<std::string>& a) {
+    if (!registry_.ok()) return Fail(registry_.error());
+    const std::string hook = Env(kHookVariable);
+    if (!hook.empty()) return Hook(hook, a.empty() ? "" : a[0]);
+    if (a.size() < 2 || (!Is(a[0], "/release") && !Is(a[0], "/renew"))) {
+      std::fputs("usage: ipconfig /release ADAPTER | /renew ADAPTER\n", stderr);
+      return 1;
+    }
+    const bool renew = Is(a[0], "/renew");
+    // The command line is not quoted, so a name with blanks arrives in pieces.
+    std::string adapter;
+    for (size_t i = 1; i < a.size(); ++i) adapter += (i > 1 ? " " : "") + a[i];
+    switch (CurrentFamily()) {
+      case Family::kVxd:
+        return Numbered(adapter, renew);
+      case Family::kNt:
+      case Family::kNt4:
+        return Named(adapter, renew);
+      case Family::kNone:
+        break;
+    }
+    return Fail("this Windows version has no ipconfig");
+  }
+
+ private:
+  static bool Is(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+  // Windows NT 4 and 2000: the adapter by name, and only while it takes DHCP.
+  int Named(const std::string& name, bool renew) {
+    if (!InterfaceExists(name)) return Fail("there is no adapter named \"" + name + "\"");
+    if (RecordedEnableDhcp(registry_, name).value_or(0) != 1) return Fail(kNotDhcp);
+    const std::string key = CurrentFamily() == Family::kNt4 ? Nt4Key(name) : InterfaceKey(name);
+    if (!renew) return Release(name, "nt " + key);
+    return RunDhcpClient(name, "nt " + key);
+  }
+
+  // Windows 98 and ME: the adapter by its number among the Ethernet adapters.
+  int Numbered(const std::string& number, bool renew) {
+    const std::optional<long> n = ParseNumber(number, 0, 999);
+    std::vector<std::string> ethernet;
+    for (const platform::MibIfRow& row : platform::SysfsIpHelper().ReadRows()) {
+      if (row.type == platform::kIfTypeEthernet) ethernet.emplace_back(row.name.begin(), row.name.end());
+    }
+    if (CurrentFamily() == Family::kVxd && strcasecmp(Env("NETVANE_WINDOWS_VERSION").c_str(), "ME") == 0) {
+      std::reverse(ethernet.begin(), ethernet.end());
+    }
+    if (!n || static_cast<size_t>(*n) >= ethernet.size()) {
+      return Fail("there is no adapter number " + number);
+    }
+    const std::string name = ethernet[static_cast<size_t>(*n)];
+    std::string entry = platform::NetClassInstanceOf(registry_, name);
+    if (entry.empty()) {
+      char text[8];
+      std::snprintf(text, sizeof text, "%04ld", *n);
+      entry = text;
+    }
+    if (!renew) return Release(name, "vxd " + entry);
+    if (FilterOn(entry)) {
+      std::string error;
+      const std::optional<Lease> lease = LoopbackExchange(ReadInterface(name).mac, 20, &error);
+      if (!lease) return Fail(error);
+      return Bind(name, "vxd " + entry, *lease);
+    }
+    return RunDhcpClient(name, "vxd " + entry);
+  }
+
+  // NVEFilter is started beside the renew, so its switch may arrive a moment later.
+  bool FilterOn(const std::string& instance) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (true) {
+      if (platform::FilterState(registry_, instance) == 1) return true;
+      if (std::chrono::steady_clock::now() >= until) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+
+  int Release(const std::string& name, const std::string& record) {
+    std::string error = FlushAddresses(name);
+    if (error.empty()) error = SetDnsServers(name, OwnDns(name), StaticDns(name));
+    Lease none;
+    int32_t code = RecordLease(record, none);
+    if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
+    if (!error.empty()) return Fail(error);
+    if (code != 0) return Fail("cannot record the release (error " + std::to_string(code) + ")");
+    return 0;
+  }
+
+  int RunDhcpClient(const std::string& name, const std::string& record) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return Fail("cannot find this program for the DHCP client's script");
+    self[n] = '\0';
+    setenv(kHookVariable, record.c_str(), 1);
+    // Our own script, never the system's, which would rewrite the machine's resolv.conf.
+    for (const char* client : {"udhcpc", "/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
+      const int status = RunProgram({client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2",
+                                     "-s", self},
+                                    true);
+      if (status < 0) continue;
+      if (status != 0) return Fail("Unable to contact your DHCP server. Request has timed out.");
+      return 0;
+    }
+    return Fail("no DHCP client: install udhcpc");
+  }
+
+  // The DHCP client's script: called with the event, the lease in the environment.
+  int Hook(const std::string& record, const std::string& event) {
+    const std::string name = Env("interface");
+    if (!InterfaceExists(name)) return Fail("the DHCP client names no interface");
+    if (event == "deconfig") return Release(name, record);
+    if (event != "bound" && event != "renew") return 0;
+    Lease lease;
+    const std::optional<uint32_t> address = ParseIpv4(Env("ip"));
+    const std::optional<uint32_t> mask = ParseIpv4(Env("subnet"));
+    if (!address || !mask) return Fail("the DHCP client gave no address");
+    lease.address = *address;
+    lease.mask = *mask;
+    lease.routers = ParseList(Env("router"));
+    lease.dns = ParseList(Env("dns"));
+    lease.server = ParseIpv4(Env("serverid")).value_or(0);
+    lease.seconds = static_cast<uint32_t>(ParseNumber(Env("lease"), 0, 0x7FFFFFFF).value_or(0));
+    return Bind(name, record, lease);
+  }
+
+  // Configures the interface with the lease and records it.
+  int Bind(const std::string& name, const std::string& record, const Lease& lease) {
+    const std::optional<int> prefix = MaskPrefix(lease.mask);
+    if (!prefix || *prefix == 0 || lease.address == 0) return Fail("the lease has no usable address");
+    std::string error = SetAddress(name, lease.address, *prefix);
+    if (error.empty()) error = DeleteDefaultRoutes(name);
+    for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {
+      error = AddDefaultRoute(name, FormatIpv4(lease.routers[i]), static_cast<uint32_t>(i + 1));
+    }
+    std::vector<std::string> dns;
+    for (uint32_t d : lease.dns) dns.push_back(FormatIpv4(d));
+    const std::vector<std::string> wanted = StaticDns(name).empty() ? dns : StaticDns(name);
+    if (error.empty()) error = SetDnsServers(name, OwnDns(name), wanted);
+    int32_t code = platform::SetText(registry_, platform::kHkeyLocalMachine, InterfaceKey(name),
+                                     "DhcpNameServer", Joined(dns));
+    if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
+    // The lease is recorded last: the program's bind poll takes it as the sign of success.
+    if (code == 0 && error.empty()) code = RecordLease(record, lease);
+    if (!error.empty()) return Fail(error);
+    if (code != 0) return Fail("cannot record the lease (error " + std::to_string(code) + ")");
+    return 0;
+  }
+
+  int32_t RecordLease(const std::string& record, const Lease& lease) {
+    const size_t blank = record.find(' ');
+    const std::string family = record.substr(0, blank);
+    const std::string where = blank == std::string::npos ? "" : record.substr(blank + 1);
+    if (family == "vxd") return RecordVxdLease(registry_, where, lease);
+    return RecordNtLease(registry_, where, lease);
+  }
+
+  std::vector<std::string> StaticDns(const std::string& name) {
+    return RecordedNameServers(registry_, name);
+  }
+
+  // Every server this interface put into the resolver, static or from DHCP.
+  std::vector<std::string> OwnDns(const std::string& name) {
+    std::vector<std::string> own = StaticDns(name);
+    const std::optional<std::string> dhcp = platform::GetText(
+        registry_, platform::kHkeyLocalMachine, InterfaceKey(name), "DhcpNameServer");
+    if (dhcp) {
+      for (uint32_t a : ParseList(*dhcp)) own.push_back(FormatIpv4(a));
+    }
+    return own;
+  }
+
+  static std::string Joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& i : items) text += (text.empty() ? "" : " ") + i;
+    return text;
+  }
+
+  platform::IconvCodePage codepage_;
+  platform::SqliteRegistry registry_;
+};
+
+}  // namespace
+}  // namespace netvane::standins
+
+int main(int argc, char** argv) {
+  return netvane::standins::Ipconfig().Run(std::vector<std::string>(argv + 1, argv + argc));
+}

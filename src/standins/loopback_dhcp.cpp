@@ -1,0 +1,162 @@
+#include "standins/loopback_dhcp.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <random>
+
+namespace netvane::standins {
+namespace {
+
+constexpr size_t kFixed = 236;
+constexpr uint8_t kCookie[4] = {99, 130, 83, 99};
+
+void PutU32(std::vector<uint8_t>& m, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) m[at + i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+}
+
+uint32_t GetU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildDhcpRequest(uint8_t type, uint32_t xid, const std::array<uint8_t, 6>& mac,
+                                      uint32_t requested, uint32_t server) {
+  std::vector<uint8_t> m(kFixed, 0);
+  m[0] = 1;  // BOOTREQUEST
+  m[1] = 1;  // Ethernet
+  m[2] = 6;
+  PutU32(m, 4, xid);
+  std::memcpy(m.data() + 28, mac.data(), mac.size());
+  m.insert(m.end(), kCookie, kCookie + 4);
+  m.insert(m.end(), {53, 1, type});
+  m.insert(m.end(), {61, 7, 1});
+  m.insert(m.end(), mac.begin(), mac.end());
+  if (requested != 0) {
+    m.insert(m.end(), {50, 4, 0, 0, 0, 0});
+    PutU32(m, m.size() - 4, requested);
+  }
+  if (server != 0) {
+    m.insert(m.end(), {54, 4, 0, 0, 0, 0});
+    PutU32(m, m.size() - 4, server);
+  }
+  m.insert(m.end(), {55, 4, 1, 3, 6, 51});
+  m.push_back(255);
+  // Padded to the 300 bytes of a BOOTP message, as clients send it.
+  if (m.size() < 300) m.resize(300, 0);
+  return m;
+}
+
+std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t type, uint32_t xid) {
+  if (size < kFixed + 4 || data[0] != 2 || GetU32(data + 4) != xid ||
+      std::memcmp(data + kFixed, kCookie, 4) != 0) {
+    return std::nullopt;
+  }
+  Lease lease;
+  lease.address = GetU32(data + 16);
+  int message_type = -1;
+  size_t i = kFixed + 4;
+  while (i < size) {
+    const uint8_t code = data[i];
+    if (code == 255) break;
+    if (code == 0) {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= size || i + 2 + data[i + 1] > size) return std::nullopt;
+    const uint8_t len = data[i + 1];
+    const uint8_t* v = data + i + 2;
+    switch (code) {
+      case 53:
+        if (len == 1) message_type = v[0];
+        break;
+      case 1:
+        if (len == 4) lease.mask = GetU32(v);
+        break;
+      case 3:
+      case 6:
+        for (size_t k = 0; k + 4 <= len; k += 4) {
+          (code == 3 ? lease.routers : lease.dns).push_back(GetU32(v + k));
+        }
+        break;
+      case 51:
+        if (len == 4) lease.seconds = GetU32(v);
+        break;
+      case 54:
+        if (len == 4) lease.server = GetU32(v);
+        break;
+      default:
+        break;
+    }
+    i += 2 + len;
+  }
+  if (message_type != type) return std::nullopt;
+  return lease;
+}
+
+std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int seconds,
+                                      std::string* error) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    *error = "cannot open a UDP socket";
+    return std::nullopt;
+  }
+  const int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in me{};
+  me.sin_family = AF_INET;
+  me.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  me.sin_port = htons(68);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me) != 0) {
+    *error = "cannot use port 68 on 127.0.0.1 (needs root, or another DHCP client holds it)";
+    close(fd);
+    return std::nullopt;
+  }
+  sockaddr_in server{};
+  server.sin_family = AF_INET;
+  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  server.sin_port = htons(67);
+
+  std::random_device random;
+  const uint32_t xid = random();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+
+  // Sends `request` until a reply of `type` arrives; a lost datagram is sent again after a
+  // second, as DHCP clients do.
+  auto exchange = [&](const std::vector<uint8_t>& request, uint8_t type) -> std::optional<Lease> {
+    while (std::chrono::steady_clock::now() < deadline) {
+      sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&server),
+             sizeof server);
+      const auto resend = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      while (true) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto until = std::min(resend, deadline);
+        if (now >= until) break;
+        pollfd p{fd, POLLIN, 0};
+        const int ms = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) + 1;
+        if (poll(&p, 1, ms) <= 0) continue;
+        uint8_t buffer[1500];
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) continue;
+        if (auto lease = ParseDhcpReply(buffer, static_cast<size_t>(n), type, xid)) return lease;
+      }
+    }
+    return std::nullopt;
+  };
+
+  std::optional<Lease> offer = exchange(BuildDhcpRequest(1, xid, mac), 2);
+  std::optional<Lease> ack;
+  if (offer) ack = exchange(BuildDhcpRequest(3, xid, mac, offer->address, offer->server), 5);
+  close(fd);
+  if (!ack) *error = offer ? "no DHCPACK from 127.0.0.1:67" : "no DHCPOFFER from 127.0.0.1:67";
+  return ack;
+}
+
+}  // namespace netvane::standins

@@ -1,0 +1,196 @@
+#include "standins/netlink.h"
+
+#include <arpa/inet.h>
+#include <linux/if_addr.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace netvane::standins::netlink {
+namespace {
+
+class Socket {
+ public:
+  Socket() : fd_(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
+  ~Socket() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  // Sends one request and reads the replies up to its acknowledgement or the end of a dump;
+  // `each` sees every data message. Empty on success, else the error's text.
+  std::string Talk(std::vector<uint8_t>& request,
+                   const std::function<void(const nlmsghdr*)>& each = nullptr) {
+    if (fd_ < 0) return std::string("netlink: ") + std::strerror(errno);
+    auto* h = reinterpret_cast<nlmsghdr*>(request.data());
+    h->nlmsg_len = static_cast<uint32_t>(request.size());
+    h->nlmsg_seq = ++seq_;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&kernel),
+               sizeof kernel) < 0) {
+      return std::string("netlink: ") + std::strerror(errno);
+    }
+    std::vector<uint8_t> buffer(32768);
+    while (true) {
+      const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return std::string("netlink: ") + std::strerror(errno);
+      }
+      int len = static_cast<int>(n);
+      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(m, len);
+           m = NLMSG_NEXT(m, len)) {
+        if (m->nlmsg_seq != seq_) continue;
+        if (m->nlmsg_type == NLMSG_DONE) return "";
+        if (m->nlmsg_type == NLMSG_ERROR) {
+          const int error = -reinterpret_cast<nlmsgerr*>(NLMSG_DATA(m))->error;
+          return error == 0 ? "" : std::strerror(error);
+        }
+        if (each) each(m);
+      }
+    }
+  }
+
+ private:
+  int fd_;
+  uint32_t seq_ = 0;
+};
+
+template <typename Body>
+std::vector<uint8_t> Request(uint16_t type, uint16_t flags, const Body& body) {
+  std::vector<uint8_t> m(NLMSG_LENGTH(sizeof(Body)), 0);
+  auto* h = reinterpret_cast<nlmsghdr*>(m.data());
+  h->nlmsg_type = type;
+  h->nlmsg_flags = static_cast<uint16_t>(NLM_F_REQUEST | flags);
+  std::memcpy(NLMSG_DATA(h), &body, sizeof body);
+  return m;
+}
+
+void Attribute(std::vector<uint8_t>& m, uint16_t type, const void* data, size_t size) {
+  const size_t at = NLMSG_ALIGN(m.size());
+  m.resize(at + RTA_SPACE(size), 0);
+  auto* a = reinterpret_cast<rtattr*>(m.data() + at);
+  a->rta_type = type;
+  a->rta_len = static_cast<uint16_t>(RTA_LENGTH(size));
+  std::memcpy(RTA_DATA(a), data, size);
+}
+
+void Attribute32(std::vector<uint8_t>& m, uint16_t type, uint32_t value) {
+  Attribute(m, type, &value, sizeof value);
+}
+
+}  // namespace
+
+std::string FlushAddresses(int ifindex) {
+  Socket s;
+  ifaddrmsg query{};
+  query.ifa_family = AF_INET;
+  std::vector<uint8_t> dump = Request(RTM_GETADDR, NLM_F_DUMP, query);
+  std::vector<std::vector<uint8_t>> deletes;
+  std::string error = s.Talk(dump, [&](const nlmsghdr* m) {
+    if (m->nlmsg_type != RTM_NEWADDR) return;
+    const auto* a = reinterpret_cast<const ifaddrmsg*>(NLMSG_DATA(m));
+    if (a->ifa_family != AF_INET || static_cast<int>(a->ifa_index) != ifindex) return;
+    // The deletion repeats the address message as the kernel gave it.
+    std::vector<uint8_t> del(reinterpret_cast<const uint8_t*>(m),
+                             reinterpret_cast<const uint8_t*>(m) + m->nlmsg_len);
+    auto* h = reinterpret_cast<nlmsghdr*>(del.data());
+    h->nlmsg_type = RTM_DELADDR;
+    h->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
+    deletes.push_back(std::move(del));
+  });
+  for (auto& del : deletes) {
+    if (!error.empty()) break;
+    error = s.Talk(del);
+    if (error == std::strerror(EADDRNOTAVAIL)) error.clear();  // went with an earlier one
+  }
+  return error;
+}
+
+std::string AddAddress(int ifindex, uint32_t address, int prefix) {
+  ifaddrmsg body{};
+  body.ifa_family = AF_INET;
+  body.ifa_prefixlen = static_cast<uint8_t>(prefix);
+  body.ifa_scope = RT_SCOPE_UNIVERSE;
+  body.ifa_index = static_cast<uint32_t>(ifindex);
+  std::vector<uint8_t> m = Request(RTM_NEWADDR, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
+  const uint32_t net = htonl(address);
+  Attribute32(m, IFA_LOCAL, net);
+  Attribute32(m, IFA_ADDRESS, net);
+  if (prefix < 31) {
+    const uint32_t broadcast = htonl(address | (0xFFFFFFFFu >> prefix));
+    Attribute32(m, IFA_BROADCAST, broadcast);
+  }
+  Socket s;
+  return s.Talk(m);
+}
+
+std::string SetLinkUp(int ifindex) {
+  ifinfomsg body{};
+  body.ifi_family = AF_UNSPEC;
+  body.ifi_index = ifindex;
+  body.ifi_flags = IFF_UP;
+  body.ifi_change = IFF_UP;
+  std::vector<uint8_t> m = Request(RTM_NEWLINK, NLM_F_ACK, body);
+  Socket s;
+  return s.Talk(m);
+}
+
+std::string DeleteDefaultRoutes(int ifindex) {
+  Socket s;
+  rtmsg query{};
+  query.rtm_family = AF_INET;
+  std::vector<uint8_t> dump = Request(RTM_GETROUTE, NLM_F_DUMP, query);
+  std::vector<std::vector<uint8_t>> deletes;
+  std::string error = s.Talk(dump, [&](const nlmsghdr* m) {
+    const auto* r = reinterpret_cast<const rtmsg*>(NLMSG_DATA(m));
+    if (m->nlmsg_type != RTM_NEWROUTE || r->rtm_family != AF_INET || r->rtm_dst_len != 0 ||
+        r->rtm_table != RT_TABLE_MAIN) {
+      return;
+    }
+    int oif = -1;
+    int len = static_cast<int>(RTM_PAYLOAD(m));
+    for (auto* a = RTM_RTA(r); RTA_OK(a, len); a = RTA_NEXT(a, len)) {
+      if (a->rta_type == RTA_OIF) std::memcpy(&oif, RTA_DATA(a), sizeof oif);
+    }
+    if (oif != ifindex) return;
+    std::vector<uint8_t> del(reinterpret_cast<const uint8_t*>(m),
+                             reinterpret_cast<const uint8_t*>(m) + m->nlmsg_len);
+    auto* h = reinterpret_cast<nlmsghdr*>(del.data());
+    h->nlmsg_type = RTM_DELROUTE;
+    h->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
+    deletes.push_back(std::move(del));
+  });
+  for (auto& del : deletes) {
+    if (!error.empty()) break;
+    error = s.Talk(del);
+    if (error == std::strerror(ESRCH)) error.clear();
+  }
+  return error;
+}
+
+std::string AddDefaultRoute(int ifindex, uint32_t gateway, uint32_t metric) {
+  rtmsg body{};
+  body.rtm_family = AF_INET;
+  body.rtm_table = RT_TABLE_MAIN;
+  body.rtm_protocol = RTPROT_BOOT;
+  body.rtm_scope = RT_SCOPE_UNIVERSE;
+  body.rtm_type = RTN_UNICAST;
+  std::vector<uint8_t> m = Request(RTM_NEWROUTE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
+  Attribute32(m, RTA_GATEWAY, htonl(gateway));
+  Attribute32(m, RTA_OIF, static_cast<uint32_t>(ifindex));
+  Attribute32(m, RTA_PRIORITY, metric);
+  Socket s;
+  return s.Talk(m);
+}
+
+}  // namespace netvane::standins::netlink

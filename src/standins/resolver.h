@@ -1,0 +1,25 @@
+// Where the host's resolver takes DNS servers, and how one interface's servers get there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace netvane::standins {
+
+// The resolv.conf that applies to this process: $NETVANE_RESOLV_CONF when set; inside a named
+// network namespace (one of /run/netns) that namespace's /etc/netns/<name>/resolv.conf, which
+// "ip netns exec" shows as /etc/resolv.conf; otherwise /etc/resolv.conf. Empty when
+// systemd-resolved should be told instead (it runs, and we are not in a named namespace).
+std::string ResolvConfPath();
+
+// Replaces the servers `previous` (what the interface had) with `servers` in resolv.conf text:
+// the interface's servers come first, in order; every other line stays.
+std::string RewriteResolvConf(const std::string& text, const std::vector<std::string>& previous,
+                              const std::vector<std::string>& servers);
+
+// Gives interface `name` the DNS servers `servers`, in that order. Empty on success, else what
+// went wrong.
+std::string SetDnsServers(const std::string& name, const std::vector<std::string>& previous,
+                          const std::vector<std::string>& servers);
+
+}  // namespace netvane::standins
