@@ -1,0 +1,256 @@
+// Applying locations for real: netvanectl, netsh, ipconfig and NVEFilter run inside a network
+// sandbox (scripts/sandbox: a client namespace whose interface nv0 is joined by a veth pair to
+// a far namespace with routers, DNS addresses and dnsmasq), and the interface, the routes, the
+// resolver file and the registry are checked afterwards.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "test_support.h"
+
+namespace netvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+Result Shell(const std::string& command) {
+  Result r;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class SandboxApply : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) {
+      GTEST_SKIP() << "needs root: the sandbox creates network namespaces and a veth pair";
+    }
+    id_ = "e" + std::to_string(getpid() % 10000000);
+    const Result up = Shell(std::string(SANDBOX_SCRIPT) + " up " + id_ + " 2>&1");
+    ASSERT_EQ(up.status, 0) << up.out;
+    sandbox_up_ = true;
+    registry_ = dir_.File("registry.db");
+    Import(std::string(NETVANE_SOURCE_DIR) + "/data/sandbox.reg");
+  }
+
+  void TearDown() override {
+    if (sandbox_up_) Shell(std::string(SANDBOX_SCRIPT) + " down " + id_ + " 2>&1");
+  }
+
+  std::string Namespace() const { return "nvc-" + id_; }
+
+  void Import(const std::string& file) {
+    const Result r = Shell("NETVANE_REGISTRY='" + registry_ + "' " + BIN_DIR "/netvane-reg import '" +
+                           file + "' 2>&1");
+    ASSERT_EQ(r.status, 0) << r.out;
+  }
+
+  void Seed(const std::string& text) {
+    const std::string file = dir_.File("seed.reg");
+    std::ofstream(file) << "REGEDIT4\n\n" << text;
+    Import(file);
+  }
+
+  // A program of the build folder inside the client namespace; standard output only.
+  Result InSandbox(const std::string& command, const std::string& env = "") {
+    return Shell("ip netns exec " + Namespace() + " env NETVANE_REGISTRY='" + registry_ + "' " +
+                 env + " " + BIN_DIR "/" + command + " 2>'" + dir_.File("stderr.txt") + "'");
+  }
+
+  Result Apply(const std::string& id, const std::string& env = "") {
+    return InSandbox("netvanectl apply " + id, env);
+  }
+
+  std::string Addresses() {
+    return Shell("ip -n " + Namespace() + " -4 -o addr show dev nv0 | awk '{print $4}'").out;
+  }
+  std::string DefaultRoutes() { return Shell("ip -n " + Namespace() + " -4 route show default").out; }
+  std::string ResolvConf() { return ReadFile("/etc/netns/" + Namespace() + "/resolv.conf"); }
+  std::string Export(const std::string& key) {
+    return Shell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key + "'")
+        .out;
+  }
+
+  // The renew runs on after netvanectl has finished; waits until `done` holds, up to 15 s.
+  template <typename Done>
+  bool Eventually(Done done) {
+    for (int i = 0; i < 150; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+  }
+
+  ScratchDir dir_;
+  std::string id_;
+  std::string registry_;
+  bool sandbox_up_ = false;
+};
+
+const char kInterfaceKey[] =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\nv0";
+
+TEST_F(SandboxApply, StaticLocationSetsAddressGatewaysWithMetricsAndDnsServers) {
+  // The machine's interface is an adapter of its own.
+  const Result list = InSandbox("netvanectl list");
+  EXPECT_NE(list.out.find("[0] Ethernet adapter nv0 (nv0)"), std::string::npos) << list.out;
+
+  const Result r = Apply("1");
+  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out, "Network environment is successfully established.\n");
+  EXPECT_EQ(Addresses(), "10.77.0.25/24\n");
+  EXPECT_EQ(DefaultRoutes(),
+            "default via 10.77.0.1 dev nv0 metric 1 \n"
+            "default via 10.77.0.2 dev nv0 metric 2 \n");
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\nnameserver 10.77.0.54\n");
+  const std::string recorded = Export(kInterfaceKey);
+  // 10.77.0.25; 255.255.255.0; 10.77.0.1 and 10.77.0.2, each closed by NUL, then the list.
+  EXPECT_NE(recorded.find("\"IPAddress\"=hex(7):31,30,2e,37,37,2e,30,2e,32,35,00,00"),
+            std::string::npos)
+      << recorded;
+  EXPECT_NE(recorded.find("\"SubnetMask\"=hex(7):32,35,35,2e,32,35,35,2e,32,35,35,2e,30,00,00"),
+            std::string::npos);
+  EXPECT_NE(recorded.find("\"DefaultGateway\"=hex(7):31,30,2e,37,37,2e,30,2e,31,00,31,30,2e,37,37,"
+                          "2e,30,\\\r\n  2e,32,00,00"),
+            std::string::npos)
+      << recorded;
+  EXPECT_NE(recorded.find("\"EnableDHCP\"=dword:00000000"), std::string::npos);
+  EXPECT_NE(recorded.find("\"NameServer\"=\"10.77.0.53,10.77.0.54\""), std::string::npos);
+  EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\1").find("\"SessionActive\"=\"YES\""),
+            std::string::npos);
+
+  // A bad request changes nothing: the mask is not contiguous, the command unknown.
+  Result bad = InSandbox("netsh interface ip set address nv0 static 10.77.0.99 255.0.255.0");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(ReadFile(dir_.File("stderr.txt")).find("not a valid subnet mask"), std::string::npos);
+  bad = InSandbox("netsh interface ip set dns nv0 static 10.77.0.99");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_EQ(Addresses(), "10.77.0.25/24\n");
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\nnameserver 10.77.0.54\n");
+  EXPECT_EQ(Export(kInterfaceKey), recorded);
+}
+
+TEST_F(SandboxApply, DhcpLocationTakesALeaseFromTheNetworkAndDropsTheStaticValues) {
+  ASSERT_EQ(Apply("1").status, 0);
+  const Result r = Apply("2");
+  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out, "");
+  // dnsmasq hands out 10.77.0.100 to 10.77.0.199 for 600 seconds.
+  std::string address;
+  ASSERT_TRUE(Eventually([&] {
+    const std::string text = Export(kInterfaceKey);
+    const size_t at = text.find("\"DhcpIPAddress\"=\"10.77.0.1");
+    if (at == std::string::npos || text.find("\"Lease\"=dword:00000258") == std::string::npos) {
+      return false;
+    }
+    address = text.substr(at + 17, text.find('"', at + 17) - at - 17);
+    return true;
+  })) << Export(kInterfaceKey);
+  EXPECT_EQ(Addresses(), address + "/24\n");
+  EXPECT_EQ(DefaultRoutes(), "default via 10.77.0.1 dev nv0 metric 1 \n");
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\n");
+  const std::string recorded = Export(kInterfaceKey);
+  EXPECT_NE(recorded.find("\"EnableDHCP\"=dword:00000001"), std::string::npos);
+  EXPECT_NE(recorded.find("\"DhcpServer\"=\"10.77.0.1\""), std::string::npos);
+  EXPECT_NE(recorded.find("\"NameServer\"=\"\""), std::string::npos);
+  EXPECT_NE(ReadFile("/run/netvane-sandbox/" + id_ + "/leases").find("02:4e:56:00:00:01 " + address),
+            std::string::npos);
+}
+
+TEST_F(SandboxApply, Windows98StaticLocationIsServedByTheLocalResponder) {
+  const Result r = Apply("3", "NETVANE_WINDOWS_VERSION=98");
+  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out, "Network environment is successfully established.\n");
+  EXPECT_EQ(Addresses(), "10.77.0.30/24\n");
+  EXPECT_EQ(DefaultRoutes(), "default via 10.77.0.1 dev nv0 metric 1 \n");
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\n");
+  // 10.77.0.30 in network order; the lease 3600 (0xE10) with the responder's FF on top.
+  const std::string binding = Export("HKLM\\SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP");
+  EXPECT_NE(binding.find("\"DHCPIPAddress\"=hex:0a,4d,00,1e\r\n\"Lease\"=hex:10,0e,00,ff"),
+            std::string::npos)
+      << binding;
+  // The exchange stayed on loopback: the network's DHCP server leased nothing.
+  EXPECT_EQ(ReadFile("/run/netvane-sandbox/" + id_ + "/leases"), "");
+  // When the poll has ended the filter is switched off again.
+  const std::string filter = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\NVEFLT\\Parameters";
+  EXPECT_TRUE(Eventually([&] {
+    return Export(filter).find("\"0000\"=dword:00000000") != std::string::npos;
+  })) << Export(filter);
+}
+
+TEST_F(SandboxApply, AResponderThatCannotAnswerEndsWithTheTimeoutMessage) {
+  // The responder answers nothing for a mask that does not begin with 255.
+  Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4]\n"
+       "\"SessionName\"=\"Broken\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
+       "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+       "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4\\TCP/IP]\n"
+       "\"IPAddress\"=\"10.77.0.31\"\n\"SubnetMask\"=\"254.0.0.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
+       "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
+  const Result r = Apply("4", "NETVANE_WINDOWS_VERSION=98");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
+  EXPECT_EQ(Addresses(), "");
+  EXPECT_EQ(Export("HKLM\\SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000")
+                .find("0a,4d,00,1f"),
+            std::string::npos);
+}
+
+TEST_F(SandboxApply, AnAdapterNameWithBlanksAndQuotesDoesNoHarm) {
+  const std::string marker = "/tmp/netvane-e2e-" + id_;
+  Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
+       "\"SessionName\"=\"Odd\"\n"
+       "\"NIC_ID\"=\"nv0 \\\"x\\\"; touch " + marker + "-a; $(touch " + marker + "-b) `touch " +
+       marker + "-c`\"\n"
+       "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+       "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5\\TCP/IP]\n"
+       "\"IPAddress\"=\"10.77.0.40\"\n\"SubnetMask\"=\"255.255.255.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
+       "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\6]\n"
+       "\"SessionName\"=\"Odd DHCP\"\n"
+       "\"NIC_ID\"=\"nv0; touch " + marker + "-d\"\n"
+       "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_DHCP\"\n");
+  Result r = Apply("5");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
+  r = Apply("6");
+  EXPECT_EQ(r.status, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  for (const char* suffix : {"-a", "-b", "-c", "-d"}) {
+    EXPECT_FALSE(fs::exists(marker + suffix)) << marker + suffix;
+  }
+  // The real interface was not touched.
+  EXPECT_EQ(Addresses(), "");
+  EXPECT_EQ(DefaultRoutes(), "");
+  EXPECT_EQ(ResolvConf(), "");
+  EXPECT_EQ(Export(kInterfaceKey).find("IPAddress"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace netvane::testing
