@@ -155,6 +155,8 @@ bool SqliteRegistry::Open() {
     error_ = path_ + " is an SQLite file but not a Netvane registry";
     return false;
   }
+  // A file of ours already has its tables and roots: no write transaction at every start.
+  if (app_id == kApplicationId && FindRoots()) return true;
   if (!Exec("BEGIN IMMEDIATE")) return false;
   const bool created =
       Exec("CREATE TABLE IF NOT EXISTS keys("
@@ -195,6 +197,20 @@ bool SqliteRegistry::Open() {
     roots_[i].access = kKeyAllAccess;
   }
   return Exec("COMMIT");
+}
+
+bool SqliteRegistry::FindRoots() {
+  sqlite3_stmt* sel = Prepare("SELECT id FROM keys WHERE path = ?1");
+  if (sel == nullptr) return false;
+  for (int i = 0; i < 2; ++i) {
+    StatementScope scope(sel);
+    BindBlob(sel, 1, kRootNames[i]);
+    if (sqlite3_step(sel) != SQLITE_ROW) return false;
+    roots_[i].key_id = sqlite3_column_int64(sel, 0);
+    roots_[i].path = kRootNames[i];
+    roots_[i].access = kKeyAllAccess;
+  }
+  return true;
 }
 
 bool SqliteRegistry::Exec(const char* sql) {

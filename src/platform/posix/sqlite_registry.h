@@ -72,6 +72,7 @@ class SqliteRegistry final : public Registry {
   };
 
   bool Open();
+  bool FindRoots();
   bool Exec(const char* sql);
   // Runs a prepared statement that returns no rows (transaction control).
   int Step(const char* sql);
