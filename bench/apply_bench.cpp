@@ -37,9 +37,15 @@ int Run(const std::vector<std::string>& argv) {
 }
 
 void NetvanectlApply(benchmark::State& state) {
-  const std::vector<std::string> argv = {"ip", "netns", "exec", "nvc-" + g_id, "env",
+  const std::vector<std::string> argv = {"ip",
+                                         "netns",
+                                         "exec",
+                                         "nvc-" + g_id,
+                                         "env",
                                          "NETVANE_REGISTRY=" + g_registry,
-                                         BIN_DIR "/netvanectl", "apply", "1"};
+                                         BIN_DIR "/netvanectl",
+                                         "apply",
+                                         "1"};
   for (auto _ : state) {
     if (Run(argv) != 0) {
       state.SkipWithError("netvanectl apply did not succeed");
@@ -72,7 +78,8 @@ BENCHMARK(IpScript)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 int main(int argc, char** argv) {
   if (geteuid() != 0) {
-    std::fprintf(stderr, "apply_bench needs root: it creates a network sandbox (scripts/sandbox)\n");
+    std::fprintf(stderr,
+                 "apply_bench needs root: it creates a network sandbox (scripts/sandbox)\n");
     return 1;
   }
   g_id = "b" + std::to_string(getpid() % 10000000);

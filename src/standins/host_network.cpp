@@ -57,7 +57,7 @@ std::optional<int> MaskPrefix(uint32_t mask) {
 }
 
 std::optional<long> ParseNumber(const std::string& text, long min, long max) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
+  if (text.empty() || text.size() > 10) return std::nullopt;
   long v = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
@@ -163,7 +163,8 @@ std::string SetAddress(const std::string& name, uint32_t address, int prefix) {
                        std::to_string(prefix),
                    netlink::AddAddress(Index(name), address, prefix));
   }
-  if (error.empty()) error = Reason("cannot bring " + name + " up", netlink::SetLinkUp(Index(name)));
+  if (error.empty())
+    error = Reason("cannot bring " + name + " up", netlink::SetLinkUp(Index(name)));
   return error;
 }
 

@@ -30,7 +30,7 @@ std::optional<uint32_t> ParseIpv4(const std::string& text);
 std::string FormatIpv4(uint32_t address);
 // Prefix length of a contiguous mask, or nullopt.
 std::optional<int> MaskPrefix(uint32_t mask);
-// A whole number in [min, max] written with decimal digits only.
+// A whole number in [min, max] (up to ten decimal digits, nothing else).
 std::optional<long> ParseNumber(const std::string& text, long min, long max);
 
 // True when `name` names an existing network interface.
@@ -38,8 +38,8 @@ bool InterfaceExists(const std::string& name);
 InterfaceState ReadInterface(const std::string& name);
 
 // Runs a program found on PATH with exactly these arguments and waits for it. Its standard
-// output is discarded; its standard error goes to ours unless `quiet`. The result is its exit status, or
-// -1 when it could not be started.
+// output is discarded; its standard error goes to ours unless `quiet`. The result is its exit
+// status, or -1 when it could not be started.
 int RunProgram(const std::vector<std::string>& argv, bool quiet = false);
 
 // Changes through rtnetlink; each returns an empty string on success, else what went wrong.

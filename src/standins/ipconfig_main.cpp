@@ -101,8 +101,9 @@ class Ipconfig {
   // Windows NT 4 and 2000: the adapter by name, and only while it takes DHCP.
   int Named(const std::string& name, bool renew) {
     if (!InterfaceExists(name)) return Fail("there is no adapter named \"" + name + "\"");
-    if (RecordedEnableDhcp(registry_, name).value_or(0) != 1) return Fail(kNotDhcp);
+    // NT 4 keeps the adapter's DHCP switch under its own service key.
     const std::string key = CurrentFamily() == Family::kNt4 ? Nt4Key(name) : InterfaceKey(name);
+    if (RecordedEnableDhcp(registry_, key).value_or(0) != 1) return Fail(kNotDhcp);
     if (!renew) return Release(name, "nt " + key);
     return RunDhcpClient(name, "nt " + key);
   }
@@ -112,9 +113,11 @@ class Ipconfig {
     const std::optional<long> n = ParseNumber(number, 0, 999);
     std::vector<std::string> ethernet;
     for (const platform::MibIfRow& row : platform::SysfsIpHelper().ReadRows()) {
-      if (row.type == platform::kIfTypeEthernet) ethernet.emplace_back(row.name.begin(), row.name.end());
+      if (row.type == platform::kIfTypeEthernet)
+        ethernet.emplace_back(row.name.begin(), row.name.end());
     }
-    if (CurrentFamily() == Family::kVxd && strcasecmp(Env("NETVANE_WINDOWS_VERSION").c_str(), "ME") == 0) {
+    if (CurrentFamily() == Family::kVxd &&
+        strcasecmp(Env("NETVANE_WINDOWS_VERSION").c_str(), "ME") == 0) {
       std::reverse(ethernet.begin(), ethernet.end());
     }
     if (!n || static_cast<size_t>(*n) >= ethernet.size()) {
@@ -166,9 +169,8 @@ class Ipconfig {
     setenv(kHookVariable, record.c_str(), 1);
     // Our own script, never the system's, which would rewrite the machine's resolv.conf.
     for (const char* client : {"udhcpc", "/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
-      const int status = RunProgram({client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2",
-                                     "-s", self},
-                                    true);
+      const int status = RunProgram(
+          {client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2", "-s", self}, true);
       if (status < 0) continue;
       if (status != 0) return Fail("Unable to contact your DHCP server. Request has timed out.");
       return 0;
@@ -191,14 +193,15 @@ class Ipconfig {
     lease.routers = ParseList(Env("router"));
     lease.dns = ParseList(Env("dns"));
     lease.server = ParseIpv4(Env("serverid")).value_or(0);
-    lease.seconds = static_cast<uint32_t>(ParseNumber(Env("lease"), 0, 0x7FFFFFFF).value_or(0));
+    lease.seconds = static_cast<uint32_t>(ParseNumber(Env("lease"), 0, 0xFFFFFFFFL).value_or(0));
     return Bind(name, record, lease);
   }
 
   // Configures the interface with the lease and records it.
   int Bind(const std::string& name, const std::string& record, const Lease& lease) {
     const std::optional<int> prefix = MaskPrefix(lease.mask);
-    if (!prefix || *prefix == 0 || lease.address == 0) return Fail("the lease has no usable address");
+    if (!prefix || *prefix == 0 || lease.address == 0)
+      return Fail("the lease has no usable address");
     std::string error = SetAddress(name, lease.address, *prefix);
     if (error.empty()) error = DeleteDefaultRoutes(name);
     for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {

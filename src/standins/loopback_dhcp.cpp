@@ -139,8 +139,10 @@ std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int sec
         const auto until = std::min(resend, deadline);
         if (now >= until) break;
         pollfd p{fd, POLLIN, 0};
-        const int ms = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) + 1;
+        const int ms =
+            static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) +
+            1;
         if (poll(&p, 1, ms) <= 0) continue;
         uint8_t buffer[1500];
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);

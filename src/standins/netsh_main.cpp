@@ -86,13 +86,16 @@ class Netsh {
   int Done(const std::string& name, const std::string& error, std::optional<bool> dhcp) {
     const int32_t code = RecordInterface(registry_, name, ReadInterface(name), dhcp);
     if (!error.empty()) return Fail(error);
-    if (code != 0) return Fail("cannot record the interface in the registry (error " + std::to_string(code) + ")");
+    if (code != 0)
+      return Fail("cannot record the interface in the registry (error " + std::to_string(code) +
+                  ")");
     std::puts("Ok.");
     return 0;
   }
 
   int SetAddress(const std::string& name, const std::vector<std::string>& rest) {
-    if (rest.size() == 1 && (Is(rest[0], "dynamic") || Is(Option(rest[0], "source").value_or(""), "dhcp"))) {
+    if (rest.size() == 1 &&
+        (Is(rest[0], "dynamic") || Is(Option(rest[0], "source").value_or(""), "dhcp"))) {
       // The DHCP client's renew brings the address; until then the interface has none.
       return Done(name, FlushAddresses(name), true);
     }
@@ -149,7 +152,9 @@ class Netsh {
     const std::string error = SetDnsServers(name, RecordedNameServers(registry_, name), servers);
     if (!error.empty()) return Fail(error);
     const int32_t code = RecordNameServers(registry_, name, servers);
-    if (code != 0) return Fail("cannot record the DNS servers in the registry (error " + std::to_string(code) + ")");
+    if (code != 0)
+      return Fail("cannot record the DNS servers in the registry (error " + std::to_string(code) +
+                  ")");
     std::puts("Ok.");
     return 0;
   }

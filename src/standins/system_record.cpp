@@ -7,8 +7,8 @@
 
 namespace netvane::standins {
 
-using platform::kHkeyLocalMachine;
 using platform::kErrorSuccess;
+using platform::kHkeyLocalMachine;
 
 std::string InterfaceKey(const std::string& name) { return kInterfacesPath + name; }
 
@@ -29,7 +29,8 @@ int32_t Grouped(platform::Registry& registry, Body body) {
 
 std::string Joined(const std::vector<uint32_t>& addresses, char separator) {
   std::string text;
-  for (uint32_t a : addresses) text += (text.empty() ? "" : std::string(1, separator)) + FormatIpv4(a);
+  for (uint32_t a : addresses)
+    text += (text.empty() ? "" : std::string(1, separator)) + FormatIpv4(a);
   return text;
 }
 
@@ -53,15 +54,20 @@ int32_t RecordInterface(platform::Registry& registry, const std::string& name,
   const std::string key = InterfaceKey(name);
   return Grouped(registry, [&] {
     int32_t c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "IPAddress", addresses);
-    if (c == kErrorSuccess) c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "SubnetMask", masks);
-    if (c == kErrorSuccess) c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "DefaultGateway", gateways);
-    if (c == kErrorSuccess) c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "DefaultGatewayMetric", metrics);
-    if (c == kErrorSuccess && dhcp) c = platform::SetDword(registry, kHkeyLocalMachine, key, "EnableDHCP", *dhcp ? 1 : 0);
+    if (c == kErrorSuccess)
+      c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "SubnetMask", masks);
+    if (c == kErrorSuccess)
+      c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "DefaultGateway", gateways);
+    if (c == kErrorSuccess)
+      c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "DefaultGatewayMetric", metrics);
+    if (c == kErrorSuccess && dhcp)
+      c = platform::SetDword(registry, kHkeyLocalMachine, key, "EnableDHCP", *dhcp ? 1 : 0);
     return c;
   });
 }
 
-std::vector<std::string> RecordedNameServers(platform::Registry& registry, const std::string& name) {
+std::vector<std::string> RecordedNameServers(platform::Registry& registry,
+                                             const std::string& name) {
   std::vector<std::string> servers;
   const std::optional<std::string> text =
       platform::GetText(registry, kHkeyLocalMachine, InterfaceKey(name), "NameServer");
@@ -81,22 +87,30 @@ int32_t RecordNameServers(platform::Registry& registry, const std::string& name,
   return platform::SetText(registry, kHkeyLocalMachine, InterfaceKey(name), "NameServer", text);
 }
 
-std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& name) {
-  return platform::GetDword(registry, kHkeyLocalMachine, InterfaceKey(name), "EnableDHCP");
+std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& key) {
+  return platform::GetDword(registry, kHkeyLocalMachine, key, "EnableDHCP");
 }
 
 int32_t RecordNtLease(platform::Registry& registry, const std::string& key, const Lease& lease) {
   return Grouped(registry, [&] {
-    int32_t c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpIPAddress", FormatIpv4(lease.address));
-    if (c == kErrorSuccess) c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpSubnetMask", FormatIpv4(lease.mask));
+    int32_t c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpIPAddress",
+                                  FormatIpv4(lease.address));
+    if (c == kErrorSuccess)
+      c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpSubnetMask",
+                            FormatIpv4(lease.mask));
     if (c == kErrorSuccess) {
       std::vector<std::string> routers;
       for (uint32_t r : lease.routers) routers.push_back(FormatIpv4(r));
       c = platform::SetMultiText(registry, kHkeyLocalMachine, key, "DhcpDefaultGateway", routers);
     }
-    if (c == kErrorSuccess) c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpNameServer", Joined(lease.dns, ' '));
-    if (c == kErrorSuccess) c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpServer", FormatIpv4(lease.server));
-    if (c == kErrorSuccess) c = platform::SetDword(registry, kHkeyLocalMachine, key, "Lease", lease.seconds);
+    if (c == kErrorSuccess)
+      c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpNameServer",
+                            Joined(lease.dns, ' '));
+    if (c == kErrorSuccess)
+      c = platform::SetText(registry, kHkeyLocalMachine, key, "DhcpServer",
+                            FormatIpv4(lease.server));
+    if (c == kErrorSuccess)
+      c = platform::SetDword(registry, kHkeyLocalMachine, key, "Lease", lease.seconds);
     return c;
   });
 }
@@ -110,8 +124,11 @@ int32_t RecordVxdLease(platform::Registry& registry, const std::string& entry, c
     seconds[i] = static_cast<char>(lease.seconds >> (8 * i));
   }
   return Grouped(registry, [&] {
-    int32_t c = platform::SetRaw(registry, kHkeyLocalMachine, key, "DHCPIPAddress", platform::kRegBinary, address);
-    if (c == kErrorSuccess) c = platform::SetRaw(registry, kHkeyLocalMachine, key, "Lease", platform::kRegBinary, seconds);
+    int32_t c = platform::SetRaw(registry, kHkeyLocalMachine, key, "DHCPIPAddress",
+                                 platform::kRegBinary, address);
+    if (c == kErrorSuccess)
+      c = platform::SetRaw(registry, kHkeyLocalMachine, key, "Lease", platform::kRegBinary,
+                           seconds);
     return c;
   });
 }

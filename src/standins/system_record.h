@@ -30,7 +30,8 @@ int32_t RecordInterface(platform::Registry& registry, const std::string& name,
 std::vector<std::string> RecordedNameServers(platform::Registry& registry, const std::string& name);
 int32_t RecordNameServers(platform::Registry& registry, const std::string& name,
                           const std::vector<std::string>& servers);
-std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& name);
+// "EnableDHCP" under `key` (InterfaceKey or Nt4Key).
+std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& key);
 
 struct Lease {
   uint32_t address = 0;  // host order

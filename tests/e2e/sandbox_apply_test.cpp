@@ -65,8 +65,8 @@ class SandboxApply : public ::testing::Test {
   std::string Namespace() const { return "nvc-" + id_; }
 
   void Import(const std::string& file) {
-    const Result r = Shell("NETVANE_REGISTRY='" + registry_ + "' " + BIN_DIR "/netvane-reg import '" +
-                           file + "' 2>&1");
+    const Result r = Shell("NETVANE_REGISTRY='" + registry_ + "' " +
+                           BIN_DIR "/netvane-reg import '" + file + "' 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
   }
 
@@ -89,10 +89,13 @@ class SandboxApply : public ::testing::Test {
   std::string Addresses() {
     return Shell("ip -n " + Namespace() + " -4 -o addr show dev nv0 | awk '{print $4}'").out;
   }
-  std::string DefaultRoutes() { return Shell("ip -n " + Namespace() + " -4 route show default").out; }
+  std::string DefaultRoutes() {
+    return Shell("ip -n " + Namespace() + " -4 route show default").out;
+  }
   std::string ResolvConf() { return ReadFile("/etc/netns/" + Namespace() + "/resolv.conf"); }
   std::string Export(const std::string& key) {
-    return Shell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key + "'")
+    return Shell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key +
+                 "'")
         .out;
   }
 
@@ -178,8 +181,9 @@ TEST_F(SandboxApply, DhcpLocationTakesALeaseFromTheNetworkAndDropsTheStaticValue
   EXPECT_NE(recorded.find("\"EnableDHCP\"=dword:00000001"), std::string::npos);
   EXPECT_NE(recorded.find("\"DhcpServer\"=\"10.77.0.1\""), std::string::npos);
   EXPECT_NE(recorded.find("\"NameServer\"=\"\""), std::string::npos);
-  EXPECT_NE(ReadFile("/run/netvane-sandbox/" + id_ + "/leases").find("02:4e:56:00:00:01 " + address),
-            std::string::npos);
+  EXPECT_NE(
+      ReadFile("/run/netvane-sandbox/" + id_ + "/leases").find("02:4e:56:00:00:01 " + address),
+      std::string::npos);
 }
 
 TEST_F(SandboxApply, Windows98StaticLocationIsServedByTheLocalResponder) {
@@ -205,37 +209,42 @@ TEST_F(SandboxApply, Windows98StaticLocationIsServedByTheLocalResponder) {
 
 TEST_F(SandboxApply, AResponderThatCannotAnswerEndsWithTheTimeoutMessage) {
   // The responder answers nothing for a mask that does not begin with 255.
-  Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4]\n"
-       "\"SessionName\"=\"Broken\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
-       "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
-       "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
-       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4\\TCP/IP]\n"
-       "\"IPAddress\"=\"10.77.0.31\"\n\"SubnetMask\"=\"254.0.0.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
-       "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4]\n"
+      "\"SessionName\"=\"Broken\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
+      "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+      "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4\\TCP/IP]\n"
+      "\"IPAddress\"=\"10.77.0.31\"\n\"SubnetMask\"=\"254.0.0.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
+      "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
   const Result r = Apply("4", "NETVANE_WINDOWS_VERSION=98");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
   EXPECT_EQ(Addresses(), "");
-  EXPECT_EQ(Export("HKLM\\SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000")
-                .find("0a,4d,00,1f"),
-            std::string::npos);
+  EXPECT_EQ(
+      Export("HKLM\\SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000").find("0a,4d,00,1f"),
+      std::string::npos);
 }
 
 TEST_F(SandboxApply, AnAdapterNameWithBlanksAndQuotesDoesNoHarm) {
   const std::string marker = "/tmp/netvane-e2e-" + id_;
-  Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
-       "\"SessionName\"=\"Odd\"\n"
-       "\"NIC_ID\"=\"nv0 \\\"x\\\"; touch " + marker + "-a; $(touch " + marker + "-b) `touch " +
-       marker + "-c`\"\n"
-       "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
-       "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
-       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5\\TCP/IP]\n"
-       "\"IPAddress\"=\"10.77.0.40\"\n\"SubnetMask\"=\"255.255.255.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
-       "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n"
-       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\6]\n"
-       "\"SessionName\"=\"Odd DHCP\"\n"
-       "\"NIC_ID\"=\"nv0; touch " + marker + "-d\"\n"
-       "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_DHCP\"\n");
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
+      "\"SessionName\"=\"Odd\"\n"
+      "\"NIC_ID\"=\"nv0 \\\"x\\\"; touch " +
+      marker + "-a; $(touch " + marker + "-b) `touch " + marker +
+      "-c`\"\n"
+      "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+      "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5\\TCP/IP]\n"
+      "\"IPAddress\"=\"10.77.0.40\"\n\"SubnetMask\"=\"255.255.255.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
+      "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\6]\n"
+      "\"SessionName\"=\"Odd DHCP\"\n"
+      "\"NIC_ID\"=\"nv0; touch " +
+      marker +
+      "-d\"\n"
+      "\"NIC_NAME\"=\"nv0\"\n\"ServiceType\"=\"USE_DHCP\"\n");
   Result r = Apply("5");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");

@@ -20,7 +20,9 @@ constexpr size_t kAdapterOffset = 32;
 constexpr size_t kAdapterField = 64;
 constexpr size_t kStateOffset = 108;
 
-std::string InterfaceName(const MibIfRow& row) { return std::string(row.name.begin(), row.name.end()); }
+std::string InterfaceName(const MibIfRow& row) {
+  return std::string(row.name.begin(), row.name.end());
+}
 
 std::string Describe(const std::string& name) { return "Ethernet adapter " + name; }
 
@@ -53,8 +55,8 @@ int32_t SyncList(Registry& registry, const std::string& path, const std::vector<
     }
   }
   for (const std::string& name : names) {
-    auto it = std::find_if(owned.begin(), owned.end(),
-                           [&](const auto& o) { return o.first == name; });
+    auto it =
+        std::find_if(owned.begin(), owned.end(), [&](const auto& o) { return o.first == name; });
     std::string sub;
     if (it != owned.end()) {
       sub = it->second;
@@ -120,16 +122,17 @@ int32_t SyncSystemView(Registry& registry, const std::vector<MibIfRow>& rows) {
 
 std::string NetClassInstanceOf(Registry& registry, const std::string& name) {
   for (const std::string& sub : Subkeys(registry, kHkeyLocalMachine, kHostNetClassPath)) {
-    const std::optional<std::string> owner = GetText(
-        registry, kHkeyLocalMachine, std::string(kHostNetClassPath) + "\\" + sub,
-        kHostInterfaceValue);
+    const std::optional<std::string> owner =
+        GetText(registry, kHkeyLocalMachine, std::string(kHostNetClassPath) + "\\" + sub,
+                kHostInterfaceValue);
     if (owner && *owner == name) return sub;
   }
   return "";
 }
 
 uint8_t FilterState(Registry& registry, const std::string& instance) {
-  const std::optional<uint32_t> v = GetDword(registry, kHkeyLocalMachine, kFilterStatePath, instance);
+  const std::optional<uint32_t> v =
+      GetDword(registry, kHkeyLocalMachine, kFilterStatePath, instance);
   return v ? static_cast<uint8_t>(*v) : 0;
 }
 

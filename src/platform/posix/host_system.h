@@ -17,7 +17,8 @@ inline constexpr char kHostNetworkCardsPath[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
 inline constexpr char kHostNetClassPath[] = "System\\CurrentControlSet\\Services\\Class\\Net";
 inline constexpr char kFilterServicePath[] = "SYSTEM\\CurrentControlSet\\Services\\NVEFLT";
-inline constexpr char kFilterStatePath[] = "SYSTEM\\CurrentControlSet\\Services\\NVEFLT\\Parameters";
+inline constexpr char kFilterStatePath[] =
+    "SYSTEM\\CurrentControlSet\\Services\\NVEFLT\\Parameters";
 // Marks the entries the host made for one of its interfaces; entries without it (imported
 // from a Windows machine, made by hand) are left alone.
 inline constexpr char kHostInterfaceValue[] = "HostInterface";

@@ -69,8 +69,8 @@ std::optional<uint32_t> GetDword(Registry& registry, RegHandle root, const std::
   return v;
 }
 
-int32_t SetRaw(Registry& registry, RegHandle root, const std::string& path,
-               const std::string& name, uint32_t type, const std::string& data) {
+int32_t SetRaw(Registry& registry, RegHandle root, const std::string& path, const std::string& name,
+               uint32_t type, const std::string& data) {
   Key key(registry, root, path, true);
   if (!key.ok()) return key.code();
   return registry.SetValueEx(key.handle(), name, type,

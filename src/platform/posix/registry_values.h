@@ -12,7 +12,6 @@
 
 namespace netvane::platform {
 
-
 // Raw data of a value; nullopt when the key or value is missing.
 std::optional<std::string> GetRaw(Registry& registry, RegHandle root, const std::string& path,
                                   const std::string& name, uint32_t* type = nullptr);
@@ -23,8 +22,8 @@ std::optional<uint32_t> GetDword(Registry& registry, RegHandle root, const std::
                                  const std::string& name);
 
 // Each creates the key when missing; the result is the Win32 code.
-int32_t SetRaw(Registry& registry, RegHandle root, const std::string& path,
-               const std::string& name, uint32_t type, const std::string& data);
+int32_t SetRaw(Registry& registry, RegHandle root, const std::string& path, const std::string& name,
+               uint32_t type, const std::string& data);
 int32_t SetText(Registry& registry, RegHandle root, const std::string& path,
                 const std::string& name, const std::string& text);
 int32_t SetDword(Registry& registry, RegHandle root, const std::string& path,
