@@ -207,6 +207,53 @@ TEST_F(SandboxApply, Windows98StaticLocationIsServedByTheLocalResponder) {
   })) << Export(filter);
 }
 
+// The other kinds: the cable modem leases like DHCP; the ADSL kinds give the address up and
+// start their connection program; the outside PPP modem is static and starts it too.
+TEST_F(SandboxApply, ModemAndAdslKindsLeaseReleaseOrStartTheirProgram) {
+  const std::string dialer = dir_.File("dialer");
+  const std::string marker = dir_.File("dialed.txt");
+  std::ofstream(dialer) << "#!/bin/sh\necho dialed >> '" << marker << "'\n";
+  fs::permissions(dialer, fs::perms::owner_all);
+  auto location = [&](int id, const std::string& kind) {
+    return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\" + std::to_string(id) +
+           "]\n\"SessionName\"=\"" + kind +
+           "\"\n\"NIC_ID\"=\"nv0\"\n\"NIC_NAME\"=\"nv0\"\n"
+           "\"ServiceType\"=\"" +
+           kind + "\"\n\"ExecutePath\"=\"" + dialer +
+           "\"\n"
+           "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\" +
+           std::to_string(id) +
+           "\\TCP/IP]\n\"IPAddress\"=\"10.77.0.60\"\n\"SubnetMask\"=\"255.255.255.0\"\n"
+           "\"Gateway\"=\"10.77.0.2\"\n\"DNS\"=\"10.77.0.54\"\n\"Lease\"=\"60\"\n";
+  };
+  Seed(location(7, "USE_CABLE_MODEM") + location(8, "USE_KT_ADSL") +
+       location(9, "USE_HANARO_IN_MODEM") + location(10, "USE_HANARO_OUT_PPP_MODEM"));
+  auto dialed = [&] { return ReadFile(marker); };
+
+  Result r = Apply("7");
+  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_TRUE(Eventually([&] { return Addresses().rfind("10.77.0.1", 0) == 0; })) << Addresses();
+  EXPECT_EQ(dialed(), "");
+
+  for (const char* id : {"8", "9"}) {
+    r = Apply(id);
+    EXPECT_EQ(r.status, 0) << id << ReadFile(dir_.File("stderr.txt"));
+    EXPECT_EQ(Addresses(), "") << id;
+    EXPECT_EQ(DefaultRoutes(), "") << id;
+    EXPECT_NE(Export(kInterfaceKey).find("\"EnableDHCP\"=dword:00000001"), std::string::npos);
+  }
+  EXPECT_TRUE(Eventually([&] { return dialed() == "dialed\ndialed\n"; })) << dialed();
+
+  r = Apply("10");
+  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out, "Network environment is successfully established.\n");
+  EXPECT_EQ(Addresses(), "10.77.0.60/24\n");
+  EXPECT_EQ(DefaultRoutes(), "default via 10.77.0.2 dev nv0 metric 1 \n");
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.54\n");
+  EXPECT_TRUE(Eventually([&] { return dialed() == "dialed\ndialed\ndialed\n"; })) << dialed();
+}
+
 TEST_F(SandboxApply, AResponderThatCannotAnswerEndsWithTheTimeoutMessage) {
   // The responder answers nothing for a mask that does not begin with 255.
   Seed(
