@@ -66,4 +66,8 @@ class Ftp {
 // WinINet's extended error: the server's response says what went wrong.
 inline constexpr int32_t kFtpExtendedError = 12003;
 
+// A new FTP session over the system's client (libcurl on the host, WinINet on Windows), not
+// yet opened. In a library of its own, so that only the updater loads an FTP client.
+std::unique_ptr<Ftp> CreateSystemFtp();
+
 }  // namespace netvane::platform

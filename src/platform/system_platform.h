@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/ftp.h"
 #include "platform/platform.h"
 #include "platform/udp.h"
 
@@ -17,8 +16,6 @@ class SystemPlatform {
   virtual Platform& services() = 0;
   // A new UDP endpoint (the main window's socket control), closed.
   virtual std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() = 0;
-  // A new FTP session (the updater's internet handle), not yet opened.
-  virtual std::unique_ptr<Ftp> CreateFtp() = 0;
   // Problems met while setting the services up (an unusable registry file, an unknown code
   // page name ...), each a sentence for the user. `fatal` is true when the registry cannot be
   // used at all.

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "editors/prompt.h"
+#include "platform/ftp.h"
 #include "platform/system_platform.h"
 #include "updater/window.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   editors::QtPrompt prompt(nullptr, title);
-  updater::frmMain window(system->CreateFtp(), system->services(), prompt);
+  updater::frmMain window(platform::CreateSystemFtp(), system->services(), prompt);
   prompt.SetParent(&window);
   window.PlaceWindow();
   window.show();

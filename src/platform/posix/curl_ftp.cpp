@@ -678,4 +678,6 @@ int CurlFtp::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* s
   return 0;
 }
 
+std::unique_ptr<Ftp> CreateSystemFtp() { return std::make_unique<CurlFtp>(); }
+
 }  // namespace netvane::platform

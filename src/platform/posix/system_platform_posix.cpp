@@ -2,7 +2,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/posix/curl_ftp.h"
 #include "platform/posix/env_windows_version.h"
 #include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
@@ -59,7 +58,6 @@ class HostPlatform final : public SystemPlatform {
   std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
     return std::make_unique<PosixUdpEndpoint>();
   }
-  std::unique_ptr<Ftp> CreateFtp() override { return std::make_unique<CurlFtp>(); }
   std::vector<std::string> problems() const override { return problems_; }
   bool fatal() const override { return !registry_.ok(); }
 

@@ -5,7 +5,6 @@
 #include "platform/system_platform.h"
 #include "platform/win32/win32_codepage.h"
 #include "platform/win32/win32_device.h"
-#include "platform/win32/win32_ftp.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
@@ -28,7 +27,6 @@ class Win32Platform final : public SystemPlatform {
   std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
     return std::make_unique<Win32UdpEndpoint>();
   }
-  std::unique_ptr<Ftp> CreateFtp() override { return std::make_unique<Win32Ftp>(); }
   std::vector<std::string> problems() const override { return {}; }
   bool fatal() const override { return false; }
 

@@ -230,4 +230,6 @@ std::string Win32Ftp::LastResponse() const {
   return codepage_.FromAnsi(TrimLineEnd(std::string(buffer, strnlen(buffer, sizeof buffer))));
 }
 
+std::unique_ptr<Ftp> CreateSystemFtp() { return std::make_unique<Win32Ftp>(); }
+
 }  // namespace netvane::platform
