@@ -48,6 +48,10 @@ class Client {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    // The machine's own DHCP client may hold the port on every address, sharing it.
+    const BOOL share = TRUE;
+    ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&share),
+                 sizeof share);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
