@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/registry_tree.h"
-#include "test_support.h"
+#include "registry_raw.h"
 
 namespace netvane::testing {
 namespace {

@@ -20,6 +20,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/winver.h"
+#include "registry_raw.h"
 
 namespace netvane::testing {
 
@@ -235,22 +236,6 @@ class FakePlatform {
   platform::Platform services_{registry.registry(), registry.codepage(), winver, iphelper,
                                process, shell, device, profile, files};
 };
-
-// Raw helpers on the platform interface, for checking what is really stored.
-struct StoredValue {
-  int32_t code = 0;
-  uint32_t type = 0;
-  std::string data;
-};
-StoredValue QueryRaw(platform::Registry& reg, platform::RegHandle root, const std::string& path,
-                     const std::string& name);
-int32_t SetRaw(platform::Registry& reg, platform::RegHandle root, const std::string& path,
-               const std::string& name, uint32_t type, const std::string& data);
-bool KeyExists(platform::Registry& reg, platform::RegHandle root, const std::string& path);
-std::vector<std::string> SubkeyNames(platform::Registry& reg, platform::RegHandle root,
-                                     const std::string& path);
-std::vector<std::string> ValueNames(platform::Registry& reg, platform::RegHandle root,
-                                    const std::string& path);
 
 }  // namespace netvane::testing
 

@@ -1,25 +1,16 @@
-// The registry contract over the running system's registry.
+// The registry contract over the running system's registry (advapi32).
 #include <memory>
 
 #include "platform/win32/win32_registry.h"
 #include "registry_contract.h"
+#include "wine_support.h"
 
 namespace netvane::testing {
 namespace {
 
-// Wine keeps a key of its own in every prefix; its listings are ordered differently from
-// Windows (values sorted, subkeys by lower-case name).
-bool RunningUnderWine() {
-  platform::Win32Registry reg;
-  platform::RegHandle key = 0;
-  if (reg.OpenKeyEx(platform::kHkeyLocalMachine, "Software\\Wine", platform::kKeyRead, &key) !=
-      platform::kErrorSuccess) {
-    return false;
-  }
-  reg.CloseKey(key);
-  return true;
-}
-
+// Windows lists values in the order they were first set and subkeys by their upper-case
+// names. Wine differs in both: it lists values sorted by name and subkeys by their lower-case
+// names (so "_x" comes before the letters). The contract checks Wine's order as such.
 RegistryBackend Win32Backend() {
   const bool windows_order = !RunningUnderWine();
   return RegistryBackend{"win32", [] { return std::make_unique<platform::Win32Registry>(); },

@@ -1,0 +1,211 @@
+// The engine's command lines reach the system tools exactly as built: stand-ins of netsh.exe,
+// ipconfig.exe and NVEFilter.exe beside this program (found before the system's own, as
+// CreateProcess looks in the program's folder first) record what GetCommandLineA gives them.
+#include <gtest/gtest.h>
+
+#include "platform/win32/windows_api.h"
+
+#include <algorithm>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/system_platform.h"
+#include "platform/win32/win32_udp.h"
+#include "registry_raw.h"
+#include "store/location_store.h"
+#include "store/registry_access.h"
+#include "wine_support.h"
+
+namespace netvane::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
+constexpr char kHidden[] = "0 ";  // SW_HIDE
+
+// Keys a test makes below HKEY_LOCAL_MACHINE, removed afterwards (the deepest first); keys
+// that were there before are left alone.
+class MadeKeys {
+ public:
+  explicit MadeKeys(platform::Registry& registry) : registry_(registry) {}
+  ~MadeKeys() {
+    for (auto k = made_.rbegin(); k != made_.rend(); ++k) {
+      for (const std::string& name : ValueNames(registry_, kLm, *k)) {
+        platform::RegHandle key = 0;
+        if (registry_.OpenKeyEx(kLm, *k, platform::kKeyAllAccess, &key) == 0) {
+          registry_.DeleteValue(key, name);
+          registry_.CloseKey(key);
+        }
+      }
+      registry_.DeleteKey(kLm, *k);
+    }
+  }
+  // Makes `path` and its missing parents; the registry's code on failure.
+  int32_t Make(const std::string& path) {
+    std::vector<std::string> missing;
+    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+      const std::string part = path.substr(0, end);
+      if (!KeyExists(registry_, kLm, part)) missing.push_back(part);
+      if (end == std::string::npos) break;
+    }
+    platform::RegHandle key = 0;
+    const int32_t r = registry_.CreateKey(kLm, path, &key);
+    if (r != 0) return r;
+    registry_.CloseKey(key);
+    made_.insert(made_.end(), missing.begin(), missing.end());
+    return 0;
+  }
+
+ private:
+  platform::Registry& registry_;
+  std::vector<std::string> made_;
+};
+
+class ApplyCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetEnvironmentVariableA("NETVANE_COMMAND_LOG", log_.c_str()));
+    state_.OSKind = engine::kOsWin2000;
+  }
+  void TearDown() override { SetEnvironmentVariableA("NETVANE_COMMAND_LOG", nullptr); }
+
+  store::LocationRecord& Add(int16_t id, const std::string& kind, const std::string& nic) {
+    store::LocationRecord r;
+    r.LocationId = id;
+    r.SessionName = "L" + std::to_string(id);
+    r.NIC_ID = nic;
+    r.NIC_NAME = "Card";
+    r.ServiceType = kind;
+    state_.LocationTable.push_back(r);
+    return state_.LocationTable.back();
+  }
+
+  // Every record the stand-ins wrote, once all the programs started have ended.
+  Lines Received() {
+    process_.WaitForAll();
+    Lines lines;
+    std::istringstream in(ReadBytes(log_));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  static Lines Hidden(const Lines& command_lines) {
+    Lines out;
+    for (const std::string& line : command_lines) out.push_back(kHidden + line);
+    return out;
+  }
+
+  TempFolder folder_;
+  std::string log_ = folder_.File("commands.log");
+  std::unique_ptr<platform::SystemPlatform> system_ = platform::CreateSystemPlatform();
+  platform::Platform& real_ = system_->services();
+  RecordingProcess process_{real_.process};
+  platform::Platform services_{real_.registry, real_.codepage, real_.winver,
+                               real_.iphelper, process_,       real_.shell,
+                               real_.device,   real_.profile,  real_.files};
+  store::RegistryAccess access_{real_.registry, real_.codepage};
+  engine::AppState state_;
+  platform::Win32UdpEndpoint endpoint_;
+  RecordingFrontEnd front_{endpoint_};
+  engine::Engine engine_{services_, access_, state_, front_};
+};
+
+TEST_F(ApplyCommandsTest, DynamicKindsKeepEveryBlankOfTheirCommandLines) {
+  struct Case {
+    const char* kind;
+    const char* set_address;
+    bool renews;
+  };
+  const std::string nic = "Local Area Connection";
+  const Case cases[] = {
+      {"USE_DHCP", "netsh interface ip set address \"Local Area Connection\" source=dhcp", true},
+      // The two blanks before "source=dhcp" are the engine's own text and reach netsh as such.
+      {"USE_CABLE_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp",
+       true},
+      {"USE_KT_ADSL", "netsh interface ip set address \"Local Area Connection\" dynamic", false},
+  };
+  int16_t id = 0;
+  for (const Case& c : cases) {
+    DeleteFileA(log_.c_str());
+    Add(++id, c.kind, nic);
+    engine_.ApplyNetworkNetsh(id);
+    Lines expected = {"netsh interface ip delete dns \"Local Area Connection\" all", c.set_address,
+                      "ipconfig.exe /release Local Area Connection"};
+    if (c.renews) expected.push_back("ipconfig.exe /renew Local Area Connection");
+    EXPECT_EQ(Received(), Hidden(expected)) << c.kind;
+  }
+  EXPECT_TRUE(front_.messages.empty());
+}
+
+TEST_F(ApplyCommandsTest, StaticSequenceArrivesInOrderAndTheReadBackSeesTheSystemValues) {
+  // No shell stands between the engine and the tools: "&" and "%PATH%" arrive as written.
+  const std::string nic = "Ethernet & %PATH%";
+  store::LocationRecord& r = Add(7, "USE_STATIC_IP", nic);
+  r.IPAddress = "10.0.0.5";
+  r.SubnetMask = "255.255.255.0";
+  r.Gateway = "10.0.0.1,10.0.0.254";
+  r.DNS = "10.0.0.53,10.0.0.54";
+
+  // What Windows would hold once netsh had done its work, read back through advapi32.
+  MadeKeys keys(real_.registry);
+  const std::string interface_key = std::string(engine::kTcpipInterfacesPath) + nic;
+  const int32_t made = keys.Make(interface_key);
+  if (made == 5) GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
+  ASSERT_EQ(made, 0);
+  const std::string nul(1, '\0');
+  ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "IPAddress", platform::kRegMultiSz,
+                   "10.0.0.5" + nul + nul),
+            0);
+  ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "SubnetMask", platform::kRegMultiSz,
+                   "255.255.255.0" + nul + nul),
+            0);
+  ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "DefaultGateway", platform::kRegMultiSz,
+                   "10.0.0.1" + nul + "10.0.0.254" + nul + nul),
+            0);
+
+  engine_.ApplyNetworkNetsh(7);
+  const std::string n = "\"Ethernet & %PATH%\"";
+  EXPECT_EQ(Received(),
+            Hidden({
+                "netsh interface ip set address " + n + " static 10.0.0.5 255.255.255.0",
+                "netsh interface ip delete address " + n + " gateway=all",
+                "netsh interface ip add address " + n + " gateway=10.0.0.1 gwmetric=1",
+                "netsh interface ip add address " + n + " gateway=10.0.0.254 gwmetric=2",
+                "netsh interface ip delete dns " + n + " all",
+                "netsh interface ip add dns " + n + " 10.0.0.53 index=1",
+                "netsh interface ip add dns " + n + " 10.0.0.54 index=2",
+            }));
+  EXPECT_EQ(front_.messages, Lines{engine::kBindSucceeded});
+  EXPECT_EQ(front_.events.back(), "idle");
+}
+
+TEST_F(ApplyCommandsTest, Windows98ReleasesSwitchesTheFilterBesideTheProgramAndRenews) {
+  MadeKeys keys(real_.registry);
+  for (const char* instance : {"0001", "0000"}) {
+    const int32_t made = keys.Make(std::string(engine::kNetClassPath) + "\\" + instance);
+    if (made == 5) GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
+    ASSERT_EQ(made, 0);
+  }
+  state_.OSKind = engine::kOsWin98;
+  state_.AdapterTable = {{"Card A", "00-50-BA-01-02-0F"}, {"Card B", "00-50-BA-01-02-10"}};
+  engine::ExternalPrograms& programs = engine_.programs();
+  programs.ReleaseRenew("00-50-ba-01-02-10", false, true);
+
+  const Lines received = Received();
+  ASSERT_EQ(received.size(), 4u) << ::testing::PrintToString(received);
+  // The release is waited for; the filter switches and the renew run side by side.
+  EXPECT_EQ(received[0], std::string(kHidden) + "ipconfig.exe /release 1");
+  Lines rest(received.begin() + 1, received.end());
+  std::sort(rest.begin(), rest.end());
+  const std::string folder = ProgramFolder();
+  EXPECT_EQ(rest, Hidden({folder + "NVEFilter L 0000", folder + "NVEFilter L 0001",
+                          "ipconfig.exe /renew 1"}));
+  EXPECT_EQ(front_.events, (Lines{"events", "poll"}));
+}
+
+}  // namespace
+}  // namespace netvane::testing
