@@ -88,32 +88,40 @@ void Attribute32(std::vector<uint8_t>& m, uint16_t type, uint32_t value) {
   Attribute(m, type, &value, sizeof value);
 }
 
-}  // namespace
-
-std::string FlushAddresses(int ifindex) {
+// Dumps with `dump`, then deletes each object `wanted` picks by sending its message back as
+// `delete_type`. An object already gone (`gone`: it went with an earlier one) is no error.
+std::string DeleteEach(std::vector<uint8_t>& dump, uint16_t delete_type, int gone,
+                       const std::function<bool(const nlmsghdr*)>& wanted) {
   Socket s;
-  ifaddrmsg query{};
-  query.ifa_family = AF_INET;
-  std::vector<uint8_t> dump = Request(RTM_GETADDR, NLM_F_DUMP, query);
   std::vector<std::vector<uint8_t>> deletes;
   std::string error = s.Talk(dump, [&](const nlmsghdr* m) {
-    if (m->nlmsg_type != RTM_NEWADDR) return;
-    const auto* a = reinterpret_cast<const ifaddrmsg*>(NLMSG_DATA(m));
-    if (a->ifa_family != AF_INET || static_cast<int>(a->ifa_index) != ifindex) return;
-    // The deletion repeats the address message as the kernel gave it.
+    if (!wanted(m)) return;
     std::vector<uint8_t> del(reinterpret_cast<const uint8_t*>(m),
                              reinterpret_cast<const uint8_t*>(m) + m->nlmsg_len);
     auto* h = reinterpret_cast<nlmsghdr*>(del.data());
-    h->nlmsg_type = RTM_DELADDR;
+    h->nlmsg_type = delete_type;
     h->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
     deletes.push_back(std::move(del));
   });
   for (auto& del : deletes) {
     if (!error.empty()) break;
     error = s.Talk(del);
-    if (error == std::strerror(EADDRNOTAVAIL)) error.clear();  // went with an earlier one
+    if (error == std::strerror(gone)) error.clear();
   }
   return error;
+}
+
+}  // namespace
+
+std::string FlushAddresses(int ifindex) {
+  ifaddrmsg query{};
+  query.ifa_family = AF_INET;
+  std::vector<uint8_t> dump = Request(RTM_GETADDR, NLM_F_DUMP, query);
+  return DeleteEach(dump, RTM_DELADDR, EADDRNOTAVAIL, [&](const nlmsghdr* m) {
+    const auto* a = reinterpret_cast<const ifaddrmsg*>(NLMSG_DATA(m));
+    return m->nlmsg_type == RTM_NEWADDR && a->ifa_family == AF_INET &&
+           static_cast<int>(a->ifa_index) == ifindex;
+  });
 }
 
 std::string AddAddress(int ifindex, uint32_t address, int prefix) {
@@ -146,36 +154,22 @@ std::string SetLinkUp(int ifindex) {
 }
 
 std::string DeleteDefaultRoutes(int ifindex) {
-  Socket s;
   rtmsg query{};
   query.rtm_family = AF_INET;
   std::vector<uint8_t> dump = Request(RTM_GETROUTE, NLM_F_DUMP, query);
-  std::vector<std::vector<uint8_t>> deletes;
-  std::string error = s.Talk(dump, [&](const nlmsghdr* m) {
+  return DeleteEach(dump, RTM_DELROUTE, ESRCH, [&](const nlmsghdr* m) {
     const auto* r = reinterpret_cast<const rtmsg*>(NLMSG_DATA(m));
     if (m->nlmsg_type != RTM_NEWROUTE || r->rtm_family != AF_INET || r->rtm_dst_len != 0 ||
         r->rtm_table != RT_TABLE_MAIN) {
-      return;
+      return false;
     }
     int oif = -1;
     int len = static_cast<int>(RTM_PAYLOAD(m));
     for (auto* a = RTM_RTA(r); RTA_OK(a, len); a = RTA_NEXT(a, len)) {
       if (a->rta_type == RTA_OIF) std::memcpy(&oif, RTA_DATA(a), sizeof oif);
     }
-    if (oif != ifindex) return;
-    std::vector<uint8_t> del(reinterpret_cast<const uint8_t*>(m),
-                             reinterpret_cast<const uint8_t*>(m) + m->nlmsg_len);
-    auto* h = reinterpret_cast<nlmsghdr*>(del.data());
-    h->nlmsg_type = RTM_DELROUTE;
-    h->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
-    deletes.push_back(std::move(del));
+    return oif == ifindex;
   });
-  for (auto& del : deletes) {
-    if (!error.empty()) break;
-    error = s.Talk(del);
-    if (error == std::strerror(ESRCH)) error.clear();
-  }
-  return error;
 }
 
 std::string AddDefaultRoute(int ifindex, uint32_t gateway, uint32_t metric) {
