@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine_fixture.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_udp.h"
 #include "registry_raw.h"
@@ -65,13 +66,12 @@ class MadeKeys {
   std::vector<std::string> made_;
 };
 
-class ApplyCommandsTest : public ::testing::Test {
+class ApplyCommandsTest : public EngineOverSystemTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SetEnvironmentVariableA("NETVANE_COMMAND_LOG", log_.c_str()));
+    EngineOverSystemTest::SetUp();
     state_.OSKind = engine::kOsWin2000;
   }
-  void TearDown() override { SetEnvironmentVariableA("NETVANE_COMMAND_LOG", nullptr); }
 
   store::LocationRecord& Add(int16_t id, const std::string& kind, const std::string& nic) {
     store::LocationRecord r;
@@ -98,20 +98,6 @@ class ApplyCommandsTest : public ::testing::Test {
     for (const std::string& line : command_lines) out.push_back(kHidden + line);
     return out;
   }
-
-  TempFolder folder_;
-  std::string log_ = folder_.File("commands.log");
-  std::unique_ptr<platform::SystemPlatform> system_ = platform::CreateSystemPlatform();
-  platform::Platform& real_ = system_->services();
-  RecordingProcess process_{real_.process};
-  platform::Platform services_{real_.registry, real_.codepage, real_.winver,
-                               real_.iphelper, process_,       real_.shell,
-                               real_.device,   real_.profile,  real_.files};
-  store::RegistryAccess access_{real_.registry, real_.codepage};
-  engine::AppState state_;
-  platform::Win32UdpEndpoint endpoint_;
-  RecordingFrontEnd front_{endpoint_};
-  engine::Engine engine_{services_, access_, state_, front_};
 };
 
 TEST_F(ApplyCommandsTest, DynamicKindsKeepEveryBlankOfTheirCommandLines) {

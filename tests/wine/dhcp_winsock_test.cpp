@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine_fixture.h"
 #include "platform/platform_error.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_udp.h"
@@ -111,27 +112,7 @@ Bytes ReplyOptions(uint8_t type) {
   return o;
 }
 
-class ResponderOverWinsock : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SetEnvironmentVariableA("NETVANE_COMMAND_LOG", log_.c_str()));
-  }
-  void TearDown() override { SetEnvironmentVariableA("NETVANE_COMMAND_LOG", nullptr); }
-
-  TempFolder folder_;
-  std::string log_ = folder_.File("commands.log");
-  std::unique_ptr<platform::SystemPlatform> system_ = platform::CreateSystemPlatform();
-  platform::Platform& real_ = system_->services();
-  RecordingProcess process_{real_.process};
-  platform::Platform services_{real_.registry, real_.codepage, real_.winver,
-                               real_.iphelper, process_,       real_.shell,
-                               real_.device,   real_.profile,  real_.files};
-  store::RegistryAccess access_{real_.registry, real_.codepage};
-  engine::AppState state_;
-  platform::Win32UdpEndpoint endpoint_;
-  RecordingFrontEnd front_{endpoint_};
-  engine::Engine engine_{services_, access_, state_, front_};
-};
+class ResponderOverWinsock : public EngineOverSystemTest {};
 
 TEST_F(ResponderOverWinsock, StaticApplyOnNt4AnswersDiscoverWithOfferAndRequestWithAck) {
   Client client(68);
