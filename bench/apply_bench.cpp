@@ -3,9 +3,6 @@
 // equivalent iproute2 commands. Both are started through "ip netns exec" in the same way.
 // Needs root (it creates the sandbox with scripts/sandbox and removes it at the end).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,28 +10,15 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "standins/host_network.h"
 
 namespace {
 
 std::string g_id;
 std::string g_registry;
 
-int Run(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+// Output discarded, the exit status returned.
+int Run(const std::vector<std::string>& argv) { return netvane::standins::RunProgram(argv); }
 
 void NetvanectlApply(benchmark::State& state) {
   const std::vector<std::string> argv = {"ip",

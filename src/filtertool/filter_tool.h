@@ -7,17 +7,18 @@
 #include <string_view>
 
 #include "platform/device.h"
+#include "platform/filter_driver.h"
 
 namespace netvane::filtertool {
 
-inline constexpr char kDeviceName[] = "\\\\.\\NVEFLT";
-inline constexpr uint32_t kQueryState = 0x80000004;
-inline constexpr uint32_t kSetState = 0x80000008;
-inline constexpr size_t kBlockSize = 126;
-inline constexpr size_t kProtocolOffset = 0;
-inline constexpr size_t kAdapterOffset = 32;
-inline constexpr size_t kAdapterField = 64;
-inline constexpr size_t kStateOffset = 108;
+using platform::filter_driver::kAdapterField;
+using platform::filter_driver::kAdapterOffset;
+using platform::filter_driver::kBlockSize;
+using platform::filter_driver::kDeviceName;
+using platform::filter_driver::kProtocolOffset;
+using platform::filter_driver::kQueryState;
+using platform::filter_driver::kSetState;
+using platform::filter_driver::kStateOffset;
 
 using RequestBlock = std::array<uint8_t, kBlockSize>;
 

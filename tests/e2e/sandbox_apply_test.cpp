@@ -20,22 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-Result Shell(const std::string& command) {
-  Result r;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Result = ShellResult;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -51,7 +36,7 @@ class SandboxApply : public ::testing::Test {
       GTEST_SKIP() << "needs root: the sandbox creates network namespaces and a veth pair";
     }
     id_ = "e" + std::to_string(getpid() % 10000000);
-    const Result up = Shell(std::string(SANDBOX_SCRIPT) + " up " + id_ + " 2>&1");
+    const Result up = RunShell(std::string(SANDBOX_SCRIPT) + " up " + id_ + " 2>&1");
     ASSERT_EQ(up.status, 0) << up.out;
     sandbox_up_ = true;
     registry_ = dir_.File("registry.db");
@@ -59,14 +44,14 @@ class SandboxApply : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (sandbox_up_) Shell(std::string(SANDBOX_SCRIPT) + " down " + id_ + " 2>&1");
+    if (sandbox_up_) RunShell(std::string(SANDBOX_SCRIPT) + " down " + id_ + " 2>&1");
   }
 
   std::string Namespace() const { return "nvc-" + id_; }
 
   void Import(const std::string& file) {
-    const Result r = Shell("NETVANE_REGISTRY='" + registry_ + "' " +
-                           BIN_DIR "/netvane-reg import '" + file + "' 2>&1");
+    const Result r = RunShell("NETVANE_REGISTRY='" + registry_ + "' " +
+                              BIN_DIR "/netvane-reg import '" + file + "' 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
   }
 
@@ -78,8 +63,8 @@ class SandboxApply : public ::testing::Test {
 
   // A program of the build folder inside the client namespace; standard output only.
   Result InSandbox(const std::string& command, const std::string& env = "") {
-    return Shell("ip netns exec " + Namespace() + " env NETVANE_REGISTRY='" + registry_ + "' " +
-                 env + " " + BIN_DIR "/" + command + " 2>'" + dir_.File("stderr.txt") + "'");
+    return RunShell("ip netns exec " + Namespace() + " env NETVANE_REGISTRY='" + registry_ + "' " +
+                    env + " " + BIN_DIR "/" + command + " 2>'" + dir_.File("stderr.txt") + "'");
   }
 
   Result Apply(const std::string& id, const std::string& env = "") {
@@ -87,15 +72,15 @@ class SandboxApply : public ::testing::Test {
   }
 
   std::string Addresses() {
-    return Shell("ip -n " + Namespace() + " -4 -o addr show dev nv0 | awk '{print $4}'").out;
+    return RunShell("ip -n " + Namespace() + " -4 -o addr show dev nv0 | awk '{print $4}'").out;
   }
   std::string DefaultRoutes() {
-    return Shell("ip -n " + Namespace() + " -4 route show default").out;
+    return RunShell("ip -n " + Namespace() + " -4 route show default").out;
   }
   std::string ResolvConf() { return ReadFile("/etc/netns/" + Namespace() + "/resolv.conf"); }
   std::string Export(const std::string& key) {
-    return Shell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key +
-                 "'")
+    return RunShell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key +
+                    "'")
         .out;
   }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -258,6 +259,18 @@ void FakeFrontEnd::LetPendingEventsRun() { events.push_back("events"); }
 platform::UdpEndpoint& FakeFrontEnd::MyWinsock() {
   if (winsock == nullptr) std::abort();
   return *winsock;
+}
+
+ShellResult RunShell(const std::string& command) {
+  ShellResult r;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 }  // namespace netvane::testing

@@ -38,6 +38,14 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// What a command run by /bin/sh printed on standard output, and its exit status (-1 when it
+// did not exit normally).
+struct ShellResult {
+  int status = -1;
+  std::string out;
+};
+ShellResult RunShell(const std::string& command);
+
 // A fresh registry file in its own scratch folder, with the code page it converts through.
 class TestRegistry {
  public:

@@ -16,10 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = ShellResult;
 
 class NetvanectlApply : public ::testing::Test {
  protected:
@@ -36,7 +33,8 @@ class NetvanectlApply : public ::testing::Test {
            "if [ \"$1\" = /renew ] && [ -n \"$RENEW_SERVES_DHCP\" ]; then\n"
            "  set -- $(\"$HERE/dhcp_probe\") || exit 1\n"
            "  printf 'REGEDIT4\\n\\n[HKEY_LOCAL_MACHINE\\\\SYSTEM\\\\CurrentControlSet\\\\Services"
-           "\\\\VxD\\\\DHCP\\\\0000]\\n\"DHCPIPAddress\"=%s\\n\"Lease\"=%s\\n' \"$1\" \"$2\" > \"$HERE/bind.reg\"\n"
+           "\\\\VxD\\\\DHCP\\\\0000]\\n\"DHCPIPAddress\"=%s\\n\"Lease\"=%s\\n' \"$1\" \"$2\" > "
+           "\"$HERE/bind.reg\"\n"
            "  \"$HERE/netvane-reg\" import \"$HERE/bind.reg\"\n"
            "fi\n");
     Seed(
@@ -47,11 +45,12 @@ class NetvanectlApply : public ::testing::Test {
 
   void Script(const std::string& name, const std::string& extra) {
     const fs::path path = bin_ / name;
-    std::ofstream(path) << "#!/bin/sh\n"
-                        << "HERE=$(dirname \"$0\")\n"
-                        << "{ echo \"$(basename \"$0\")\"; for a in \"$@\"; do echo \"[$a]\"; done; echo; } >> \""
-                        << log_ << "\"\n"
-                        << extra << "exit 0\n";
+    std::ofstream(path)
+        << "#!/bin/sh\n"
+        << "HERE=$(dirname \"$0\")\n"
+        << "{ echo \"$(basename \"$0\")\"; for a in \"$@\"; do echo \"[$a]\"; done; echo; } >> \""
+        << log_ << "\"\n"
+        << extra << "exit 0\n";
     fs::permissions(path, fs::perms::owner_all);
   }
 
@@ -62,34 +61,30 @@ class NetvanectlApply : public ::testing::Test {
   }
 
   void StaticLocation(const std::string& kind = "USE_STATIC_IP") {
-    Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\3]\n"
-         "\"SessionName\"=\"Office\"\n"
-         "\"NIC_ID\"=\"Card \\\"A\\\"; $(x)\"\n"
-         "\"NIC_NAME\"=\"Test Card\"\n"
-         "\"SessionActive\"=\"No\"\n"
-         "\"ServiceType\"=\"" + kind + "\"\n"
-         "\"ExecutePath\"=\"\"\n"
-         "\"UseProxy\"=\"No\"\n"
-         "\"UseWinNetwork\"=\"No\"\n"
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\3\\TCP/IP]\n"
-         "\"IPAddress\"=\"192.168.10.25\"\n"
-         "\"SubnetMask\"=\"255.255.255.0\"\n"
-         "\"Gateway\"=\"192.168.10.1\"\n"
-         "\"DNS\"=\"192.168.10.2,192.168.10.3\"\n"
-         "\"Lease\"=\"1193046\"\n");
+    Seed(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\3]\n"
+        "\"SessionName\"=\"Office\"\n"
+        "\"NIC_ID\"=\"Card \\\"A\\\"; $(x)\"\n"
+        "\"NIC_NAME\"=\"Test Card\"\n"
+        "\"SessionActive\"=\"No\"\n"
+        "\"ServiceType\"=\"" +
+        kind +
+        "\"\n"
+        "\"ExecutePath\"=\"\"\n"
+        "\"UseProxy\"=\"No\"\n"
+        "\"UseWinNetwork\"=\"No\"\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\3\\TCP/IP]\n"
+        "\"IPAddress\"=\"192.168.10.25\"\n"
+        "\"SubnetMask\"=\"255.255.255.0\"\n"
+        "\"Gateway\"=\"192.168.10.1\"\n"
+        "\"DNS\"=\"192.168.10.2,192.168.10.3\"\n"
+        "\"Lease\"=\"1193046\"\n");
   }
 
   Result Run(const std::string& command, const std::string& env = "") {
-    const std::string full = "NETVANE_REGISTRY='" + dir_.File("registry.db") + "' " + env + " " +
-                             command + " 2>&1";
-    Result r;
-    FILE* p = popen(full.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    const std::string full =
+        "NETVANE_REGISTRY='" + dir_.File("registry.db") + "' " + env + " " + command + " 2>&1";
+    return RunShell(full);
   }
 
   Result Apply(const std::string& which, const std::string& env = "") {
@@ -114,22 +109,26 @@ class NetvanectlApply : public ::testing::Test {
 
 TEST_F(NetvanectlApply, StaticLocationOnWindows2000RunsNetshAndReportsTheReadBack) {
   StaticLocation();
-  Seed("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\"
-       "Card \"A\"; $(x)]\n"
-       "\"IPAddress\"=hex(7):31,39,32,2e,31,36,38,2e,31,30,2e,32,35,00,00\n"
-       "\"SubnetMask\"=hex(7):32,35,35,2e,32,35,35,2e,32,35,35,2e,30,00,00\n"
-       "\"DefaultGateway\"=hex(7):31,39,32,2e,31,36,38,2e,31,30,2e,31,00,00\n");
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\"
+      "Card \"A\"; $(x)]\n"
+      "\"IPAddress\"=hex(7):31,39,32,2e,31,36,38,2e,31,30,2e,32,35,00,00\n"
+      "\"SubnetMask\"=hex(7):32,35,35,2e,32,35,35,2e,32,35,35,2e,30,00,00\n"
+      "\"DefaultGateway\"=hex(7):31,39,32,2e,31,36,38,2e,31,30,2e,31,00,00\n");
   const Result r = Apply("Office");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "Network environment is successfully established.\n");
   // The adapter name with quotes and ";" reaches netsh as data, split as Windows splits it.
-  EXPECT_EQ(Log(),
-            "netsh\n[interface]\n[ip]\n[set]\n[address]\n[Card A; $(x)]\n[static]\n[192.168.10.25]\n[255.255.255.0]\n\n"
-            "netsh\n[interface]\n[ip]\n[delete]\n[address]\n[Card A; $(x)]\n[gateway=all]\n\n"
-            "netsh\n[interface]\n[ip]\n[add]\n[address]\n[Card A; $(x)]\n[gateway=192.168.10.1]\n[gwmetric=1]\n\n"
-            "netsh\n[interface]\n[ip]\n[delete]\n[dns]\n[Card A; $(x)]\n[all]\n\n"
-            "netsh\n[interface]\n[ip]\n[add]\n[dns]\n[Card A; $(x)]\n[192.168.10.2]\n[index=1]\n\n"
-            "netsh\n[interface]\n[ip]\n[add]\n[dns]\n[Card A; $(x)]\n[192.168.10.3]\n[index=2]\n\n");
+  EXPECT_EQ(
+      Log(),
+      "netsh\n[interface]\n[ip]\n[set]\n[address]\n[Card A; "
+      "$(x)]\n[static]\n[192.168.10.25]\n[255.255.255.0]\n\n"
+      "netsh\n[interface]\n[ip]\n[delete]\n[address]\n[Card A; $(x)]\n[gateway=all]\n\n"
+      "netsh\n[interface]\n[ip]\n[add]\n[address]\n[Card A; "
+      "$(x)]\n[gateway=192.168.10.1]\n[gwmetric=1]\n\n"
+      "netsh\n[interface]\n[ip]\n[delete]\n[dns]\n[Card A; $(x)]\n[all]\n\n"
+      "netsh\n[interface]\n[ip]\n[add]\n[dns]\n[Card A; $(x)]\n[192.168.10.2]\n[index=1]\n\n"
+      "netsh\n[interface]\n[ip]\n[add]\n[dns]\n[Card A; $(x)]\n[192.168.10.3]\n[index=2]\n\n");
   EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\3").find("\"SessionActive\"=\"YES\""),
             std::string::npos);
   // The proxy was switched off.
@@ -146,8 +145,9 @@ TEST_F(NetvanectlApply, AFailedReadBackEndsWithStatusOne) {
 }
 
 TEST_F(NetvanectlApply, DhcpLocationReportsNothingAndEndsWithStatusZero) {
-  Seed("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
-       "\"SessionName\"=\"Home\"\n\"NIC_ID\"=\"El90x1\"\n\"ServiceType\"=\"USE_DHCP\"\n");
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
+      "\"SessionName\"=\"Home\"\n\"NIC_ID\"=\"El90x1\"\n\"ServiceType\"=\"USE_DHCP\"\n");
   const Result r = Apply("Home");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "");

@@ -7,18 +7,14 @@
 #include <cstring>
 #include <set>
 
+#include "platform/filter_driver.h"
 #include "platform/posix/registry_values.h"
 #include "platform/win_codes.h"
 
 namespace netvane::platform {
 namespace {
 
-constexpr uint32_t kQueryState = 0x80000004;
-constexpr uint32_t kSetState = 0x80000008;
-constexpr size_t kBlockSize = 126;
-constexpr size_t kAdapterOffset = 32;
-constexpr size_t kAdapterField = 64;
-constexpr size_t kStateOffset = 108;
+using namespace filter_driver;
 
 std::string InterfaceName(const MibIfRow& row) {
   return std::string(row.name.begin(), row.name.end());
@@ -139,7 +135,7 @@ uint8_t FilterState(Registry& registry, const std::string& instance) {
 DeviceHandle HostDevice::Open(const std::string& name) {
   const std::string socket = sockets_.SocketPath(name);
   if (!socket.empty() && access(socket.c_str(), F_OK) == 0) return sockets_.Open(name);
-  if (strcasecmp(name.c_str(), "\\\\.\\NVEFLT") != 0) return kInvalidDevice;
+  if (strcasecmp(name.c_str(), kDeviceName) != 0) return kInvalidDevice;
   // Not shared, as the driver opens it.
   if (filter_open_ || !KeyExists(registry_, kHkeyLocalMachine, kFilterServicePath)) {
     return kInvalidDevice;
