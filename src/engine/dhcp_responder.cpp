@@ -8,6 +8,7 @@
 namespace netvane::engine {
 namespace {
 
+constexpr uint8_t kOptionPad = 0;
 constexpr uint8_t kOptionMessageType = 53;
 constexpr uint8_t kDiscover = 1;
 constexpr uint8_t kRequest = 3;
@@ -45,8 +46,8 @@ void CloseUdpEndpoint(platform::UdpEndpoint& endpoint) {
   }
 }
 
-void OpenUdpEndpoint(FrontEnd& front_end, platform::UdpEndpoint& endpoint,
-                     const std::string& host, uint16_t remote_port, uint16_t local_port) {
+void OpenUdpEndpoint(FrontEnd& front_end, platform::UdpEndpoint& endpoint, const std::string& host,
+                     uint16_t remote_port, uint16_t local_port) {
   try {
     front_end.LetPendingEventsRun();
     if (endpoint.State() != platform::kSocketClosed) CloseUdpEndpoint(endpoint);
@@ -99,8 +100,14 @@ bool DhcpResponder::ParseDhcpRequest(const uint8_t* data, size_t size) {
 
   // The option walk stays inside the datagram: an option running past its end ends it.
   int type = -1;
-  for (size_t p = kCookieEnd; p + 1 < size;) {
+  for (size_t p = kCookieEnd; p < size;) {
     const uint8_t code = data[p];
+    // Pad is one byte with no length after it.
+    if (code == kOptionPad) {
+      ++p;
+      continue;
+    }
+    if (p + 1 >= size) break;
     const size_t length = data[p + 1];
     if (p + 2 + length > size) break;
     if (code == kOptionMessageType) {

@@ -255,6 +255,13 @@ TEST_F(ResponderTest, OptionsBeforeTheTypeAreWalkedOver) {
   const std::optional<Bytes> reply = Deliver(with_options);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ((*reply)[236 + 6], 5);
+  // Pad is a single byte with no length; the same reply comes back with pads in the way.
+  const Bytes plain = *Deliver(ClientMessage(kDiscover));
+  for (const Bytes& pads : {Bytes{0}, Bytes{0, 0, 0}, Bytes{0, 12, 2, 'p', 'c', 0}}) {
+    const std::optional<Bytes> padded = Deliver(ClientMessage(kDiscover, 0x12345678, pads));
+    ASSERT_TRUE(padded.has_value()) << pads.size();
+    EXPECT_EQ(Bytes(padded->begin() + 236, padded->end()), Bytes(plain.begin() + 236, plain.end()));
+  }
 }
 
 TEST_F(ResponderTest, ADatagramOverFourHundredBytesIsReadAndDropped) {
