@@ -67,6 +67,31 @@ std::optional<long> ParseNumber(const std::string& text, long min, long max) {
   return v;
 }
 
+std::string NotAHostAddress(uint32_t address) {
+  const uint32_t first = address >> 24;
+  if (first == 0) return "an address of this network only";
+  if (first == 127) return "a loopback address";
+  if (address == 0xFFFFFFFFu) return "the broadcast address";
+  if (first >= 224 && first < 240) return "a multicast address";
+  if (first >= 240) return "a reserved address";
+  return "";
+}
+
+std::string NotAHostAddress(uint32_t address, int prefix) {
+  std::string reason = NotAHostAddress(address);
+  // /31 and /32 networks have no network or broadcast address of their own.
+  if (!reason.empty() || prefix <= 0 || prefix >= 31) return reason;
+  const uint32_t host_bits = 0xFFFFFFFFu >> prefix;
+  if ((address & host_bits) == 0) return "the network's own address";
+  if ((address & host_bits) == host_bits) return "the network's broadcast address";
+  return "";
+}
+
+std::string NotADnsServer(uint32_t address) {
+  const std::string reason = NotAHostAddress(address);
+  return reason == "a loopback address" ? "" : reason;
+}
+
 bool InterfaceExists(const std::string& name) {
   return !name.empty() && name.size() < IF_NAMESIZE && if_nametoindex(name.c_str()) != 0;
 }
@@ -157,14 +182,36 @@ std::string FlushAddresses(const std::string& name) {
 }
 
 std::string SetAddress(const std::string& name, uint32_t address, int prefix) {
-  std::string error = FlushAddresses(name);
-  if (error.empty()) {
-    error = Reason("cannot give " + name + " the address " + FormatIpv4(address) + "/" +
-                       std::to_string(prefix),
-                   netlink::AddAddress(Index(name), address, prefix));
+  return ChangeOrRestore(name, [&] {
+    std::string error = FlushAddresses(name);
+    if (error.empty()) {
+      error = Reason("cannot give " + name + " the address " + FormatIpv4(address) + "/" +
+                         std::to_string(prefix),
+                     netlink::AddAddress(Index(name), address, prefix));
+    }
+    if (error.empty())
+      error = Reason("cannot bring " + name + " up", netlink::SetLinkUp(Index(name)));
+    return error;
+  });
+}
+
+std::string ChangeOrRestore(const std::string& name, const std::function<std::string()>& change) {
+  const InterfaceState before = ReadInterface(name);
+  const std::string error = change();
+  if (error.empty()) return error;
+  const int index = Index(name);
+  netlink::FlushAddresses(index);
+  for (const auto& [address, mask] : before.addresses) {
+    const std::optional<uint32_t> a = ParseIpv4(address);
+    const std::optional<int> prefix = MaskPrefix(ParseIpv4(mask).value_or(0));
+    if (a && prefix) netlink::AddAddress(index, *a, *prefix);
   }
-  if (error.empty())
-    error = Reason("cannot bring " + name + " up", netlink::SetLinkUp(Index(name)));
+  // Removing the addresses took the routes through them along.
+  netlink::DeleteDefaultRoutes(index);
+  for (const Gateway& g : before.gateways) {
+    if (const std::optional<uint32_t> a = ParseIpv4(g.address))
+      netlink::AddDefaultRoute(index, *a, g.metric);
+  }
   return error;
 }
 

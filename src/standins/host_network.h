@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ std::optional<int> MaskPrefix(uint32_t mask);
 // A whole number in [min, max] (up to ten decimal digits, nothing else).
 std::optional<long> ParseNumber(const std::string& text, long min, long max);
 
+// Why `address` can be no host's own address nor a gateway ("a multicast address" ...); empty
+// when it can be one.
+std::string NotAHostAddress(uint32_t address);
+// The same, and also the network's own address or its broadcast address under `prefix`.
+std::string NotAHostAddress(uint32_t address, int prefix);
+// Why `address` cannot be a DNS server; empty when it can (a loopback resolver can).
+std::string NotADnsServer(uint32_t address);
+
 // True when `name` names an existing network interface.
 bool InterfaceExists(const std::string& name);
 InterfaceState ReadInterface(const std::string& name);
@@ -44,7 +53,12 @@ int RunProgram(const std::vector<std::string>& argv, bool quiet = false);
 
 // Changes through rtnetlink; each returns an empty string on success, else what went wrong.
 std::string FlushAddresses(const std::string& name);
+// Replaces the interface's addresses by this one; when the kernel refuses part of it, the
+// addresses and gateways the interface had are put back.
 std::string SetAddress(const std::string& name, uint32_t address, int prefix);
+// Runs `change` on the interface and, when it fails, puts back the addresses and gateways the
+// interface had before, so that a refused change never leaves it without an address.
+std::string ChangeOrRestore(const std::string& name, const std::function<std::string()>& change);
 std::string DeleteDefaultRoutes(const std::string& name);
 std::string AddDefaultRoute(const std::string& name, const std::string& gateway, uint32_t metric);
 

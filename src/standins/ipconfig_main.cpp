@@ -22,7 +22,6 @@
 #include "platform/win_codes.h"
 #include "standins/host_network.h"
 #include "standins/loopback_dhcp.h"
-#include "standins/resolver.h"
 #include "standins/system_record.h"
 
 namespace netvane::standins {
@@ -152,7 +151,7 @@ class Ipconfig {
 
   int Release(const std::string& name, const std::string& record) {
     std::string error = FlushAddresses(name);
-    if (error.empty()) error = SetDnsServers(name, OwnDns(name), StaticDns(name));
+    if (error.empty()) error = SetInterfaceDns(registry_, name, OwnDns(name), StaticDns(name));
     Lease none;
     int32_t code = RecordLease(record, none);
     if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
@@ -210,7 +209,7 @@ class Ipconfig {
     std::vector<std::string> dns;
     for (uint32_t d : lease.dns) dns.push_back(FormatIpv4(d));
     const std::vector<std::string> wanted = StaticDns(name).empty() ? dns : StaticDns(name);
-    if (error.empty()) error = SetDnsServers(name, OwnDns(name), wanted);
+    if (error.empty()) error = SetInterfaceDns(registry_, name, OwnDns(name), wanted);
     int32_t code = platform::SetText(registry_, platform::kHkeyLocalMachine, InterfaceKey(name),
                                      "DhcpNameServer", Joined(dns));
     if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);

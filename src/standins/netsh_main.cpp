@@ -10,7 +10,6 @@
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "standins/host_network.h"
-#include "standins/resolver.h"
 #include "standins/system_record.h"
 
 namespace netvane::standins {
@@ -105,6 +104,8 @@ class Netsh {
     if (!address || *address == 0) return Fail("\"" + rest[1] + "\" is not a valid address");
     const std::optional<int> prefix = mask ? MaskPrefix(*mask) : std::nullopt;
     if (!prefix || *prefix == 0) return Fail("\"" + rest[2] + "\" is not a valid subnet mask");
+    if (const std::string why = NotAHostAddress(*address, *prefix); !why.empty())
+      return Fail("\"" + rest[1] + "\" is not a valid address: " + why);
     return Done(name, standins::SetAddress(name, *address, *prefix), false);
   }
 
@@ -114,7 +115,9 @@ class Netsh {
     for (const std::string& word : rest) {
       if (auto g = Option(word, "gateway")) {
         gateway = ParseIpv4(*g);
-        if (!gateway || *gateway == 0) return Fail("\"" + *g + "\" is not a valid gateway");
+        if (!gateway) return Fail("\"" + *g + "\" is not a valid gateway");
+        if (const std::string why = NotAHostAddress(*gateway); !why.empty())
+          return Fail("\"" + *g + "\" is not a valid gateway: " + why);
       } else if (auto m = Option(word, "gwmetric")) {
         metric = ParseNumber(*m, 0, 9999);
         if (!metric) return Fail("\"" + *m + "\" is not a valid gateway metric");
@@ -131,6 +134,8 @@ class Netsh {
     if (rest.empty() || rest.size() > 2) return Usage();
     const std::optional<uint32_t> server = ParseIpv4(rest[0]);
     if (!server) return Fail("\"" + rest[0] + "\" is not a valid DNS server address");
+    if (const std::string why = NotADnsServer(*server); !why.empty())
+      return Fail("\"" + rest[0] + "\" is not a valid DNS server address: " + why);
     std::optional<long> index = 1 << 20;
     if (rest.size() == 2) {
       const std::optional<std::string> text = Option(rest[1], "index");
@@ -149,7 +154,8 @@ class Netsh {
   }
 
   int SetDns(const std::string& name, const std::vector<std::string>& servers) {
-    const std::string error = SetDnsServers(name, RecordedNameServers(registry_, name), servers);
+    const std::string error =
+        SetInterfaceDns(registry_, name, RecordedNameServers(registry_, name), servers);
     if (!error.empty()) return Fail(error);
     const int32_t code = RecordNameServers(registry_, name, servers);
     if (code != 0)

@@ -44,6 +44,10 @@ std::string NameServerOf(const std::string& line) {
   return "";
 }
 
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
 }  // namespace
 
 std::string ResolvConfPath() {
@@ -58,7 +62,8 @@ std::string ResolvConfPath() {
 }
 
 std::string RewriteResolvConf(const std::string& text, const std::vector<std::string>& previous,
-                              const std::vector<std::string>& servers) {
+                              const std::vector<std::string>& servers,
+                              const std::vector<std::string>& kept) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   std::string line;
@@ -66,8 +71,9 @@ std::string RewriteResolvConf(const std::string& text, const std::vector<std::st
   while (std::getline(in, line)) {
     const std::string server = NameServerOf(line);
     if (!server.empty()) {
-      const bool ours = std::find(previous.begin(), previous.end(), server) != previous.end() ||
-                        std::find(servers.begin(), servers.end(), server) != servers.end();
+      const bool wanted = Contains(servers, server);
+      const bool ours =
+          (Contains(previous, server) || wanted) && (wanted || !Contains(kept, server));
       if (first_server == std::string::npos) first_server = lines.size();
       if (ours) continue;
     }
@@ -83,7 +89,9 @@ std::string RewriteResolvConf(const std::string& text, const std::vector<std::st
 }
 
 std::string SetDnsServers(const std::string& name, const std::vector<std::string>& previous,
-                          const std::vector<std::string>& servers) {
+                          const std::vector<std::string>& servers, std::vector<std::string>* kept) {
+  const std::vector<std::string> was_kept = kept != nullptr ? *kept : std::vector<std::string>();
+  if (kept != nullptr) kept->clear();
   const std::string path = ResolvConfPath();
   if (path.empty()) {
     std::vector<std::string> argv = {"resolvectl", "dns", name};
@@ -98,11 +106,21 @@ std::string SetDnsServers(const std::string& name, const std::vector<std::string
     s << in.rdbuf();
     text = s.str();
   }
+  if (kept != nullptr) {
+    std::istringstream lines(text);
+    std::vector<std::string> listed;
+    for (std::string line; std::getline(lines, line);) listed.push_back(NameServerOf(line));
+    for (const std::string& server : servers) {
+      // A server of the file's own is one the interface did not put there.
+      if (Contains(was_kept, server) || (!Contains(previous, server) && Contains(listed, server)))
+        kept->push_back(server);
+    }
+  }
   // Written in place: inside a namespace this file is bind-mounted over /etc/resolv.conf.
   std::ofstream out(path, std::ios::in | std::ios::out | std::ios::trunc);
   if (!out) out.open(path, std::ios::out | std::ios::trunc);
   if (!out) return "cannot write " + path;
-  out << RewriteResolvConf(text, previous, servers);
+  out << RewriteResolvConf(text, previous, servers, was_kept);
   out.close();
   return out ? "" : "cannot write " + path;
 }

@@ -13,13 +13,18 @@ namespace netvane::standins {
 std::string ResolvConfPath();
 
 // Replaces the servers `previous` (what the interface had) with `servers` in resolv.conf text:
-// the interface's servers come first, in order; every other line stays.
+// the interface's servers come first, in order; every other line stays. `kept` are servers the
+// file listed of its own before the interface took them: their lines stay when the interface
+// lets them go.
 std::string RewriteResolvConf(const std::string& text, const std::vector<std::string>& previous,
-                              const std::vector<std::string>& servers);
+                              const std::vector<std::string>& servers,
+                              const std::vector<std::string>& kept = {});
 
-// Gives interface `name` the DNS servers `servers`, in that order. Empty on success, else what
-// went wrong.
+// Gives interface `name` the DNS servers `servers`, in that order. `kept` (when given) is read
+// as above and updated to those of `servers` the resolver listed of its own. Empty on success,
+// else what went wrong.
 std::string SetDnsServers(const std::string& name, const std::vector<std::string>& previous,
-                          const std::vector<std::string>& servers);
+                          const std::vector<std::string>& servers,
+                          std::vector<std::string>* kept = nullptr);
 
 }  // namespace netvane::standins

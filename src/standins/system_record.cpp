@@ -4,6 +4,7 @@
 
 #include "platform/posix/registry_values.h"
 #include "platform/win_codes.h"
+#include "standins/resolver.h"
 
 namespace netvane::standins {
 
@@ -66,11 +67,11 @@ int32_t RecordInterface(platform::Registry& registry, const std::string& name,
   });
 }
 
-std::vector<std::string> RecordedNameServers(platform::Registry& registry,
-                                             const std::string& name) {
+std::vector<std::string> RecordedNameServers(platform::Registry& registry, const std::string& name,
+                                             const char* value) {
   std::vector<std::string> servers;
   const std::optional<std::string> text =
-      platform::GetText(registry, kHkeyLocalMachine, InterfaceKey(name), "NameServer");
+      platform::GetText(registry, kHkeyLocalMachine, InterfaceKey(name), value);
   if (!text) return servers;
   std::string item;
   std::istringstream in(*text);
@@ -81,10 +82,24 @@ std::vector<std::string> RecordedNameServers(platform::Registry& registry,
 }
 
 int32_t RecordNameServers(platform::Registry& registry, const std::string& name,
-                          const std::vector<std::string>& servers) {
+                          const std::vector<std::string>& servers, const char* value) {
   std::string text;
   for (const std::string& s : servers) text += (text.empty() ? "" : ",") + s;
-  return platform::SetText(registry, kHkeyLocalMachine, InterfaceKey(name), "NameServer", text);
+  return platform::SetText(registry, kHkeyLocalMachine, InterfaceKey(name), value, text);
+}
+
+std::string SetInterfaceDns(platform::Registry& registry, const std::string& name,
+                            const std::vector<std::string>& previous,
+                            const std::vector<std::string>& servers) {
+  constexpr char kKept[] = "HostKeptNameServer";
+  std::vector<std::string> kept = RecordedNameServers(registry, name, kKept);
+  const bool had_kept = !kept.empty();
+  const std::string error = SetDnsServers(name, previous, servers, &kept);
+  if (!error.empty() || (!had_kept && kept.empty())) return error;
+  const int32_t code = RecordNameServers(registry, name, kept, kKept);
+  return code == kErrorSuccess
+             ? ""
+             : "cannot record the DNS servers in the registry (error " + std::to_string(code) + ")";
 }
 
 std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& key) {

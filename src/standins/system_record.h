@@ -26,10 +26,20 @@ std::string Nt4Key(const std::string& name);
 int32_t RecordInterface(platform::Registry& registry, const std::string& name,
                         const InterfaceState& state, std::optional<bool> dhcp);
 
-// "NameServer": the servers separated by commas, as Windows 2000 keeps them.
-std::vector<std::string> RecordedNameServers(platform::Registry& registry, const std::string& name);
+// "NameServer": the servers separated by commas, as Windows 2000 keeps them. `value` names
+// another list of servers kept the same way.
+std::vector<std::string> RecordedNameServers(platform::Registry& registry, const std::string& name,
+                                             const char* value = "NameServer");
 int32_t RecordNameServers(platform::Registry& registry, const std::string& name,
-                          const std::vector<std::string>& servers);
+                          const std::vector<std::string>& servers,
+                          const char* value = "NameServer");
+
+// Gives the interface `servers` in the resolver in place of `previous`. Which of them the
+// resolver listed of its own before is kept in "HostKeptNameServer", so that those lines stay
+// when the interface lets them go. Empty on success, else what went wrong.
+std::string SetInterfaceDns(platform::Registry& registry, const std::string& name,
+                            const std::vector<std::string>& previous,
+                            const std::vector<std::string>& servers);
 // "EnableDHCP" under `key` (InterfaceKey or Nt4Key).
 std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& key);
 

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "engine/engine.h"
 #include "platform/posix/host_system.h"
 #include "platform/posix/registry_values.h"
+#include "standins/host_network.h"
 #include "standins/system_record.h"
 #include "test_support.h"
 
@@ -185,6 +187,24 @@ TEST_F(ProgramsTest, NetshChecksEveryArgumentBeforeChangingAnything) {
     ExpectRefused(NETSH_BIN, with(set, {"static", "10.0.0.5", mask}),
                   std::string("\"") + mask + "\" is not a valid subnet mask");
   }
+  // Addresses no host can have.
+  for (const auto& [address, mask, why] : std::vector<std::array<const char*, 3>>{
+           {"224.0.0.1", "255.0.0.0", "a multicast address"},
+           {"255.255.255.255", "255.0.0.0", "the broadcast address"},
+           {"127.0.0.5", "255.0.0.0", "a loopback address"},
+           {"240.0.0.1", "255.0.0.0", "a reserved address"},
+           {"0.1.2.3", "255.0.0.0", "an address of this network only"},
+           {"10.9.0.0", "255.255.255.0", "the network's own address"},
+           {"10.9.0.255", "255.255.255.0", "the network's broadcast address"}}) {
+    ExpectRefused(NETSH_BIN, with(set, {"static", address, mask}),
+                  std::string("\"") + address + "\" is not a valid address: " + why);
+  }
+  for (const char* server : {"0.0.0.0", "255.255.255.255", "224.0.0.251"}) {
+    ExpectRefused(NETSH_BIN, with(dns, {server}),
+                  std::string("\"") + server + "\" is not a valid DNS server address: ");
+  }
+  ExpectRefused(NETSH_BIN, with(gateway, {"gateway=224.0.0.1", "gwmetric=1"}),
+                "\"224.0.0.1\" is not a valid gateway: a multicast address");
   ExpectRefused(NETSH_BIN, with(set, {"static", "10.0.0.5"}), kUsage);
   ExpectRefused(NETSH_BIN, with(set, {"source=static"}), kUsage);
   for (const char* metric : {"10000", "-1", "1x", ""}) {
@@ -206,6 +226,60 @@ TEST_F(ProgramsTest, NetshChecksEveryArgumentBeforeChangingAnything) {
   ExpectRefused(NETSH_BIN, with(dns, {"10.0.0.3", "position=1"}), kUsage);
   ExpectRefused(NETSH_BIN, {"interface", "ip", "delete", "dns", "lo", "10.0.0.3"}, kUsage);
   ExpectRefused(NETSH_BIN, {"interface", "ip", "reset", "address", "lo"}, kUsage);
+}
+
+// A server the resolver listed of its own stays when the interface lets it go; a server added
+// at index 1 comes first.
+TEST_F(ProgramsTest, NetshDnsRemovesOnlyWhatItAdded) {
+  if (!PrivateNetworkAvailable()) GTEST_SKIP() << "needs a network namespace of its own";
+  const Strings dns = {"interface", "ip", "add", "dns", "lo"};
+  auto with = [](Strings a, const Strings& more) {
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  };
+  EXPECT_EQ(Run(NETSH_BIN, with(dns, {"10.9.9.9"})).status, 0);
+  const Outcome o = Run(NETSH_BIN, with(dns, {"10.0.0.1", "index=1"}));
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(platform::GetText(reg_.registry(), platform::kHkeyLocalMachine,
+                              standins::InterfaceKey("lo"), "NameServer"),
+            "10.0.0.1,10.9.9.9");
+  EXPECT_EQ(ReadAll(resolv_), "search corp.example\nnameserver 10.0.0.1\nnameserver 10.9.9.9\n");
+  EXPECT_EQ(Run(NETSH_BIN, {"interface", "ip", "delete", "dns", "lo", "all"}).status, 0);
+  EXPECT_EQ(ReadAll(resolv_), kResolv);
+  EXPECT_EQ(platform::GetText(reg_.registry(), platform::kHkeyLocalMachine,
+                              standins::InterfaceKey("lo"), "NameServer"),
+            "");
+}
+
+// A change the kernel refuses half-way leaves the interface as it was: addresses and gateways.
+TEST(HostNetwork, ARefusedChangePutsTheOldAddressesAndGatewaysBack) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNET) != 0) _exit(kNoNamespace);
+    const std::string lo = "lo";
+    standins::SetAddress(lo, 0x0A010203, 24);  // 10.1.2.3/24
+    if (!standins::AddDefaultRoute(lo, "10.1.2.1", 5).empty()) _exit(2);
+    const standins::InterfaceState before = standins::ReadInterface(lo);
+    bool emptied = false;
+    const std::string error = standins::ChangeOrRestore(lo, [&] {
+      standins::FlushAddresses(lo);
+      emptied = standins::ReadInterface(lo).addresses.empty();
+      return std::string("refused");
+    });
+    const standins::InterfaceState after = standins::ReadInterface(lo);
+    if (error != "refused" || !emptied) _exit(3);
+    if (after.addresses != before.addresses || after.addresses.empty()) _exit(4);
+    if (after.gateways.size() != 1 || after.gateways[0].address != "10.1.2.1" ||
+        after.gateways[0].metric != 5) {
+      _exit(5);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == kNoNamespace) GTEST_SKIP() << "needs a network namespace of its own";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2 no gateway, 3 not refused, 4 addresses, 5 gateways";
 }
 
 TEST_F(ProgramsTest, IpconfigRefusesBadCommandLinesAndUnknownAdapters) {
