@@ -16,6 +16,8 @@ void ApplyCommand::Apply(int16_t location_id) {
   try {
     engine_.ApplyLocation(location_id);
   } catch (const platform::PlatformError& e) {
+    // The legacy road may have opened the responder's port before the error.
+    CloseUdpEndpoint(front_end_.MyWinsock());
     front_end_.SetBusyPointer(false);
     front_end_.Prompt().Show(ApplyErrorText(e), PromptIcon::kNone, PromptButtons::kOk);
     front_end_.SetCommandsEnabled(true);

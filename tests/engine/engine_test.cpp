@@ -182,6 +182,13 @@ TEST_F(EngineTest, ReadBackDecidesTheOutcome) {
   for (const std::string& line : Started()) EXPECT_EQ(line.find("add address"), std::string::npos);
   EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
 
+  // The right address and mask, but another gateway.
+  front_.prompt.shown.clear();
+  state_.LocationTable[0].Gateway = "192.168.1.1";
+  SystemHolds("{GUID}", "192.168.1.10", "255.255.255.0", "192.168.1.254");
+  engine_.ApplyNetworkNetsh(3);
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+
   // Leading zeros are sent without them, so the stored text no longer matches the system.
   front_.prompt.shown.clear();
   state_.LocationTable[0].IPAddress = "192.168.001.010";
@@ -479,6 +486,8 @@ TEST_F(ApplyCommandTest, AnAddressInUseAndOtherErrorsEndTheApplyWithTheirReport)
   EXPECT_EQ(front_.prompt.shown[0].icon, engine::PromptIcon::kNone);
   EXPECT_EQ(front_.events.back(), "focus");
   EXPECT_EQ(front_.events[front_.events.size() - 2], "enabled");
+  // The responder's port does not stay taken after the error.
+  EXPECT_FALSE(endpoint_.open);
   EXPECT_EQ(engine::ApplyErrorText(platform::PlatformError(10048, "Address in use", "Winsock")),
             "DHCP Server is running.\r\nPlease, refer to Help[Tip].");
 }
