@@ -42,6 +42,12 @@ bool AdapterFromCombo(const QComboBox* combo, std::string* id, std::string* name
   return found;
 }
 
+void SearchProgram(FileChooser& files, QWidget* parent, QLineEdit* box) {
+  const QString chosen = files.ChooseFile(parent);
+  if (!chosen.isEmpty()) box->setText(chosen);
+  box->setFocus();
+}
+
 bool ProgramPathCheck(const std::string& path, platform::Shell& shell,
                       store::RegistryAccess& registry) {
   std::string name;

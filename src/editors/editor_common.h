@@ -52,6 +52,10 @@ bool AdapterFromCombo(const QComboBox* combo, std::string* id, std::string* name
 bool ProgramPathCheck(const std::string& path, platform::Shell& shell,
                       store::RegistryAccess& registry);
 
+// The Search command beside a program box: the chosen file goes into `box`; a cancelled
+// file dialog leaves what was typed.
+void SearchProgram(FileChooser& files, QWidget* parent, QLineEdit* box);
+
 // The rows of a list joined by "," (empty for no rows).
 std::string JoinRows(const QListWidget* list);
 

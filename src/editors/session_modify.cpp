@@ -226,10 +226,8 @@ void frmSessionModify::BuildWindow() {
     if (SaveEditedLocation()) accept();
   });
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-  connect(search_, &QPushButton::clicked, this, [this] {
-    program_->setText(s_.files.ChooseFile(this));
-    program_->setFocus();
-  });
+  connect(search_, &QPushButton::clicked, this,
+          [this] { SearchProgram(s_.files, this, program_); });
   connect(add_gateway_, &QPushButton::clicked, this, [this] { AddAddressRow(gateway_, gateways_); });
   connect(add_dns_, &QPushButton::clicked, this, [this] { AddAddressRow(dns_, servers_); });
   connect(del_gateway_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(gateways_); });

@@ -5,6 +5,32 @@
 #include "shell/program.h"
 #include "shell/single_instance.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <QAbstractNativeEventFilter>
+
+namespace {
+
+// Windows says when a session that asked to end goes on after all: WM_ENDSESSION with FALSE.
+class SessionWatcher : public QAbstractNativeEventFilter {
+ public:
+  explicit SessionWatcher(netvane::shell::frmMain* window) : window_(window) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (type == "windows_generic_MSG" && msg->message == WM_ENDSESSION && msg->wParam == FALSE) {
+      window_->SessionGoesOn();
+    }
+    return false;
+  }
+
+ private:
+  netvane::shell::frmMain* window_;
+};
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
   using namespace netvane;
   QApplication app(argc, argv);
@@ -28,5 +54,9 @@ int main(int argc, char** argv) {
   });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, window,
                    [window] { window->SessionEnding(); });
+#ifdef _WIN32
+  SessionWatcher watcher(window);
+  app.installNativeEventFilter(&watcher);
+#endif
   return app.exec();
 }

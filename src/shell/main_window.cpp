@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -210,10 +211,8 @@ void frmMain::LoadWindow() {
         s_.prompt.Show("No location is registered.\r\nWould you like to create new location?",
                        PromptIcon::kNone, PromptButtons::kYesNo);
     if (answer == PromptAnswer::kYes) {
-      EditorOpen = true;
       editors::frmSessionNew wizard(editor_services_, this);
-      s_.dialogs.Run(wizard);
-      EditorOpen = false;
+      RunEditor(wizard);
     } else {
       s_.prompt.Show("Netvane 2.0 cannot run due to no location was created.", PromptIcon::kNone,
                      PromptButtons::kOk);
@@ -270,7 +269,7 @@ void frmMain::RefreshLocationTree() {
                        static_cast<QWidget*>(modify_), static_cast<QWidget*>(tree_)}) {
       w->setEnabled(false);
     }
-  } else if (command_.ApplyingLocationId == 0) {
+  } else if (!applying_) {
     for (QWidget* w : {static_cast<QWidget*>(apply_), static_cast<QWidget*>(delete_),
                        static_cast<QWidget*>(modify_), static_cast<QWidget*>(tree_)}) {
       w->setEnabled(true);
@@ -347,13 +346,19 @@ void frmMain::TreeDoubleClicked() {
 }
 
 void frmMain::AddClicked() {
-  EditorOpen = true;
   {
     editors::frmSessionNew wizard(editor_services_, this);
-    s_.dialogs.Run(wizard);
+    RunEditor(wizard);
   }
-  EditorOpen = false;
   RefreshLocationTree();
+}
+
+void frmMain::RunEditor(QDialog& editor) {
+  EditorOpen = true;
+  // Set before the editor runs: the window may be activated before Run returns.
+  count_activation_ = true;
+  s_.dialogs.Run(editor);
+  EditorOpen = false;
 }
 
 void frmMain::ModifyClicked() {
@@ -363,9 +368,7 @@ void frmMain::ModifyClicked() {
   {
     editors::frmSessionModify modify(editor_services_, this);
     modify.SelectedSessionID = id;
-    EditorOpen = true;
-    if (modify.Load()) s_.dialogs.Run(modify);
-    EditorOpen = false;
+    if (modify.Load()) RunEditor(modify);
   }
   ReloadAndRefresh();
 }
@@ -417,9 +420,31 @@ void frmMain::StopWatchingSocket() {
 
 void frmMain::Activated() { s_.state.UpdateDue = s_.settings.CountActivation(); }
 
+void frmMain::SessionEnding() {
+  session_ending_ = true;
+  qApp->installEventFilter(this);
+}
+
+void frmMain::SessionGoesOn() {
+  session_ending_ = false;
+  qApp->removeEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  // A session that ends gives the user no chance to work with the program again.
+  if (session_ending_ && (event->type() == QEvent::MouseButtonPress ||
+                          event->type() == QEvent::KeyPress)) {
+    SessionGoesOn();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void frmMain::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Activated();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && count_activation_) {
+    count_activation_ = false;
+    Activated();
+  }
   if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_ != nullptr) {
     tray_->show();
     QTimer::singleShot(0, this, &QWidget::hide);
@@ -433,6 +458,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::TrayDoubleClicked() {
+  SessionGoesOn();
   if (EditorOpen || tray_busy_) return;
   tray_busy_ = true;
   if (isVisible() && !isMinimized()) {
@@ -446,6 +472,7 @@ void frmMain::TrayDoubleClicked() {
 }
 
 void frmMain::ShowTrayMenu(const QPoint& where) {
+  SessionGoesOn();
   if (EditorOpen || tray_busy_) return;
   tray_busy_ = true;
   popup_->popup(where);

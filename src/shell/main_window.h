@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 
 class QCheckBox;
+class QDialog;
 class QGroupBox;
 class QMenu;
 class QPushButton;
@@ -73,10 +74,13 @@ class frmMain : public QWidget, public engine::FrontEnd {
   platform::UdpEndpoint& MyWinsock() override { return s_.winsock; }
 
   void ReloadAndRefresh();
-  // The update-check counter, kept on every activation of the window.
+  // The update-check counter, kept when the window is first shown and when it is active again
+  // after one of the program's own editors.
   void Activated();
-  // The window is being closed because the session ends: no questions.
-  void SessionEnding() { session_ending_ = true; }
+  // The session may end: closing the window asks nothing and refuses nothing until the session
+  // goes on (SessionGoesOn, or the user's next key or mouse press on the program).
+  void SessionEnding();
+  void SessionGoesOn();
 
   // Commands.
   void ApplyClicked();
@@ -117,6 +121,7 @@ class frmMain : public QWidget, public engine::FrontEnd {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -128,12 +133,15 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void WatchSocket();
   void StopWatchingSocket();
   void ShutDown();
+  // Runs one of the program's own editors; the window's next activation counts.
+  void RunEditor(QDialog& editor);
 
   ShellServices& s_;
   editors::EditorServices editor_services_;
   engine::Engine engine_;
   engine::ApplyCommand command_;
   bool session_ending_ = false;
+  bool count_activation_ = true;
   bool busy_pointer_ = false;
   bool applying_ = false;
   bool tray_busy_ = false;

@@ -94,6 +94,10 @@ TEST_F(SessionModifyTest, APppLocationOpensWithItsKindTabsAndValues) {
   EXPECT_TRUE(w->optStep2(2)->isChecked());
   EXPECT_EQ(Tabs(*w), (std::pair{true, true}));
   EXPECT_EQ(w->txtProgramName()->text(), QStringLiteral("/opt/dial/dial.exe"));
+  // Search, then Cancel in the file dialog: the path stays.
+  Click(w->findChild<QPushButton*>(QStringLiteral("cmdSearch")));
+  EXPECT_EQ(files.asked, 1);
+  EXPECT_EQ(w->txtProgramName()->text(), QStringLiteral("/opt/dial/dial.exe"));
   EXPECT_EQ(w->txtIP()->GetIp(), QStringLiteral("10.0.0.5"));
   EXPECT_EQ(w->cboNIC()->currentText(), QStringLiteral("Card B"));  // identifier in another case
   // Broken pieces of the stored lists are dropped.

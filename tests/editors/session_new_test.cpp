@@ -194,6 +194,10 @@ TEST_F(SessionNewTest, TheLaunchProgramMustBeAnExistingFile) {
   Click(w.findChild<QPushButton*>(QStringLiteral("cmdSearch")));
   EXPECT_EQ(w.txtProgramName()->text(), QStringLiteral("/chosen/file"));
   EXPECT_EQ(files.asked, 1);
+  // Cancel in the file dialog keeps what was typed.
+  files.answer.clear();
+  Click(w.findChild<QPushButton*>(QStringLiteral("cmdSearch")));
+  EXPECT_EQ(w.txtProgramName()->text(), QStringLiteral("/chosen/file"));
 }
 
 TEST_F(SessionNewTest, TcpIpPageChecksAddressThenMaskAndJoinsTheLists) {

@@ -237,6 +237,19 @@ TEST_F(PosixProcessTest, ShellRunsExecutablesAndNamesExistingFiles) {
     EXPECT_EQ(e.number(), 2);
   }
   EXPECT_EQ(shell.OpenDocument(dir_.File("missing.chm")), 2);
+
+  // A web address (anything with a scheme) goes to the desktop's opener unchecked.
+  InstallDump(dir_.File("desktop/xdg-open"));
+  ScopedEnv path("PATH", dir_.File("desktop") + ":" + std::getenv("PATH"));
+  EXPECT_GT(shell.OpenDocument("https://www.netvane.example/help?x=1"), 32);
+  EXPECT_GT(shell.OpenDocument("mailto:help@netvane.example"), 32);
+  for (int tries = 0; tries < 200 && ReadDumps(dump_).size() < 3; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const std::vector<Args> runs = ReadDumps(dump_);
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[1].back(), "https://www.netvane.example/help?x=1");
+  EXPECT_EQ(runs[2].back(), "mailto:help@netvane.example");
 }
 
 }  // namespace

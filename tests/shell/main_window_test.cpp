@@ -325,6 +325,82 @@ TEST_F(MainWindowTest, UpdateCheckCountsAcrossActivations) {
   EXPECT_EQ(prompt.shown.back().text, "Are you sure you want to exit?");
 }
 
+// The counter counts when the window is first shown and when it is active again after an editor
+// of the program's own: not on coming back from another program or from a message box.
+TEST_F(MainWindowTest, UpdateCheckCountsOnlyTheFirstShowAndTheReturnFromAnEditor) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  ASSERT_TRUE(w->isActiveWindow());
+  const auto count = [&] {
+    return access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").text;
+  };
+  EXPECT_EQ(count(), "0");
+  const auto activated = [&] {
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  };
+  QWidget elsewhere;  // another program's window, or a message box
+  const auto back_from_elsewhere = [&] {
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    activated();
+  };
+  back_from_elsewhere();
+  EXPECT_EQ(count(), "0");
+  dialogs.script = [](QDialog& d) { d.reject(); };
+  w->AddClicked();
+  activated();
+  EXPECT_EQ(count(), "1");
+  back_from_elsewhere();
+  EXPECT_EQ(count(), "1");
+}
+
+// Whatever happened before, the commands come back once there is a location and no apply runs.
+TEST_F(MainWindowTest, AfterAnApplyALocationAddedToAnEmptyListCanBeUsed) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  w->ApplyClicked();
+  ASSERT_TRUE(w->ControlsEnabled);
+  Select(*w, 3);
+  w->DeleteClicked();
+  ASSERT_EQ(state.LocationCount(), 0);
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+  Location(2, "Office", "SvcA", "USE_DHCP");
+  w->ReloadAndRefresh();
+  for (QWidget* on : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(), w->treIPList()}) {
+    EXPECT_TRUE(Enabled(on)) << on->objectName().toStdString();
+  }
+}
+
+// A session end closes the window without a question; one that is called off leaves the window
+// as it was once the user works with it again.
+TEST_F(MainWindowTest, ASessionEndThatIsCalledOffKeepsTheQuestionsAtExit) {
+  Location(1, "Home", "SvcA", "USE_DHCP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  w->SessionEnding();
+  QTest::mouseClick(w->treIPList()->viewport(), Qt::LeftButton);
+  prompt.answers = {engine::PromptAnswer::kNo};
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Are you sure you want to exit?"});
+  // Refused while applying, as before.
+  w->SetCommandsEnabled(false);
+  w->close();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(prompt.shown.size(), 1u);
+  w->SetCommandsEnabled(true);
+
+  w->SessionEnding();
+  w->close();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(prompt.shown.size(), 1u);
+}
+
 TEST_F(MainWindowTest, AdaptersButNoLocationAndNoWizardLeavesAddHelpAndExit) {
   prompt.answers = {engine::PromptAnswer::kNo};
   auto w = Start();

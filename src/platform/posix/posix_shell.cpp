@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "platform/command_line.h"
@@ -26,6 +27,17 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+// "scheme:..." as in a web address; one letter before the colon is a drive, not a scheme.
+bool HasScheme(const std::string& target) {
+  const size_t colon = target.find(':');
+  if (colon == std::string::npos || colon < 2 ||
+      !std::isalpha(static_cast<unsigned char>(target[0])))
+    return false;
+  return std::all_of(target.begin(), target.begin() + static_cast<long>(colon), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+  });
+}
+
 }  // namespace
 
 std::string PosixShell::ExistingName(const std::string& path) {
@@ -44,8 +56,7 @@ void PosixShell::InvokeDefaultVerb(const std::string& folder, const std::string&
   }
   const std::string item = JoinPath(folder, name);
   if (name.empty() || stat(item.c_str(), &st) != 0) {
-    throw PlatformError(kErrorFileNotFound, "The system cannot find the file specified.",
-                        kSource);
+    throw PlatformError(kErrorFileNotFound, "The system cannot find the file specified.", kSource);
   }
   if (S_ISREG(st.st_mode) && access(item.c_str(), X_OK) == 0) {
     process_.Start(QuoteArgument(item), WindowMode::kMinimizedFocus);
@@ -82,7 +93,8 @@ std::string PosixShell::FindFile(const std::string& pattern) {
 
 int32_t PosixShell::OpenDocument(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return kShellFileNotFound;
+  // Only a file is looked for; an address goes to the opener as it is.
+  if (!HasScheme(path) && stat(path.c_str(), &st) != 0) return kShellFileNotFound;
   try {
     process_.Start("xdg-open " + QuoteArgument(path), WindowMode::kHidden);
   } catch (const PlatformError&) {
