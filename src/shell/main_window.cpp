@@ -432,8 +432,8 @@ void frmMain::SessionGoesOn() {
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   // A session that ends gives the user no chance to work with the program again.
-  if (session_ending_ && (event->type() == QEvent::MouseButtonPress ||
-                          event->type() == QEvent::KeyPress)) {
+  if (session_ending_ &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)) {
     SessionGoesOn();
   }
   return QWidget::eventFilter(watched, event);

@@ -371,7 +371,8 @@ TEST_F(MainWindowTest, AfterAnApplyALocationAddedToAnEmptyListCanBeUsed) {
   EXPECT_FALSE(Enabled(w->cmdApply()));
   Location(2, "Office", "SvcA", "USE_DHCP");
   w->ReloadAndRefresh();
-  for (QWidget* on : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(), w->treIPList()}) {
+  for (QWidget* on : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(),
+                                                     w->treIPList()}) {
     EXPECT_TRUE(Enabled(on)) << on->objectName().toStdString();
   }
 }
