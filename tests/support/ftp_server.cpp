@@ -59,7 +59,10 @@ LoopbackFtpServer::LoopbackFtpServer(const std::string& root) {
   if (pid_ == 0) {
     // Quiet: the server's log would drown the test output.
     if (freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
-    execl("/usr/bin/python3", "python3", "-c", kScript, port.c_str(), root.c_str(),
+    // Python finds its installation from its own name: given as a bare "python3", PATH would
+    // choose it (a version manager's, a virtual environment's). -I also leaves out PYTHON*
+    // variables and the user's own packages.
+    execl("/usr/bin/python3", "/usr/bin/python3", "-I", "-c", kScript, port.c_str(), root.c_str(),
           static_cast<char*>(nullptr));
     _exit(127);
   }

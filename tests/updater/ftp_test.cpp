@@ -175,6 +175,22 @@ TEST_F(FtpClientTest, ListingShowsEachEntryWithAttributesSizeAndDate) {
   EXPECT_EQ(ftp->GetLastErrorMessage(), "");
 }
 
+// Another python3 first on PATH (a version manager's, or a virtual environment's without the
+// system's packages) must not take the place of the one the test server needs.
+TEST_F(FtpClientTest, TheTestServerRunsWhateverPython3ComesFirstOnPath) {
+  const fs::path venv = scratch_.path() / "venv";
+  Put(venv / "bin" / "python3", "#!/bin/sh\nexit 3\n");
+  fs::permissions(venv / "bin" / "python3", fs::perms::owner_all);
+  Put(venv / "pyvenv.cfg", "home = /usr/bin\ninclude-system-site-packages = false\n");
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", ((venv / "bin").string() + ":" + path).c_str(), 1);
+  server_ = std::make_unique<LoopbackFtpServer>(Remote("").string());
+  setenv("PATH", path.c_str(), 1);
+  ASSERT_FALSE(server_->address().empty());
+  Put(Remote("eng.txt"), "000124");
+  EXPECT_EQ(Connect()->GetFTPFileSize("eng.txt"), 6);
+}
+
 TEST_F(FtpClientTest, FiltersMatchAsOnWindows) {
   for (const char* name : {"eng.txt", "ENG2.TXT", "readme", "setup.exe", ".profile"}) {
     Put(Remote(name), "x");
