@@ -25,6 +25,7 @@ def main():
         sys.exit(subprocess.call(command))
 
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+    sys.dont_write_bytecode = True  # nothing of ours in the source tree
     import ftp_server
 
     root = tempfile.mkdtemp(prefix="netvane-ftp-")
