@@ -62,7 +62,7 @@ std::string cDirItem::AttributeText() const {
 }
 
 cDirItem& cDirList::Add(uint32_t attributes, double creation, double last_access, double last_write,
-                        int32_t size, const std::string& name) {
+                        int64_t size, const std::string& name) {
   cDirItem item;
   item.ReadOnly = (attributes & platform::kFileAttributeReadOnly) != 0;
   item.Hidden = (attributes & platform::kFileAttributeHidden) != 0;
@@ -157,7 +157,7 @@ bool cFTP::SetFTPDirectory(const std::string& directory) {
   return false;
 }
 
-int32_t cFTP::GetFTPFileSize(const std::string& file) {
+int64_t cFTP::GetFTPFileSize(const std::string& file) {
   platform::FtpFindData found;
   const bool ok = session_->FindFirst(file, &found);
   if (!ok && session_->LastError() == kNoMoreFiles) return -1;
@@ -166,7 +166,7 @@ int32_t cFTP::GetFTPFileSize(const std::string& file) {
     return -2;
   }
   session_->FindClose();
-  return static_cast<int32_t>(static_cast<uint32_t>(found.size));
+  return static_cast<int64_t>(found.size);
 }
 
 namespace {
@@ -174,8 +174,7 @@ namespace {
 void AddEntry(cDirList& list, const platform::FtpFindData& found) {
   list.Add(found.attributes, FileTimeToDate(found.creation_time),
            FileTimeToDate(found.last_access_time), FileTimeToDate(found.last_write_time),
-           static_cast<int32_t>(static_cast<uint32_t>(found.size)),
-           found.name.substr(0, found.name.find('\0')));
+           static_cast<int64_t>(found.size), found.name.substr(0, found.name.find('\0')));
 }
 
 }  // namespace
@@ -205,7 +204,7 @@ cDirList& cFTP::Directory() {
   return *directory_;
 }
 
-void cFTP::Progress(int32_t current, int32_t total) {
+void cFTP::Progress(int64_t current, int64_t total) {
   if (FileTransferProgress) FileTransferProgress(current, total);
 }
 
@@ -217,52 +216,79 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   Trim(local);
   Trim(remote);
   if (local.empty() || remote.empty()) return false;
-  const int32_t size = GetFTPFileSize(remote);
+  const int64_t size = GetFTPFileSize(remote);
   if (size <= 0) return false;
   if (!session_->OpenFile(remote, false, binary_)) {
     SetError("FtpOpenFile:GetFile");
     return false;
   }
+  // The bytes go to a file beside the target, which replaces it only at the end, so a failed
+  // download leaves the old file as it was. What is not a regular file (a device) is written
+  // as it is.
+  const std::filesystem::path target = LocalPath(local);
+  std::error_code error;
+  const auto status = std::filesystem::status(target, error);
+  const bool in_place =
+      std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+  std::filesystem::path partial = target;
+  if (!in_place) partial += ".download";
   // Truncating: a longer old file must not leave its tail behind.
-  std::ofstream out(LocalPath(local), std::ios::binary | std::ios::trunc);
+  std::ofstream out(partial, std::ios::binary | std::ios::trunc);
   if (!out) {
     session_->CloseFile();
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
   // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
-  auto fail = [&](const char* tag) {
-    SetError(tag);
+  auto fail = [&] {
     out.close();
+    if (!in_place) std::filesystem::remove(partial, error);
     session_->CloseFile();
     return false;
   };
+  auto read = [&](uint8_t* block, uint32_t wanted, const char* tag) {
+    uint32_t got = 0;
+    if (!session_->ReadFile(block, wanted, &got)) {
+      SetError(tag);
+      return -1;
+    }
+    out.write(reinterpret_cast<const char*>(block), got);
+    return static_cast<int>(got);
+  };
   uint8_t block[kBlockSize];
-  int32_t count = 0;
-  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
-  for (int32_t i = 0; i < blocks; ++i) {
-    uint32_t read = 0;
-    if (!session_->ReadFile(block, kBlockSize, &read)) return fail("InternetReadFile");
-    out.write(reinterpret_cast<const char*>(block), read);
+  int64_t count = 0;
+  bool cancelled = false;
+  bool ended = false;  // the server ended the transfer before the listed size
+  const int64_t blocks = size / kBlockSize;
+  for (int64_t i = 0; i < blocks; ++i) {
+    const int got = read(block, kBlockSize, "InternetReadFile");
+    if (got < 0) return fail();
     PendingEvents();
-    count += static_cast<int32_t>(read);
+    count += got;
     Progress(count, size);
-    // A file that turned out shorter than listed has simply ended.
-    if (read < kBlockSize) break;
-    if (ContinueFlag != nullptr && !*ContinueFlag) break;
+    ended = got < static_cast<int>(kBlockSize);
+    cancelled = ContinueFlag != nullptr && !*ContinueFlag;
+    if (ended || cancelled) break;
   }
-  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
-  if (remainder != 0) {
-    uint32_t read = 0;
-    if (!session_->ReadFile(block, remainder, &read)) return fail("InternetReadFile2");
-    out.write(reinterpret_cast<const char*>(block), read);
-    count += static_cast<int32_t>(read);
+  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
+  if (remainder != 0 && !ended) {
+    const int got = read(block, remainder, "InternetReadFile2");
+    if (got < 0) return fail();
+    count += got;
+  }
+  if (count < size && !cancelled) {
+    error_ = "The download of " + remote + " ended after " + std::to_string(count) + " of " +
+             std::to_string(size) + " bytes.";
+    return fail();
   }
   Progress(count, size);
   out.close();
   session_->CloseFile();
+  error.clear();
+  if (out && !in_place) std::filesystem::rename(partial, target, error);
   // A full disk must not pass for a complete download.
-  if (!out) {
+  if (!out || error) {
+    if (!in_place) std::filesystem::remove(partial, error);
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
@@ -287,24 +313,24 @@ bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
     session_->CloseFile();
     return false;
   };
-  const auto size = static_cast<int32_t>(static_cast<uint32_t>(length));
+  const auto size = static_cast<int64_t>(length);
   uint8_t block[kBlockSize];
-  int32_t count = 0;
-  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
-  for (int32_t i = 0; i < blocks; ++i) {
+  int64_t count = 0;
+  const int64_t blocks = size / kBlockSize;
+  for (int64_t i = 0; i < blocks; ++i) {
     in.read(reinterpret_cast<char*>(block), kBlockSize);
     uint32_t written = 0;
     if (!session_->WriteFile(block, kBlockSize, &written)) return fail("InternetWriteFile");
     PendingEvents();
-    count += static_cast<int32_t>(kBlockSize);
+    count += kBlockSize;
     Progress(count, size);
   }
-  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
+  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
   if (remainder != 0) {
     in.read(reinterpret_cast<char*>(block), remainder);
     uint32_t written = 0;
     if (!session_->WriteFile(block, remainder, &written)) return fail("InternetWriteFile2");
-    count += static_cast<int32_t>(remainder);
+    count += remainder;
   }
   Progress(count, size);
   // The server may still refuse the data when the upload ends.

@@ -32,7 +32,7 @@ struct cDirItem {
   double CreationTime = 0;  // dates: days since 1899-12-30, local time
   double LastAccessTime = 0;
   double LastWriteTime = 0;
-  int32_t FileSize = 0;
+  int64_t FileSize = 0;
   std::string Filename;
 
   // " A ", " C ", " D ", " H ", " N ", " O ", " R ", " S ", " T " for the flags set
@@ -44,7 +44,7 @@ struct cDirItem {
 class cDirList {
  public:
   cDirItem& Add(uint32_t attributes, double creation, double last_access, double last_write,
-                int32_t size, const std::string& name);
+                int64_t size, const std::string& name);
   const cDirItem* Item(const std::string& key) const;
   const cDirItem* Item(int position) const;  // from 1
   int Count() const { return static_cast<int>(items_.size()); }
@@ -73,11 +73,13 @@ class cFTP {
   std::string GetFTPDirectory();
   bool SetFTPDirectory(const std::string& directory);
   // The size of the matching file; -1 when no file matches, -2 on any other failure.
-  int32_t GetFTPFileSize(const std::string& file);
+  int64_t GetFTPFileSize(const std::string& file);
   // The entries matching `filter` (also kept as Directory()); empty when nothing matches or
   // on failure.
   std::optional<cDirList> GetDirectoryListing(const std::string& filter);
-  // `local` and `remote` are trimmed (the caller's variables too).
+  // `local` and `remote` are trimmed (the caller's variables too). A download replaces `local`
+  // only once the listed size has arrived (or the user cancelled); a transfer that ends short of
+  // it fails and leaves `local` as it was.
   bool FTPDownloadFile(std::string& local, std::string& remote);
   bool FTPUploadFile(std::string& local, std::string& remote);
   bool SimpleFTPGetFile(const std::string& local, const std::string& remote);
@@ -91,7 +93,7 @@ class cFTP {
   cDirList& Directory();
 
   // FileTransferProgress(current, total) after every block.
-  std::function<void(int32_t current, int32_t total)> FileTransferProgress;
+  std::function<void(int64_t current, int64_t total)> FileTransferProgress;
   // Lets the window's pending events run between blocks.
   std::function<void()> LetPendingEventsRun;
   // Cleared by the user's Cancel: a download stops after the current block.
@@ -99,7 +101,7 @@ class cFTP {
 
  private:
   void SetError(const char* tag);
-  void Progress(int32_t current, int32_t total);
+  void Progress(int64_t current, int64_t total);
   void PendingEvents();
 
   std::unique_ptr<platform::Ftp> session_;

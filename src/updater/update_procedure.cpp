@@ -1,6 +1,7 @@
 #include "updater/update_procedure.h"
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -133,7 +134,7 @@ bool basRegistry::Write(platform::RegHandle root, const std::string& key, const 
 UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view)
     : ftp_(ftp), platform_(platform), view_(view), registry_(platform.registry, platform.codepage) {
   ftp_.ContinueFlag = &ContinueFlag;
-  ftp_.FileTransferProgress = [this](int32_t current, int32_t total) { Progress(current, total); };
+  ftp_.FileTransferProgress = [this](int64_t current, int64_t total) { Progress(current, total); };
   ftp_.LetPendingEventsRun = [this] { view_.LetPendingEventsRun(); };
 }
 
@@ -197,10 +198,13 @@ std::string UpdateProcedure::FindInListing(const std::string& name) {
   return found;
 }
 
-void UpdateProcedure::Progress(int32_t current, int32_t total) {
+void UpdateProcedure::Progress(int64_t current, int64_t total) {
   if (current >= total) return;
   const UpdateBar bar = Phase == 1 ? UpdateBar::kPb : UpdateBar::kPb2;
-  view_.SetBar(bar, current, total);
+  // The bars count in int: a file beyond 2 GiB moves them in coarser steps.
+  int shift = 0;
+  while ((total >> shift) > INT_MAX) ++shift;
+  view_.SetBar(bar, static_cast<int>(current >> shift), static_cast<int>(total >> shift));
   const std::string percent =
       current == 0 || total == 0
           ? std::string("0% ")

@@ -356,6 +356,32 @@ TEST_F(FtpClientTest, CancelEndsTheDownloadAfterTheCurrentBlock) {
   EXPECT_EQ(Get(Local("after.bin")), Content(300, 5));
 }
 
+// The server refuses SIZE and ends each transfer after 300 bytes: the listed size counts in
+// full, whatever its width, and a transfer short of it fails, leaving the local file as it was.
+TEST_F(FtpClientTest, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
+  const std::pair<const char*, int64_t> files[] = {{"cut300-listed-1000.bin", 1000},
+                                                   {"cut300-4g.bin", (int64_t{4} << 30) + 100},
+                                                   {"cut300-2g.bin", int64_t{2} << 30}};
+  for (const auto& [name, size] : files) {
+    Put(Remote(name), "");
+    fs::resize_file(Remote(name), static_cast<uintmax_t>(size));  // sparse
+  }
+  Put(Local("keep.bin"), "the old file");
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  EXPECT_EQ(ftp->GetDirectoryListing("cut300-4g.bin")->Item(1)->FileSize, files[1].second);
+  for (const auto& [name, size] : files) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ftp->GetFTPFileSize(name), size);
+    EXPECT_FALSE(Download(*ftp, name, "keep.bin"));
+    EXPECT_EQ(ftp->GetLastErrorMessage(), "The download of " + std::string(name) +
+                                              " ended after 300 of " + std::to_string(size) +
+                                              " bytes.");
+    EXPECT_EQ(Get(Local("keep.bin")), "the old file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Local("")), {}), 1);  // nothing left beside
+  }
+}
+
 // A local file that cannot be created or written (a full disk) is a failed download, and the
 // session stays usable for the next one.
 TEST_F(FtpClientTest, ALocalFileThatCannotBeWrittenFailsTheDownload) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -139,6 +141,23 @@ TEST_F(WinInetFtp, CancelEndsTheDownloadAfterTheCurrentBlockAndTheSessionGoesOn)
   keep_going = true;
   EXPECT_TRUE(Download(*ftp, "after.bin", "after.bin")) << ftp->GetLastErrorMessage();
   EXPECT_EQ(ReadBytes(local_.File("after.bin")), Content(300, 5));
+}
+
+// The server refuses SIZE and ends the transfer after 300 of 1,000 bytes: the download fails
+// and the local file stays as it was, until a complete one replaces it.
+TEST_F(WinInetFtp, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
+  Serve("cut300-listed-1000.bin", Content(1000, 7));
+  Serve("whole.bin", Content(600, 8));
+  WriteBytes(local_.File("keep.bin"), "the old file");
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  EXPECT_FALSE(Download(*ftp, "cut300-listed-1000.bin", "keep.bin"));
+  EXPECT_EQ(ftp->GetLastErrorMessage(),
+            "The download of cut300-listed-1000.bin ended after 300 of 1000 bytes.");
+  EXPECT_EQ(ReadBytes(local_.File("keep.bin")), "the old file");
+  ASSERT_TRUE(Download(*ftp, "whole.bin", "keep.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(ReadBytes(local_.File("keep.bin")), Content(600, 8));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local_.path()), {}), 1);
 }
 
 TEST_F(WinInetFtp, UploadsInBlocksAsTheWritingUser) {
