@@ -118,7 +118,20 @@ double FileTimeToDate(uint64_t file_time) {
 }
 
 cFTP::cFTP(std::unique_ptr<platform::Ftp> session) : session_(std::move(session)) {
+  session_->SetWaitHook([this] { return KeepWaiting(); });
   if (!session_->Open(kAgent)) SetError("InternetOpen");
+}
+
+cFTP::~cFTP() { session_->SetWaitHook(nullptr); }
+
+bool cFTP::KeepWaiting() {
+  waiting_ = true;
+  PendingEvents();
+  waiting_ = false;
+  // A connection closed meanwhile: giving up the call disconnects the session.
+  const bool close = close_requested_;
+  close_requested_ = false;
+  return !close && !(cancellable_ && Cancelled());
 }
 
 void cFTP::SetError(const char* tag) {
@@ -134,15 +147,23 @@ void cFTP::SetError(const char* tag) {
 
 bool cFTP::OpenConnection(const std::string& server, const std::string& user,
                           const std::string& password) {
+  if (waiting_) return false;
   session_->Disconnect();
   if (session_->Connect(server, user, password, passive_)) return true;
   SetError("InternetConnect");
   return false;
 }
 
-void cFTP::CloseConnection() { session_->Disconnect(); }
+void cFTP::CloseConnection() {
+  if (waiting_) {
+    close_requested_ = true;
+    return;
+  }
+  session_->Disconnect();
+}
 
 std::string cFTP::GetFTPDirectory() {
+  if (waiting_) return std::string();
   std::string directory;
   if (!session_->GetCurrentDirectory(&directory)) {
     SetError("FtpGetCurrentDirectory");
@@ -152,12 +173,14 @@ std::string cFTP::GetFTPDirectory() {
 }
 
 bool cFTP::SetFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->SetCurrentDirectory(directory)) return true;
   SetError("FtpSetCurrentDirectory");
   return false;
 }
 
 int64_t cFTP::GetFTPFileSize(const std::string& file) {
+  if (waiting_) return -2;
   platform::FtpFindData found;
   const bool ok = session_->FindFirst(file, &found);
   if (!ok && session_->LastError() == kNoMoreFiles) return -1;
@@ -180,6 +203,7 @@ void AddEntry(cDirList& list, const platform::FtpFindData& found) {
 }  // namespace
 
 std::optional<cDirList> cFTP::GetDirectoryListing(const std::string& filter) {
+  if (waiting_) return std::nullopt;
   directory_.reset();
   platform::FtpFindData found;
   if (!session_->FindFirst(filter, &found)) {
@@ -215,10 +239,14 @@ void cFTP::PendingEvents() {
 bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   Trim(local);
   Trim(remote);
-  if (local.empty() || remote.empty()) return false;
+  if (local.empty() || remote.empty() || waiting_) return false;
   const int64_t size = GetFTPFileSize(remote);
   if (size <= 0) return false;
+  cancellable_ = true;
   if (!session_->OpenFile(remote, false, binary_)) {
+    cancellable_ = false;
+    // Cancel ended the wait for the server's answer: nothing came, nothing is replaced.
+    if (Cancelled()) return true;
     SetError("FtpOpenFile:GetFile");
     return false;
   }
@@ -235,45 +263,56 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   // Truncating: a longer old file must not leave its tail behind.
   std::ofstream out(partial, std::ios::binary | std::ios::trunc);
   if (!out) {
+    cancellable_ = false;
     session_->CloseFile();
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
   // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
   auto fail = [&] {
+    cancellable_ = false;
     out.close();
     if (!in_place) std::filesystem::remove(partial, error);
     session_->CloseFile();
     return false;
   };
-  auto read = [&](uint8_t* block, uint32_t wanted, const char* tag) {
+  auto read = [&](uint8_t* block, uint32_t wanted) {
     uint32_t got = 0;
-    if (!session_->ReadFile(block, wanted, &got)) {
-      SetError(tag);
-      return -1;
-    }
+    if (!session_->ReadFile(block, wanted, &got)) return -1;
     out.write(reinterpret_cast<const char*>(block), got);
     return static_cast<int>(got);
   };
   uint8_t block[kBlockSize];
   int64_t count = 0;
   bool cancelled = false;
-  bool ended = false;  // the server ended the transfer before the listed size
+  bool ended = false;  // no more data comes (the server ended short, or Cancel a wait)
   const int64_t blocks = size / kBlockSize;
   for (int64_t i = 0; i < blocks; ++i) {
-    const int got = read(block, kBlockSize, "InternetReadFile");
-    if (got < 0) return fail();
+    const int got = read(block, kBlockSize);
+    if (got < 0) {
+      // Cancel ended the wait for this block: what came is kept, as after any Cancel.
+      if (Cancelled()) {
+        cancelled = ended = true;
+        break;
+      }
+      SetError("InternetReadFile");
+      return fail();
+    }
     PendingEvents();
     count += got;
     Progress(count, size);
     ended = got < static_cast<int>(kBlockSize);
-    cancelled = ContinueFlag != nullptr && !*ContinueFlag;
+    cancelled = Cancelled();
     if (ended || cancelled) break;
   }
+  cancellable_ = false;
   const auto remainder = static_cast<uint32_t>(size % kBlockSize);
   if (remainder != 0 && !ended) {
-    const int got = read(block, remainder, "InternetReadFile2");
-    if (got < 0) return fail();
+    const int got = read(block, remainder);
+    if (got < 0) {
+      SetError("InternetReadFile2");
+      return fail();
+    }
     count += got;
   }
   if (count < size && !cancelled) {
@@ -298,7 +337,7 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
 bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
   Trim(local);
   Trim(remote);
-  if (local.empty() || remote.empty()) return false;
+  if (local.empty() || remote.empty() || waiting_) return false;
   // The local file is opened first: opening the remote one for writing already replaces it.
   std::ifstream in(LocalPath(local), std::ios::binary);
   std::error_code error;
@@ -342,36 +381,42 @@ bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
 }
 
 bool cFTP::SimpleFTPGetFile(const std::string& local, const std::string& remote) {
+  if (waiting_) return false;
   if (session_->GetFile(remote, local, binary_)) return true;
   SetError("SimpleFtpGetFile");
   return false;
 }
 
 bool cFTP::SimpleFTPPutFile(const std::string& local, const std::string& remote) {
+  if (waiting_) return false;
   if (session_->PutFile(local, remote, binary_)) return true;
   SetError("SimpleFtpPutFile");
   return false;
 }
 
 bool cFTP::RenameFTPFile(const std::string& existing, const std::string& new_name) {
+  if (waiting_) return false;
   if (session_->RenameFile(existing, new_name)) return true;
   SetError("RenameFTPFile");
   return false;
 }
 
 bool cFTP::CreateFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->CreateDirectory(directory)) return true;
   SetError("CreateFTPDirectory");
   return false;
 }
 
 bool cFTP::RemoveFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->RemoveDirectory(directory)) return true;
   SetError("RemoveFTPDirectory");
   return false;
 }
 
 bool cFTP::DeleteFTPFile(const std::string& remote) {
+  if (waiting_) return false;
   if (session_->DeleteFile(remote)) return true;
   SetError("DeleteFTPFile");
   return false;

@@ -1,7 +1,8 @@
 // cFTP: the updater's FTP client over the platform's FTP session. Every operation returns a
 // result instead of raising an error and keeps a readable text of the last failure.
 // Downloads and uploads move 255-byte blocks and report progress after each one; a download
-// stops after the current block once the continue flag is cleared.
+// stops after the current block once the continue flag is cleared. Every wait for the server
+// has a time limit, and lets the window's pending events run while it lasts.
 #pragma once
 
 #include <cstdint>
@@ -62,10 +63,13 @@ class cFTP {
  public:
   // Creates the session (InternetOpen with the agent "Qorby FTP Client").
   explicit cFTP(std::unique_ptr<platform::Ftp> session);
+  ~cFTP();
 
   bool OpenConnection(const std::string& server, const std::string& user,
                       const std::string& password);
   void CloseConnection();
+  // The limits of each wait for the server (the session's defaults until set).
+  void SetTimeLimits(const platform::FtpTimeLimits& limits) { session_->SetTimeLimits(limits); }
   void SetModeActive() { passive_ = false; }
   void SetModePassive() { passive_ = true; }
   void SetTransferASCII() { binary_ = false; }
@@ -94,21 +98,30 @@ class cFTP {
 
   // FileTransferProgress(current, total) after every block.
   std::function<void(int64_t current, int64_t total)> FileTransferProgress;
-  // Lets the window's pending events run between blocks.
+  // Lets the window's pending events run between blocks, and while the server is waited for.
+  // While it runs during such a wait, the client refuses every other operation (a connection
+  // closed meanwhile is closed once the wait has been given up).
   std::function<void()> LetPendingEventsRun;
-  // Cleared by the user's Cancel: a download stops after the current block.
+  // Cleared by the user's Cancel: a download stops after the current block, or at once while it
+  // waits for the server.
   bool* ContinueFlag = nullptr;
 
  private:
   void SetError(const char* tag);
   void Progress(int64_t current, int64_t total);
   void PendingEvents();
+  bool Cancelled() const { return ContinueFlag != nullptr && !*ContinueFlag; }
+  // The session's wait hook: false gives up the call that waits.
+  bool KeepWaiting();
 
   std::unique_ptr<platform::Ftp> session_;
   bool passive_ = false;
   bool binary_ = false;
   std::string error_;
   std::optional<cDirList> directory_;
+  bool waiting_ = false;          // the session waits, and events run meanwhile
+  bool close_requested_ = false;  // by those events
+  bool cancellable_ = false;      // Cancel ends the wait of a download
 };
 
 }  // namespace netvane::updater

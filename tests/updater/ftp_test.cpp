@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -382,6 +383,66 @@ TEST_F(FtpClientTest, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
   }
 }
 
+// A server that stops answering: before its greeting, after RETR, or after "150" with no data
+// (in both modes). Each wait ends at its limit with the client's usual text; the local file
+// stays as it was and a new connection works.
+TEST_F(FtpClientTest, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
+  Put(Remote("silent.bin"), Content(600, 15));
+  Put(Remote("stall.bin"), Content(600, 16));
+  Put(Local("keep.bin"), "the old file");
+  const platform::FtpTimeLimits quick{1000, 1000, 1000};
+  auto ftp = Connect();
+  cFTP greeting(std::make_unique<platform::CurlFtp>());
+  greeting.SetTimeLimits(quick);
+  EXPECT_FALSE(greeting.OpenConnection(server_->silent_address(), "anonymous", "x@example.com"));
+  EXPECT_EQ(greeting.GetLastErrorMessage(),
+            "InternetConnect error code: 28 Message: Timeout was reached");
+
+  ftp->SetTimeLimits(quick);
+  ftp->SetTransferBinary();
+  const std::tuple<const char*, bool, const char*> cases[] = {
+      {"silent.bin", true, "FtpOpenFile:GetFile"},
+      {"stall.bin", false, "InternetReadFile"},
+      {"stall.bin", true, "InternetReadFile"}};
+  for (const auto& [remote, passive, tag] : cases) {
+    SCOPED_TRACE(std::string(remote) + (passive ? " passive" : " active"));
+    passive ? ftp->SetModePassive() : ftp->SetModeActive();
+    ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+    EXPECT_FALSE(Download(*ftp, remote, "keep.bin"));
+    EXPECT_EQ(ftp->GetLastErrorMessage(),
+              std::string(tag) + " error code: 28 Message: Timeout was reached");
+    EXPECT_EQ(Get(Local("keep.bin")), "the old file");
+  }
+}
+
+// While the server keeps a download waiting, the window's events run, and Cancel ends the wait:
+// the download is cancelled, not failed, long before its limit.
+TEST_F(FtpClientTest, CancelEndsAWaitForTheServer) {
+  Put(Remote("stall.bin"), Content(600, 17));
+  auto ftp = Connect();
+  ftp->SetTimeLimits({1000, 1000, 60000});
+  ftp->SetTransferBinary();
+  bool keep_going = true;
+  ftp->ContinueFlag = &keep_going;
+  ftp->LetPendingEventsRun = [&] {
+    if (++pending_runs_ == 2) keep_going = false;  // the user's Cancel
+  };
+  EXPECT_TRUE(Download(*ftp, "stall.bin", "stall.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_GE(pending_runs_, 2);
+  EXPECT_EQ(Get(Local("stall.bin")), "");
+  // The given-up session is closed; a new connection works. Closing it from those events (the
+  // window closing) ends the wait as well, as a failure.
+  keep_going = true;
+  ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+  ftp->LetPendingEventsRun = [&] { ftp->CloseConnection(); };
+  EXPECT_FALSE(Download(*ftp, "stall.bin", "stall.bin"));
+  EXPECT_NE(ftp->GetLastErrorMessage().find(" error code: 42 Message: "), std::string::npos)
+      << ftp->GetLastErrorMessage();
+  ftp->LetPendingEventsRun = nullptr;
+  ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+  EXPECT_EQ(ftp->GetFTPFileSize("stall.bin"), 600);
+}
+
 // A local file that cannot be created or written (a full disk) is a failed download, and the
 // session stays usable for the next one.
 TEST_F(FtpClientTest, ALocalFileThatCannotBeWrittenFailsTheDownload) {
@@ -604,6 +665,8 @@ TEST_F(FtpClientTest, SessionReadsGiveWhatWasAskedThenTheRestThenNothing) {
 // A session scripted by the test: every failing call fails with `error`.
 class ScriptedFtp : public platform::Ftp {
  public:
+  void SetTimeLimits(const platform::FtpTimeLimits&) override {}
+  void SetWaitHook(std::function<bool()>) override {}
   bool Open(const std::string&) override { return true; }
   bool Connect(const std::string&, const std::string&, const std::string&, bool) override {
     return !fail_connect || Fail();

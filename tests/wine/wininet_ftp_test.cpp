@@ -160,6 +160,53 @@ TEST_F(WinInetFtp, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local_.path()), {}), 1);
 }
 
+// A server that stops answering: before its greeting, after RETR, or after "150" with no data
+// (WinINet under Wine waits for that one for ever). Each wait ends at its limit with the
+// client's usual text, and the local file stays as it was.
+TEST_F(WinInetFtp, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
+  const char* silent = std::getenv("NETVANE_TEST_FTP_SILENT");
+  ASSERT_NE(silent, nullptr);
+  Serve("silent.bin", Content(600, 9));
+  Serve("stall.bin", Content(600, 10));
+  WriteBytes(local_.File("keep.bin"), "the old file");
+  const platform::FtpTimeLimits quick{1000, 1000, 1000};
+  cFTP greeting(std::make_unique<platform::Win32Ftp>());
+  greeting.SetTimeLimits(quick);
+  EXPECT_FALSE(greeting.OpenConnection(silent, "anonymous", "x@example.com"));
+  EXPECT_EQ(greeting.GetLastErrorMessage().rfind("InternetConnect error code: 12002 Message: ", 0),
+            0u)
+      << greeting.GetLastErrorMessage();
+  const std::pair<const char*, const char*> cases[] = {{"silent.bin", "FtpOpenFile:GetFile"},
+                                                       {"stall.bin", "InternetReadFile"}};
+  for (const auto& [remote, tag] : cases) {
+    SCOPED_TRACE(remote);
+    auto ftp = Connect();
+    ftp->SetTimeLimits(quick);
+    ftp->SetTransferBinary();
+    EXPECT_FALSE(Download(*ftp, remote, "keep.bin"));
+    EXPECT_EQ(
+        ftp->GetLastErrorMessage().rfind(std::string(tag) + " error code: 12002 Message: ", 0), 0u)
+        << ftp->GetLastErrorMessage();
+    EXPECT_EQ(ReadBytes(local_.File("keep.bin")), "the old file");
+  }
+}
+
+// While the server keeps a download waiting, the window's events run, and Cancel ends the wait:
+// the download is cancelled, not failed, long before its limit.
+TEST_F(WinInetFtp, CancelEndsAWaitForTheServer) {
+  Serve("stall.bin", Content(600, 11));
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  bool keep_going = true;
+  ftp->ContinueFlag = &keep_going;
+  int runs = 0;
+  ftp->LetPendingEventsRun = [&] {
+    if (++runs == 2) keep_going = false;  // the user's Cancel
+  };
+  EXPECT_TRUE(Download(*ftp, "stall.bin", "stall.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_GE(runs, 2);
+}
+
 TEST_F(WinInetFtp, UploadsInBlocksAsTheWritingUser) {
   const std::string bytes = Content(600, 6);
   WriteBytes(local_.File("up.bin"), bytes);
