@@ -260,7 +260,9 @@ bool UpdateProcedure::Run() {
   view_.ProcedureRunning(true);
   view_.SetLabel(UpdateLabel::kLabel4, "Receiving patch information.");
 
-  // The steps up to the installation; every early end goes on with the clean-up.
+  // The steps up to the installation; every early end goes on with the clean-up. Without an
+  // update the clean-up leaves the update file's place alone.
+  bool no_update = false;
   [&] {
     if (!Connect()) {
       Message(ftp_.GetLastErrorMessage());
@@ -312,6 +314,7 @@ bool UpdateProcedure::Run() {
     if (!(server_build > installed_build)) {
       view_.SetLabel(UpdateLabel::kLabel8, "There is no update file.");
       view_.SetBar(UpdateBar::kPb2, 100, 100);
+      no_update = true;
       return;
     }
 
@@ -353,8 +356,10 @@ bool UpdateProcedure::Run() {
     registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", number);
   }();
 
-  platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
-  view_.SetBar(UpdateBar::kPb2, 100, 100);
+  if (!no_update) {
+    platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+    view_.SetBar(UpdateBar::kPb2, 100, 100);
+  }
   platform_.files.Delete(platform_.files.MapPath(kListPath));
   view_.ProcedureRunning(false);
   ContinueFlag = true;

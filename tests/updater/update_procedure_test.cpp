@@ -140,12 +140,18 @@ TEST_F(UpdateProcedureTest, AnEqualBuildDownloadsNothingMore) {
   ServerFile("NVE20Eng-000123.exe", "same");
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   Installed(install_);
+  std::ofstream(Drive("netvane.exe")) << "not the procedure's";
+  std::ofstream(Drive("list.txt")) << "old listing";
   Start();
   procedure_->Run();
   EXPECT_EQ(view_.labels[UpdateLabel::kLabel8], "There is no update file.");
   EXPECT_FALSE(fs::exists(install_ + "/netvane.exe"));
   EXPECT_EQ(BuildNo().number, 123);
   EXPECT_TRUE(Messages().empty());
+  // Without an update only the listing goes; the patch information stays as always.
+  EXPECT_EQ(Read(Drive("netvane.exe")), "not the procedure's");
+  EXPECT_FALSE(fs::exists(Drive("list.txt")));
+  EXPECT_EQ(Read(Drive("eng.txt")), "000123");
 }
 
 TEST_F(UpdateProcedureTest, AMissingBuildNumberCountsAsOne) {
