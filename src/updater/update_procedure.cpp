@@ -24,6 +24,7 @@ constexpr char kPatchInfoPath[] = "c:\\eng.txt";
 constexpr char kUpdatePath[] = "c:\\netvane.exe";
 constexpr char kListPath[] = "c:\\list.txt";
 constexpr auto kRunPoll = std::chrono::milliseconds(20);
+constexpr char kPatchInfoFailure[] = "An error occured. Retry after quit program.";
 constexpr char kNotABuildNumber[] =
     "The patch information on the update server is not a build number. Nothing was installed.";
 
@@ -265,7 +266,7 @@ bool UpdateProcedure::Run() {
   bool no_update = false;
   [&] {
     if (!Connect()) {
-      Message(ftp_.GetLastErrorMessage());
+      Message(std::string(kPatchInfoFailure) + "\n" + ftp_.GetLastErrorMessage());
       return;
     }
     const std::string patch_info = FindInListing(kPatchInfo);
@@ -280,9 +281,7 @@ bool UpdateProcedure::Run() {
       Message(kNotABuildNumber);
       return;
     }
-    if (!Download(patch_info, kPatchInfoPath, "An error occured. Retry after quit program.")) {
-      return;
-    }
+    if (!Download(patch_info, kPatchInfoPath, kPatchInfoFailure)) return;
 
     std::string content;
     platform_.files.ReadAll(platform_.files.MapPath("C:\\eng.txt"), &content);
