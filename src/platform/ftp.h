@@ -4,6 +4,7 @@
 // its error number for LastError.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,12 +38,14 @@ struct FtpTimeLimits {
   int32_t data_ms = 60000;
 };
 
+inline constexpr std::chrono::milliseconds kFtpWaitHookEvery{200};
+
 class Ftp {
  public:
   virtual ~Ftp() = default;
   virtual void SetTimeLimits(const FtpTimeLimits& limits) = 0;
-  // Called every little while as long as a call waits for the server, so that the window's
-  // events can run. Returning false gives the call up: it fails, and the session is
+  // Called every kFtpWaitHookEvery as long as a call waits for the server, so that the
+  // window's events can run. Returning false gives the call up: it fails, and the session is
   // disconnected.
   virtual void SetWaitHook(std::function<bool()> keep_waiting) = 0;
   // InternetOpen with the given agent name.

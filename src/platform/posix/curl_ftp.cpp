@@ -20,8 +20,6 @@ constexpr size_t kPauseAt = size_t{1} << 20;
 // An upload hands its bytes to libcurl once this many are waiting.
 constexpr size_t kSendAt = size_t{256} << 10;
 constexpr long kReceiveBuffer = 128L << 10;
-// How often a call that waits for the server hands over to the wait hook.
-constexpr auto kHookEvery = std::chrono::milliseconds(200);
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kUnixEpochInTicks = 116444736000000000LL;  // 1970-01-01 as a file time
 
@@ -284,7 +282,7 @@ void CurlFtp::Start(CURL* handle) {
 
 template <typename Enough>
 bool CurlFtp::Drive(Enough enough) {
-  auto hook_due = std::chrono::steady_clock::now() + kHookEvery;
+  auto hook_due = std::chrono::steady_clock::now() + kFtpWaitHookEvery;
   while (!done_) {
     int active = 0;
     if (curl_multi_perform(multi_, &active) != CURLM_OK) {
@@ -300,7 +298,7 @@ bool CurlFtp::Drive(Enough enough) {
       }
     }
     if (done_ || enough()) break;
-    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(kHookEvery.count()), nullptr);
+    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(kFtpWaitHookEvery.count()), nullptr);
     if (keep_waiting_ && std::chrono::steady_clock::now() >= hook_due) {
       if (!keep_waiting_()) {
         Disconnect();
@@ -308,7 +306,7 @@ bool CurlFtp::Drive(Enough enough) {
         result_ = CURLE_ABORTED_BY_CALLBACK;
         break;
       }
-      hook_due = std::chrono::steady_clock::now() + kHookEvery;
+      hook_due = std::chrono::steady_clock::now() + kFtpWaitHookEvery;
     }
   }
   return done_;

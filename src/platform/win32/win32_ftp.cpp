@@ -25,9 +25,6 @@
 namespace netvane::platform {
 namespace {
 
-// How often a call that waits for the server hands over to the wait hook.
-constexpr auto kHookEvery = std::chrono::milliseconds(200);
-
 HINTERNET Handle(void* handle) { return static_cast<HINTERNET>(handle); }
 
 uint64_t Ticks(const FILETIME& time) {
@@ -139,7 +136,7 @@ bool Win32Ftp::Run(std::function<bool(Caller&)> call, int32_t limit_ms) {
   const auto now = std::chrono::steady_clock::now;
   const auto deadline = limit_ms > 0 ? now() + std::chrono::milliseconds(limit_ms)
                                      : std::chrono::steady_clock::time_point::max();
-  auto hook_due = now() + kHookEvery;
+  auto hook_due = now() + kFtpWaitHookEvery;
   while (!caller->changed.wait_until(lock, std::min(deadline, hook_due),
                                      [&] { return caller->done; })) {
     if (now() >= deadline) {
@@ -155,7 +152,7 @@ bool Win32Ftp::Run(std::function<bool(Caller&)> call, int32_t limit_ms) {
         return GiveUp(ERROR_INTERNET_OPERATION_CANCELLED);
       }
     }
-    hook_due = now() + kHookEvery;
+    hook_due = now() + kFtpWaitHookEvery;
   }
   last_error_ = static_cast<int32_t>(caller->error);
   last_response_ = codepage_.FromAnsi(caller->response);
