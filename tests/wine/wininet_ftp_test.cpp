@@ -169,7 +169,7 @@ TEST_F(WinInetFtp, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
   Serve("silent.bin", Content(600, 9));
   Serve("stall.bin", Content(600, 10));
   WriteBytes(local_.File("keep.bin"), "the old file");
-  const platform::FtpTimeLimits quick{1000, 1000, 1000};
+  const platform::FtpTimeLimits quick{2000, 2000, 2000};
   cFTP greeting(std::make_unique<platform::Win32Ftp>());
   greeting.SetTimeLimits(quick);
   EXPECT_FALSE(greeting.OpenConnection(silent, "anonymous", "x@example.com"));

@@ -289,7 +289,7 @@ bool Win32Ftp::FindFirst(const std::string& pattern, FtpFindData* found) {
         caller.handle = FtpFindFirstFileA(connection, mask.c_str(), &caller.found, 0, 0);
         return caller.handle != nullptr;
       },
-      limits_.reply_ms);
+      limits_.reply_ms + limits_.data_ms);  // a command, and the listing's transfer
   if (!ok) {
     // Wine reports "no match" without an error number; Windows says no more files.
     if (last_error_ == 0) last_error_ = ERROR_NO_MORE_FILES;
