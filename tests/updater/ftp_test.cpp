@@ -390,7 +390,7 @@ TEST_F(FtpClientTest, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
   Put(Remote("silent.bin"), Content(600, 15));
   Put(Remote("stall.bin"), Content(600, 16));
   Put(Local("keep.bin"), "the old file");
-  const platform::FtpTimeLimits quick{1000, 1000, 1000};
+  const platform::FtpTimeLimits quick{2000, 2000, 2000};
   auto ftp = Connect();
   cFTP greeting(std::make_unique<platform::CurlFtp>());
   greeting.SetTimeLimits(quick);
@@ -420,7 +420,6 @@ TEST_F(FtpClientTest, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
 TEST_F(FtpClientTest, CancelEndsAWaitForTheServer) {
   Put(Remote("stall.bin"), Content(600, 17));
   auto ftp = Connect();
-  ftp->SetTimeLimits({1000, 1000, 60000});
   ftp->SetTransferBinary();
   bool keep_going = true;
   ftp->ContinueFlag = &keep_going;
