@@ -178,6 +178,14 @@ bool Win32Ftp::GiveUp(int32_t error) {
   return false;
 }
 
+template <typename Command>
+bool Win32Ftp::NameCommand(Command command, const std::string& name) {
+  const HINTERNET connection = Handle(connection_);
+  return Run([command, connection, name = codepage_.ToAnsi(name)](
+                 Caller&) { return command(connection, name.c_str()) != FALSE; },
+             limits_.reply_ms);
+}
+
 void Win32Ftp::SetTimeLimits(const FtpTimeLimits& limits) {
   limits_ = limits;
   ApplyTimeLimits();
@@ -259,10 +267,7 @@ bool Win32Ftp::GetCurrentDirectory(std::string* directory) {
 }
 
 bool Win32Ftp::SetCurrentDirectory(const std::string& directory) {
-  const HINTERNET connection = Handle(connection_);
-  return Run([connection, name = codepage_.ToAnsi(directory)](
-                 Caller&) { return FtpSetCurrentDirectoryA(connection, name.c_str()) != FALSE; },
-             limits_.reply_ms);
+  return NameCommand(FtpSetCurrentDirectoryA, directory);
 }
 
 namespace {
@@ -405,25 +410,14 @@ bool Win32Ftp::RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool Win32Ftp::CreateDirectory(const std::string& directory) {
-  const HINTERNET connection = Handle(connection_);
-  return Run([connection, name = codepage_.ToAnsi(directory)](
-                 Caller&) { return FtpCreateDirectoryA(connection, name.c_str()) != FALSE; },
-             limits_.reply_ms);
+  return NameCommand(FtpCreateDirectoryA, directory);
 }
 
 bool Win32Ftp::RemoveDirectory(const std::string& directory) {
-  const HINTERNET connection = Handle(connection_);
-  return Run([connection, name = codepage_.ToAnsi(directory)](
-                 Caller&) { return FtpRemoveDirectoryA(connection, name.c_str()) != FALSE; },
-             limits_.reply_ms);
+  return NameCommand(FtpRemoveDirectoryA, directory);
 }
 
-bool Win32Ftp::DeleteFile(const std::string& remote) {
-  const HINTERNET connection = Handle(connection_);
-  return Run([connection, name = codepage_.ToAnsi(remote)](
-                 Caller&) { return FtpDeleteFileA(connection, name.c_str()) != FALSE; },
-             limits_.reply_ms);
-}
+bool Win32Ftp::DeleteFile(const std::string& remote) { return NameCommand(FtpDeleteFileA, remote); }
 
 std::string Win32Ftp::ErrorText(int32_t number) const {
   // WinINet's own numbers (12xxx) live in its module; the system has the rest.

@@ -61,6 +61,9 @@ class Win32Ftp final : public Ftp {
   bool GiveUp(int32_t error);
   // WinINet's own limits, where it keeps them.
   void ApplyTimeLimits();
+  // A command on the connection naming one folder or file, limited as a reply.
+  template <typename Command>
+  bool NameCommand(Command command, const std::string& name);
 
   // HINTERNET values, kept as void* so that this header needs no Windows headers.
   void* internet_ = nullptr;
