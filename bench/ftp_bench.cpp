@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     netvane::updater::cFTP ftp(std::make_unique<netvane::platform::CurlFtp>());
     ftp.SetModePassive();
     ftp.SetTransferBinary();
-    ftp.FileTransferProgress = [&](int32_t, int32_t) { ++events; };
+    ftp.FileTransferProgress = [&](int64_t, int64_t) { ++events; };
     ftp.LetPendingEventsRun = [] {};
     if (!ftp.OpenConnection(address, "anonymous", "bench@example.com")) return false;
     std::string l = local, r = "big.bin";

@@ -4,7 +4,9 @@
 // its error number for LastError.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,9 +30,24 @@ struct FtpFindData {
   std::string name;
 };
 
+// How long a call may wait for the server before it fails, in milliseconds: to connect and log
+// in, for an answer to a command, and for more data of a transfer.
+struct FtpTimeLimits {
+  int32_t connect_ms = 30000;
+  int32_t reply_ms = 30000;
+  int32_t data_ms = 60000;
+};
+
+inline constexpr std::chrono::milliseconds kFtpWaitHookEvery{200};
+
 class Ftp {
  public:
   virtual ~Ftp() = default;
+  virtual void SetTimeLimits(const FtpTimeLimits& limits) = 0;
+  // Called every kFtpWaitHookEvery as long as a call waits for the server, so that the
+  // window's events can run. Returning false gives the call up: it fails, and the session is
+  // disconnected.
+  virtual void SetWaitHook(std::function<bool()> keep_waiting) = 0;
   // InternetOpen with the given agent name.
   virtual bool Open(const std::string& agent) = 0;
   // InternetConnect to an FTP server (`server` is a host name, or host:port), logged in.

@@ -62,7 +62,7 @@ std::string cDirItem::AttributeText() const {
 }
 
 cDirItem& cDirList::Add(uint32_t attributes, double creation, double last_access, double last_write,
-                        int32_t size, const std::string& name) {
+                        int64_t size, const std::string& name) {
   cDirItem item;
   item.ReadOnly = (attributes & platform::kFileAttributeReadOnly) != 0;
   item.Hidden = (attributes & platform::kFileAttributeHidden) != 0;
@@ -118,7 +118,20 @@ double FileTimeToDate(uint64_t file_time) {
 }
 
 cFTP::cFTP(std::unique_ptr<platform::Ftp> session) : session_(std::move(session)) {
+  session_->SetWaitHook([this] { return KeepWaiting(); });
   if (!session_->Open(kAgent)) SetError("InternetOpen");
+}
+
+cFTP::~cFTP() { session_->SetWaitHook(nullptr); }
+
+bool cFTP::KeepWaiting() {
+  waiting_ = true;
+  PendingEvents();
+  waiting_ = false;
+  // A connection closed meanwhile: giving up the call disconnects the session.
+  const bool close = close_requested_;
+  close_requested_ = false;
+  return !close && !(cancellable_ && Cancelled());
 }
 
 void cFTP::SetError(const char* tag) {
@@ -134,15 +147,23 @@ void cFTP::SetError(const char* tag) {
 
 bool cFTP::OpenConnection(const std::string& server, const std::string& user,
                           const std::string& password) {
+  if (waiting_) return false;
   session_->Disconnect();
   if (session_->Connect(server, user, password, passive_)) return true;
   SetError("InternetConnect");
   return false;
 }
 
-void cFTP::CloseConnection() { session_->Disconnect(); }
+void cFTP::CloseConnection() {
+  if (waiting_) {
+    close_requested_ = true;
+    return;
+  }
+  session_->Disconnect();
+}
 
 std::string cFTP::GetFTPDirectory() {
+  if (waiting_) return std::string();
   std::string directory;
   if (!session_->GetCurrentDirectory(&directory)) {
     SetError("FtpGetCurrentDirectory");
@@ -152,12 +173,14 @@ std::string cFTP::GetFTPDirectory() {
 }
 
 bool cFTP::SetFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->SetCurrentDirectory(directory)) return true;
   SetError("FtpSetCurrentDirectory");
   return false;
 }
 
-int32_t cFTP::GetFTPFileSize(const std::string& file) {
+int64_t cFTP::GetFTPFileSize(const std::string& file) {
+  if (waiting_) return -2;
   platform::FtpFindData found;
   const bool ok = session_->FindFirst(file, &found);
   if (!ok && session_->LastError() == kNoMoreFiles) return -1;
@@ -166,7 +189,7 @@ int32_t cFTP::GetFTPFileSize(const std::string& file) {
     return -2;
   }
   session_->FindClose();
-  return static_cast<int32_t>(static_cast<uint32_t>(found.size));
+  return static_cast<int64_t>(found.size);
 }
 
 namespace {
@@ -174,13 +197,13 @@ namespace {
 void AddEntry(cDirList& list, const platform::FtpFindData& found) {
   list.Add(found.attributes, FileTimeToDate(found.creation_time),
            FileTimeToDate(found.last_access_time), FileTimeToDate(found.last_write_time),
-           static_cast<int32_t>(static_cast<uint32_t>(found.size)),
-           found.name.substr(0, found.name.find('\0')));
+           static_cast<int64_t>(found.size), found.name.substr(0, found.name.find('\0')));
 }
 
 }  // namespace
 
 std::optional<cDirList> cFTP::GetDirectoryListing(const std::string& filter) {
+  if (waiting_) return std::nullopt;
   directory_.reset();
   platform::FtpFindData found;
   if (!session_->FindFirst(filter, &found)) {
@@ -205,7 +228,7 @@ cDirList& cFTP::Directory() {
   return *directory_;
 }
 
-void cFTP::Progress(int32_t current, int32_t total) {
+void cFTP::Progress(int64_t current, int64_t total) {
   if (FileTransferProgress) FileTransferProgress(current, total);
 }
 
@@ -216,53 +239,95 @@ void cFTP::PendingEvents() {
 bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
   Trim(local);
   Trim(remote);
-  if (local.empty() || remote.empty()) return false;
-  const int32_t size = GetFTPFileSize(remote);
+  if (local.empty() || remote.empty() || waiting_) return false;
+  const int64_t size = GetFTPFileSize(remote);
   if (size <= 0) return false;
+  cancellable_ = true;
   if (!session_->OpenFile(remote, false, binary_)) {
+    cancellable_ = false;
+    // Cancel ended the wait for the server's answer: nothing came, nothing is replaced.
+    if (Cancelled()) return true;
     SetError("FtpOpenFile:GetFile");
     return false;
   }
+  // The bytes go to a file beside the target, which replaces it only at the end, so a failed
+  // download leaves the old file as it was. What is not a regular file (a device) is written
+  // as it is.
+  const std::filesystem::path target = LocalPath(local);
+  std::error_code error;
+  const auto status = std::filesystem::status(target, error);
+  const bool in_place =
+      std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+  std::filesystem::path partial = target;
+  if (!in_place) partial += ".download";
   // Truncating: a longer old file must not leave its tail behind.
-  std::ofstream out(LocalPath(local), std::ios::binary | std::ios::trunc);
+  std::ofstream out(partial, std::ios::binary | std::ios::trunc);
   if (!out) {
+    cancellable_ = false;
     session_->CloseFile();
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
   // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
-  auto fail = [&](const char* tag) {
-    SetError(tag);
+  auto fail = [&] {
+    cancellable_ = false;
     out.close();
+    if (!in_place) std::filesystem::remove(partial, error);
     session_->CloseFile();
     return false;
   };
+  auto read = [&](uint8_t* block, uint32_t wanted) {
+    uint32_t got = 0;
+    if (!session_->ReadFile(block, wanted, &got)) return -1;
+    out.write(reinterpret_cast<const char*>(block), got);
+    return static_cast<int>(got);
+  };
   uint8_t block[kBlockSize];
-  int32_t count = 0;
-  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
-  for (int32_t i = 0; i < blocks; ++i) {
-    uint32_t read = 0;
-    if (!session_->ReadFile(block, kBlockSize, &read)) return fail("InternetReadFile");
-    out.write(reinterpret_cast<const char*>(block), read);
+  int64_t count = 0;
+  bool cancelled = false;
+  bool ended = false;  // no more data comes (the server ended short, or Cancel a wait)
+  const int64_t blocks = size / kBlockSize;
+  for (int64_t i = 0; i < blocks; ++i) {
+    const int got = read(block, kBlockSize);
+    if (got < 0) {
+      // Cancel ended the wait for this block: what came is kept, as after any Cancel.
+      if (Cancelled()) {
+        cancelled = ended = true;
+        break;
+      }
+      SetError("InternetReadFile");
+      return fail();
+    }
     PendingEvents();
-    count += static_cast<int32_t>(read);
+    count += got;
     Progress(count, size);
-    // A file that turned out shorter than listed has simply ended.
-    if (read < kBlockSize) break;
-    if (ContinueFlag != nullptr && !*ContinueFlag) break;
+    ended = got < static_cast<int>(kBlockSize);
+    cancelled = Cancelled();
+    if (ended || cancelled) break;
   }
-  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
-  if (remainder != 0) {
-    uint32_t read = 0;
-    if (!session_->ReadFile(block, remainder, &read)) return fail("InternetReadFile2");
-    out.write(reinterpret_cast<const char*>(block), read);
-    count += static_cast<int32_t>(read);
+  cancellable_ = false;
+  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
+  if (remainder != 0 && !ended) {
+    const int got = read(block, remainder);
+    if (got < 0) {
+      SetError("InternetReadFile2");
+      return fail();
+    }
+    count += got;
+  }
+  if (count < size && !cancelled) {
+    error_ = "The download of " + remote + " ended after " + std::to_string(count) + " of " +
+             std::to_string(size) + " bytes.";
+    return fail();
   }
   Progress(count, size);
   out.close();
   session_->CloseFile();
+  error.clear();
+  if (out && !in_place) std::filesystem::rename(partial, target, error);
   // A full disk must not pass for a complete download.
-  if (!out) {
+  if (!out || error) {
+    if (!in_place) std::filesystem::remove(partial, error);
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
@@ -272,7 +337,7 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
 bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
   Trim(local);
   Trim(remote);
-  if (local.empty() || remote.empty()) return false;
+  if (local.empty() || remote.empty() || waiting_) return false;
   // The local file is opened first: opening the remote one for writing already replaces it.
   std::ifstream in(LocalPath(local), std::ios::binary);
   std::error_code error;
@@ -287,24 +352,24 @@ bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
     session_->CloseFile();
     return false;
   };
-  const auto size = static_cast<int32_t>(static_cast<uint32_t>(length));
+  const auto size = static_cast<int64_t>(length);
   uint8_t block[kBlockSize];
-  int32_t count = 0;
-  const int32_t blocks = size / static_cast<int32_t>(kBlockSize);
-  for (int32_t i = 0; i < blocks; ++i) {
+  int64_t count = 0;
+  const int64_t blocks = size / kBlockSize;
+  for (int64_t i = 0; i < blocks; ++i) {
     in.read(reinterpret_cast<char*>(block), kBlockSize);
     uint32_t written = 0;
     if (!session_->WriteFile(block, kBlockSize, &written)) return fail("InternetWriteFile");
     PendingEvents();
-    count += static_cast<int32_t>(kBlockSize);
+    count += kBlockSize;
     Progress(count, size);
   }
-  const auto remainder = static_cast<uint32_t>(size % static_cast<int32_t>(kBlockSize));
+  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
   if (remainder != 0) {
     in.read(reinterpret_cast<char*>(block), remainder);
     uint32_t written = 0;
     if (!session_->WriteFile(block, remainder, &written)) return fail("InternetWriteFile2");
-    count += static_cast<int32_t>(remainder);
+    count += remainder;
   }
   Progress(count, size);
   // The server may still refuse the data when the upload ends.
@@ -316,36 +381,42 @@ bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
 }
 
 bool cFTP::SimpleFTPGetFile(const std::string& local, const std::string& remote) {
+  if (waiting_) return false;
   if (session_->GetFile(remote, local, binary_)) return true;
   SetError("SimpleFtpGetFile");
   return false;
 }
 
 bool cFTP::SimpleFTPPutFile(const std::string& local, const std::string& remote) {
+  if (waiting_) return false;
   if (session_->PutFile(local, remote, binary_)) return true;
   SetError("SimpleFtpPutFile");
   return false;
 }
 
 bool cFTP::RenameFTPFile(const std::string& existing, const std::string& new_name) {
+  if (waiting_) return false;
   if (session_->RenameFile(existing, new_name)) return true;
   SetError("RenameFTPFile");
   return false;
 }
 
 bool cFTP::CreateFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->CreateDirectory(directory)) return true;
   SetError("CreateFTPDirectory");
   return false;
 }
 
 bool cFTP::RemoveFTPDirectory(const std::string& directory) {
+  if (waiting_) return false;
   if (session_->RemoveDirectory(directory)) return true;
   SetError("RemoveFTPDirectory");
   return false;
 }
 
 bool cFTP::DeleteFTPFile(const std::string& remote) {
+  if (waiting_) return false;
   if (session_->DeleteFile(remote)) return true;
   SetError("DeleteFTPFile");
   return false;

@@ -1,7 +1,8 @@
 // cFTP: the updater's FTP client over the platform's FTP session. Every operation returns a
 // result instead of raising an error and keeps a readable text of the last failure.
 // Downloads and uploads move 255-byte blocks and report progress after each one; a download
-// stops after the current block once the continue flag is cleared.
+// stops after the current block once the continue flag is cleared. Every wait for the server
+// has a time limit, and lets the window's pending events run while it lasts.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +33,7 @@ struct cDirItem {
   double CreationTime = 0;  // dates: days since 1899-12-30, local time
   double LastAccessTime = 0;
   double LastWriteTime = 0;
-  int32_t FileSize = 0;
+  int64_t FileSize = 0;
   std::string Filename;
 
   // " A ", " C ", " D ", " H ", " N ", " O ", " R ", " S ", " T " for the flags set
@@ -44,7 +45,7 @@ struct cDirItem {
 class cDirList {
  public:
   cDirItem& Add(uint32_t attributes, double creation, double last_access, double last_write,
-                int32_t size, const std::string& name);
+                int64_t size, const std::string& name);
   const cDirItem* Item(const std::string& key) const;
   const cDirItem* Item(int position) const;  // from 1
   int Count() const { return static_cast<int>(items_.size()); }
@@ -62,10 +63,13 @@ class cFTP {
  public:
   // Creates the session (InternetOpen with the agent "Qorby FTP Client").
   explicit cFTP(std::unique_ptr<platform::Ftp> session);
+  ~cFTP();
 
   bool OpenConnection(const std::string& server, const std::string& user,
                       const std::string& password);
   void CloseConnection();
+  // The limits of each wait for the server (the session's defaults until set).
+  void SetTimeLimits(const platform::FtpTimeLimits& limits) { session_->SetTimeLimits(limits); }
   void SetModeActive() { passive_ = false; }
   void SetModePassive() { passive_ = true; }
   void SetTransferASCII() { binary_ = false; }
@@ -73,11 +77,13 @@ class cFTP {
   std::string GetFTPDirectory();
   bool SetFTPDirectory(const std::string& directory);
   // The size of the matching file; -1 when no file matches, -2 on any other failure.
-  int32_t GetFTPFileSize(const std::string& file);
+  int64_t GetFTPFileSize(const std::string& file);
   // The entries matching `filter` (also kept as Directory()); empty when nothing matches or
   // on failure.
   std::optional<cDirList> GetDirectoryListing(const std::string& filter);
-  // `local` and `remote` are trimmed (the caller's variables too).
+  // `local` and `remote` are trimmed (the caller's variables too). A download replaces `local`
+  // only once the listed size has arrived (or the user cancelled); a transfer that ends short of
+  // it fails and leaves `local` as it was.
   bool FTPDownloadFile(std::string& local, std::string& remote);
   bool FTPUploadFile(std::string& local, std::string& remote);
   bool SimpleFTPGetFile(const std::string& local, const std::string& remote);
@@ -91,22 +97,31 @@ class cFTP {
   cDirList& Directory();
 
   // FileTransferProgress(current, total) after every block.
-  std::function<void(int32_t current, int32_t total)> FileTransferProgress;
-  // Lets the window's pending events run between blocks.
+  std::function<void(int64_t current, int64_t total)> FileTransferProgress;
+  // Lets the window's pending events run between blocks, and while the server is waited for.
+  // While it runs during such a wait, the client refuses every other operation (a connection
+  // closed meanwhile is closed once the wait has been given up).
   std::function<void()> LetPendingEventsRun;
-  // Cleared by the user's Cancel: a download stops after the current block.
+  // Cleared by the user's Cancel: a download stops after the current block, or at once while it
+  // waits for the server.
   bool* ContinueFlag = nullptr;
 
  private:
   void SetError(const char* tag);
-  void Progress(int32_t current, int32_t total);
+  void Progress(int64_t current, int64_t total);
   void PendingEvents();
+  bool Cancelled() const { return ContinueFlag != nullptr && !*ContinueFlag; }
+  // The session's wait hook: false gives up the call that waits.
+  bool KeepWaiting();
 
   std::unique_ptr<platform::Ftp> session_;
   bool passive_ = false;
   bool binary_ = false;
   std::string error_;
   std::optional<cDirList> directory_;
+  bool waiting_ = false;          // the session waits, and events run meanwhile
+  bool close_requested_ = false;  // by those events
+  bool cancellable_ = false;      // Cancel ends the wait of a download
 };
 
 }  // namespace netvane::updater

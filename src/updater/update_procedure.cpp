@@ -1,6 +1,7 @@
 #include "updater/update_procedure.h"
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@ constexpr char kPatchInfoPath[] = "c:\\eng.txt";
 constexpr char kUpdatePath[] = "c:\\netvane.exe";
 constexpr char kListPath[] = "c:\\list.txt";
 constexpr auto kRunPoll = std::chrono::milliseconds(20);
+constexpr char kPatchInfoFailure[] = "An error occured. Retry after quit program.";
 constexpr char kNotABuildNumber[] =
     "The patch information on the update server is not a build number. Nothing was installed.";
 
@@ -133,7 +135,7 @@ bool basRegistry::Write(platform::RegHandle root, const std::string& key, const 
 UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view)
     : ftp_(ftp), platform_(platform), view_(view), registry_(platform.registry, platform.codepage) {
   ftp_.ContinueFlag = &ContinueFlag;
-  ftp_.FileTransferProgress = [this](int32_t current, int32_t total) { Progress(current, total); };
+  ftp_.FileTransferProgress = [this](int64_t current, int64_t total) { Progress(current, total); };
   ftp_.LetPendingEventsRun = [this] { view_.LetPendingEventsRun(); };
 }
 
@@ -197,10 +199,13 @@ std::string UpdateProcedure::FindInListing(const std::string& name) {
   return found;
 }
 
-void UpdateProcedure::Progress(int32_t current, int32_t total) {
+void UpdateProcedure::Progress(int64_t current, int64_t total) {
   if (current >= total) return;
   const UpdateBar bar = Phase == 1 ? UpdateBar::kPb : UpdateBar::kPb2;
-  view_.SetBar(bar, current, total);
+  // The bars count in int: a file beyond 2 GiB moves them in coarser steps.
+  int shift = 0;
+  while ((total >> shift) > INT_MAX) ++shift;
+  view_.SetBar(bar, static_cast<int>(current >> shift), static_cast<int>(total >> shift));
   const std::string percent =
       current == 0 || total == 0
           ? std::string("0% ")
@@ -256,10 +261,12 @@ bool UpdateProcedure::Run() {
   view_.ProcedureRunning(true);
   view_.SetLabel(UpdateLabel::kLabel4, "Receiving patch information.");
 
-  // The steps up to the installation; every early end goes on with the clean-up.
+  // The steps up to the installation; every early end goes on with the clean-up. Without an
+  // update the clean-up leaves the update file's place alone.
+  bool no_update = false;
   [&] {
     if (!Connect()) {
-      Message(ftp_.GetLastErrorMessage());
+      Message(std::string(kPatchInfoFailure) + "\n" + ftp_.GetLastErrorMessage());
       return;
     }
     const std::string patch_info = FindInListing(kPatchInfo);
@@ -274,9 +281,7 @@ bool UpdateProcedure::Run() {
       Message(kNotABuildNumber);
       return;
     }
-    if (!Download(patch_info, kPatchInfoPath, "An error occured. Retry after quit program.")) {
-      return;
-    }
+    if (!Download(patch_info, kPatchInfoPath, kPatchInfoFailure)) return;
 
     std::string content;
     platform_.files.ReadAll(platform_.files.MapPath("C:\\eng.txt"), &content);
@@ -308,6 +313,7 @@ bool UpdateProcedure::Run() {
     if (!(server_build > installed_build)) {
       view_.SetLabel(UpdateLabel::kLabel8, "There is no update file.");
       view_.SetBar(UpdateBar::kPb2, 100, 100);
+      no_update = true;
       return;
     }
 
@@ -349,8 +355,10 @@ bool UpdateProcedure::Run() {
     registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", number);
   }();
 
-  platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
-  view_.SetBar(UpdateBar::kPb2, 100, 100);
+  if (!no_update) {
+    platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+    view_.SetBar(UpdateBar::kPb2, 100, 100);
+  }
   platform_.files.Delete(platform_.files.MapPath(kListPath));
   view_.ProcedureRunning(false);
   ContinueFlag = true;

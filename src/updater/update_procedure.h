@@ -92,7 +92,7 @@ class UpdateProcedure {
   void Activated();
   // Cancel: the transfer stops after its current block.
   void Cancel() { ContinueFlag = false; }
-  void Progress(int32_t current, int32_t total);
+  void Progress(int64_t current, int64_t total);
 
   bool ContinueFlag = true;
   int Phase = 1;

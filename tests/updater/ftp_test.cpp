@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -173,6 +174,22 @@ TEST_F(FtpClientTest, ListingShowsEachEntryWithAttributesSizeAndDate) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"NVE20Eng-000124.exe", "Patches", "eng.txt"}));
   EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+}
+
+// Another python3 first on PATH (a version manager's, or a virtual environment's without the
+// system's packages) must not take the place of the one the test server needs.
+TEST_F(FtpClientTest, TheTestServerRunsWhateverPython3ComesFirstOnPath) {
+  const fs::path venv = scratch_.path() / "venv";
+  Put(venv / "bin" / "python3", "#!/bin/sh\nexit 3\n");
+  fs::permissions(venv / "bin" / "python3", fs::perms::owner_all);
+  Put(venv / "pyvenv.cfg", "home = /usr/bin\ninclude-system-site-packages = false\n");
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", ((venv / "bin").string() + ":" + path).c_str(), 1);
+  server_ = std::make_unique<LoopbackFtpServer>(Remote("").string());
+  setenv("PATH", path.c_str(), 1);
+  ASSERT_FALSE(server_->address().empty());
+  Put(Remote("eng.txt"), "000124");
+  EXPECT_EQ(Connect()->GetFTPFileSize("eng.txt"), 6);
 }
 
 TEST_F(FtpClientTest, FiltersMatchAsOnWindows) {
@@ -338,6 +355,91 @@ TEST_F(FtpClientTest, CancelEndsTheDownloadAfterTheCurrentBlock) {
   keep_going = true;
   EXPECT_TRUE(Download(*ftp, "after.bin", "after.bin")) << ftp->GetLastErrorMessage();
   EXPECT_EQ(Get(Local("after.bin")), Content(300, 5));
+}
+
+// The server refuses SIZE and ends each transfer after 300 bytes: the listed size counts in
+// full, whatever its width, and a transfer short of it fails, leaving the local file as it was.
+TEST_F(FtpClientTest, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
+  const std::pair<const char*, int64_t> files[] = {{"cut300-listed-1000.bin", 1000},
+                                                   {"cut300-4g.bin", (int64_t{4} << 30) + 100},
+                                                   {"cut300-2g.bin", int64_t{2} << 30}};
+  for (const auto& [name, size] : files) {
+    Put(Remote(name), "");
+    fs::resize_file(Remote(name), static_cast<uintmax_t>(size));  // sparse
+  }
+  Put(Local("keep.bin"), "the old file");
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  EXPECT_EQ(ftp->GetDirectoryListing("cut300-4g.bin")->Item(1)->FileSize, files[1].second);
+  for (const auto& [name, size] : files) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ftp->GetFTPFileSize(name), size);
+    EXPECT_FALSE(Download(*ftp, name, "keep.bin"));
+    EXPECT_EQ(ftp->GetLastErrorMessage(), "The download of " + std::string(name) +
+                                              " ended after 300 of " + std::to_string(size) +
+                                              " bytes.");
+    EXPECT_EQ(Get(Local("keep.bin")), "the old file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Local("")), {}), 1);  // nothing left beside
+  }
+}
+
+// A server that stops answering: before its greeting, after RETR, or after "150" with no data
+// (in both modes). Each wait ends at its limit with the client's usual text; the local file
+// stays as it was and a new connection works.
+TEST_F(FtpClientTest, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
+  Put(Remote("silent.bin"), Content(600, 15));
+  Put(Remote("stall.bin"), Content(600, 16));
+  Put(Local("keep.bin"), "the old file");
+  const platform::FtpTimeLimits quick{2000, 2000, 2000};
+  auto ftp = Connect();
+  cFTP greeting(std::make_unique<platform::CurlFtp>());
+  greeting.SetTimeLimits(quick);
+  EXPECT_FALSE(greeting.OpenConnection(server_->silent_address(), "anonymous", "x@example.com"));
+  EXPECT_EQ(greeting.GetLastErrorMessage(),
+            "InternetConnect error code: 28 Message: Timeout was reached");
+
+  ftp->SetTimeLimits(quick);
+  ftp->SetTransferBinary();
+  const std::tuple<const char*, bool, const char*> cases[] = {
+      {"silent.bin", true, "FtpOpenFile:GetFile"},
+      {"stall.bin", false, "InternetReadFile"},
+      {"stall.bin", true, "InternetReadFile"}};
+  for (const auto& [remote, passive, tag] : cases) {
+    SCOPED_TRACE(std::string(remote) + (passive ? " passive" : " active"));
+    passive ? ftp->SetModePassive() : ftp->SetModeActive();
+    ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+    EXPECT_FALSE(Download(*ftp, remote, "keep.bin"));
+    EXPECT_EQ(ftp->GetLastErrorMessage(),
+              std::string(tag) + " error code: 28 Message: Timeout was reached");
+    EXPECT_EQ(Get(Local("keep.bin")), "the old file");
+  }
+}
+
+// While the server keeps a download waiting, the window's events run, and Cancel ends the wait:
+// the download is cancelled, not failed, long before its limit.
+TEST_F(FtpClientTest, CancelEndsAWaitForTheServer) {
+  Put(Remote("stall.bin"), Content(600, 17));
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  bool keep_going = true;
+  ftp->ContinueFlag = &keep_going;
+  ftp->LetPendingEventsRun = [&] {
+    if (++pending_runs_ == 2) keep_going = false;  // the user's Cancel
+  };
+  EXPECT_TRUE(Download(*ftp, "stall.bin", "stall.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_GE(pending_runs_, 2);
+  EXPECT_EQ(Get(Local("stall.bin")), "");
+  // The given-up session is closed; a new connection works. Closing it from those events (the
+  // window closing) ends the wait as well, as a failure.
+  keep_going = true;
+  ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+  ftp->LetPendingEventsRun = [&] { ftp->CloseConnection(); };
+  EXPECT_FALSE(Download(*ftp, "stall.bin", "stall.bin"));
+  EXPECT_NE(ftp->GetLastErrorMessage().find(" error code: 42 Message: "), std::string::npos)
+      << ftp->GetLastErrorMessage();
+  ftp->LetPendingEventsRun = nullptr;
+  ASSERT_TRUE(ftp->OpenConnection(server_->address(), "anonymous", "x@example.com"));
+  EXPECT_EQ(ftp->GetFTPFileSize("stall.bin"), 600);
 }
 
 // A local file that cannot be created or written (a full disk) is a failed download, and the
@@ -562,6 +664,8 @@ TEST_F(FtpClientTest, SessionReadsGiveWhatWasAskedThenTheRestThenNothing) {
 // A session scripted by the test: every failing call fails with `error`.
 class ScriptedFtp : public platform::Ftp {
  public:
+  void SetTimeLimits(const platform::FtpTimeLimits&) override {}
+  void SetWaitHook(std::function<bool()>) override {}
   bool Open(const std::string&) override { return true; }
   bool Connect(const std::string&, const std::string&, const std::string&, bool) override {
     return !fail_connect || Fail();

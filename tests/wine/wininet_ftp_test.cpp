@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -139,6 +141,70 @@ TEST_F(WinInetFtp, CancelEndsTheDownloadAfterTheCurrentBlockAndTheSessionGoesOn)
   keep_going = true;
   EXPECT_TRUE(Download(*ftp, "after.bin", "after.bin")) << ftp->GetLastErrorMessage();
   EXPECT_EQ(ReadBytes(local_.File("after.bin")), Content(300, 5));
+}
+
+// The server refuses SIZE and ends the transfer after 300 of 1,000 bytes: the download fails
+// and the local file stays as it was, until a complete one replaces it.
+TEST_F(WinInetFtp, ADownloadShorterThanListedFailsAndKeepsTheLocalFile) {
+  Serve("cut300-listed-1000.bin", Content(1000, 7));
+  Serve("whole.bin", Content(600, 8));
+  WriteBytes(local_.File("keep.bin"), "the old file");
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  EXPECT_FALSE(Download(*ftp, "cut300-listed-1000.bin", "keep.bin"));
+  EXPECT_EQ(ftp->GetLastErrorMessage(),
+            "The download of cut300-listed-1000.bin ended after 300 of 1000 bytes.");
+  EXPECT_EQ(ReadBytes(local_.File("keep.bin")), "the old file");
+  ASSERT_TRUE(Download(*ftp, "whole.bin", "keep.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(ReadBytes(local_.File("keep.bin")), Content(600, 8));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local_.path()), {}), 1);
+}
+
+// A server that stops answering: before its greeting, after RETR, or after "150" with no data
+// (WinINet under Wine waits for that one for ever). Each wait ends at its limit with the
+// client's usual text, and the local file stays as it was.
+TEST_F(WinInetFtp, WaitsForAServerThatStopsAnsweringEndAtTheirLimit) {
+  const char* silent = std::getenv("NETVANE_TEST_FTP_SILENT");
+  ASSERT_NE(silent, nullptr);
+  Serve("silent.bin", Content(600, 9));
+  Serve("stall.bin", Content(600, 10));
+  WriteBytes(local_.File("keep.bin"), "the old file");
+  const platform::FtpTimeLimits quick{2000, 2000, 2000};
+  cFTP greeting(std::make_unique<platform::Win32Ftp>());
+  greeting.SetTimeLimits(quick);
+  EXPECT_FALSE(greeting.OpenConnection(silent, "anonymous", "x@example.com"));
+  EXPECT_EQ(greeting.GetLastErrorMessage().rfind("InternetConnect error code: 12002 Message: ", 0),
+            0u)
+      << greeting.GetLastErrorMessage();
+  const std::pair<const char*, const char*> cases[] = {{"silent.bin", "FtpOpenFile:GetFile"},
+                                                       {"stall.bin", "InternetReadFile"}};
+  for (const auto& [remote, tag] : cases) {
+    SCOPED_TRACE(remote);
+    auto ftp = Connect();
+    ftp->SetTimeLimits(quick);
+    ftp->SetTransferBinary();
+    EXPECT_FALSE(Download(*ftp, remote, "keep.bin"));
+    EXPECT_EQ(
+        ftp->GetLastErrorMessage().rfind(std::string(tag) + " error code: 12002 Message: ", 0), 0u)
+        << ftp->GetLastErrorMessage();
+    EXPECT_EQ(ReadBytes(local_.File("keep.bin")), "the old file");
+  }
+}
+
+// While the server keeps a download waiting, the window's events run, and Cancel ends the wait:
+// the download is cancelled, not failed, long before its limit.
+TEST_F(WinInetFtp, CancelEndsAWaitForTheServer) {
+  Serve("stall.bin", Content(600, 11));
+  auto ftp = Connect();
+  ftp->SetTransferBinary();
+  bool keep_going = true;
+  ftp->ContinueFlag = &keep_going;
+  int runs = 0;
+  ftp->LetPendingEventsRun = [&] {
+    if (++runs == 2) keep_going = false;  // the user's Cancel
+  };
+  EXPECT_TRUE(Download(*ftp, "stall.bin", "stall.bin")) << ftp->GetLastErrorMessage();
+  EXPECT_GE(runs, 2);
 }
 
 TEST_F(WinInetFtp, UploadsInBlocksAsTheWritingUser) {

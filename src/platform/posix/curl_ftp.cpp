@@ -182,6 +182,7 @@ size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 CurlFtp::CurlFtp() { GlobalInit(); }
 
 CurlFtp::~CurlFtp() {
+  keep_waiting_ = nullptr;
   Disconnect();
   if (easy_ != nullptr) curl_easy_cleanup(easy_);
   if (lister_ != nullptr) curl_easy_cleanup(lister_);
@@ -253,6 +254,15 @@ void CurlFtp::Prepare(CURL* handle, const std::string& url) {
   curl_easy_setopt(handle, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  // No wait for the server lasts for ever; libcurl takes some of the limits in whole seconds.
+  const auto seconds = [](int32_t ms) {
+    return std::max(1L, (static_cast<long>(ms) + 999) / 1000);
+  };
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.connect_ms));
+  curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds(limits_.reply_ms));
+  curl_easy_setopt(handle, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(limits_.reply_ms));
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds(limits_.data_ms));
   // The debug stream is the only place libcurl shows the server's response lines.
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, &CurlFtp::OnDebug);
@@ -272,6 +282,7 @@ void CurlFtp::Start(CURL* handle) {
 
 template <typename Enough>
 bool CurlFtp::Drive(Enough enough) {
+  auto hook_due = std::chrono::steady_clock::now() + kFtpWaitHookEvery;
   while (!done_) {
     int active = 0;
     if (curl_multi_perform(multi_, &active) != CURLM_OK) {
@@ -287,7 +298,16 @@ bool CurlFtp::Drive(Enough enough) {
       }
     }
     if (done_ || enough()) break;
-    curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(kFtpWaitHookEvery.count()), nullptr);
+    if (keep_waiting_ && std::chrono::steady_clock::now() >= hook_due) {
+      if (!keep_waiting_()) {
+        Disconnect();
+        done_ = true;
+        result_ = CURLE_ABORTED_BY_CALLBACK;
+        break;
+      }
+      hook_due = std::chrono::steady_clock::now() + kFtpWaitHookEvery;
+    }
   }
   return done_;
 }
@@ -336,10 +356,9 @@ bool CurlFtp::Connect(const std::string& server, const std::string& user,
 }
 
 void CurlFtp::Disconnect() {
-  if (stream_ != Stream::kNone) {
-    Finish();
-    stream_ = Stream::kNone;
-  }
+  // Also a request given up half-way, listings included.
+  Finish();
+  stream_ = Stream::kNone;
   FindClose();
   // Cleaning up the multi handle closes the cached connection with QUIT.
   if (multi_ != nullptr) curl_multi_cleanup(multi_);
@@ -511,11 +530,15 @@ bool CurlFtp::OpenFile(const std::string& remote, bool write, bool binary) {
   stream_ = write ? Stream::kWrite : Stream::kRead;
   Start(easy_);
   // Opening waits until the server has taken the transfer on (or refused it), so a missing
-  // file or a refused upload fails here.
+  // file or a refused upload fails here; a download's data may still be to come.
   if (write) {
     Drive([this] { return upload_started_; });
   } else {
-    Drive([this] { return Buffered() > 0; });
+    Drive([this] {
+      long code = 0;
+      curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
+      return Buffered() > 0 || code == 150 || code == 125;
+    });
   }
   if (done_ && result_ != CURLE_OK) {
     const CURLcode code = result_;

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ class CurlFtp final : public Ftp {
   CurlFtp(const CurlFtp&) = delete;
   CurlFtp& operator=(const CurlFtp&) = delete;
 
+  void SetTimeLimits(const FtpTimeLimits& limits) override { limits_ = limits; }
+  void SetWaitHook(std::function<bool()> keep_waiting) override {
+    keep_waiting_ = std::move(keep_waiting);
+  }
   bool Open(const std::string& agent) override;
   bool Connect(const std::string& server, const std::string& user, const std::string& password,
                bool passive) override;
@@ -88,6 +93,8 @@ class CurlFtp final : public Ftp {
   bool passive_ = true;
   std::string current_ = "/";
   std::string entry_path_ = "/";
+  FtpTimeLimits limits_;
+  std::function<bool()> keep_waiting_;
   int32_t last_error_ = 0;
   std::string last_response_;
   std::string response_line_;

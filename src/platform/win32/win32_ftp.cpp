@@ -1,7 +1,14 @@
 #include "platform/win32/win32_ftp.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/windows_api.h"
 
@@ -31,6 +38,15 @@ std::string TrimLineEnd(std::string text) {
   return text;
 }
 
+// The server's last response as WinINet keeps it for the calling thread.
+std::string ThreadsLastResponse() {
+  DWORD error = 0;
+  char buffer[2048] = {};
+  DWORD length = sizeof buffer;
+  if (!InternetGetLastResponseInfoA(&error, buffer, &length)) return std::string();
+  return TrimLineEnd(std::string(buffer, strnlen(buffer, sizeof buffer)));
+}
+
 // "host", "host:port" or "[v6 address]:port"; port 0 asks for the default FTP port.
 void SplitServer(const std::string& server, std::string* host, INTERNET_PORT* port) {
   *host = server;
@@ -52,20 +68,152 @@ void SplitServer(const std::string& server, std::string* host, INTERNET_PORT* po
 
 }  // namespace
 
+// One call at a time on a thread of its own. The thread keeps the state alive, so that a call
+// given up can end at its own pace: it then closes the handle it opened and the thread ends.
+struct Win32Ftp::Caller {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::function<bool(Caller&)> call;  // the next call, until the thread takes it
+  bool done = false;
+  bool given_up = false;
+  // The outcome; the last error and the last response belong to the thread that made the call.
+  bool ok = false;
+  DWORD error = 0;
+  std::string response;
+  // What calls hand back.
+  HINTERNET handle = nullptr;
+  WIN32_FIND_DATAA found{};
+  std::vector<uint8_t> bytes;
+  DWORD count = 0;
+
+  static void Loop(std::shared_ptr<Caller> self) {
+    std::unique_lock lock(self->mutex);
+    for (;;) {
+      self->changed.wait(lock, [&] { return self->call || self->given_up; });
+      if (self->given_up) return;
+      const std::function<bool(Caller&)> next = std::move(self->call);
+      self->call = nullptr;
+      lock.unlock();
+      const bool ok = next(*self);
+      const DWORD error = ok ? 0 : GetLastError();
+      std::string response = ThreadsLastResponse();
+      lock.lock();
+      self->ok = ok;
+      self->error = error;
+      self->response = std::move(response);
+      self->done = true;
+      if (self->given_up) {
+        if (self->handle != nullptr) InternetCloseHandle(self->handle);
+        return;
+      }
+      self->changed.notify_all();
+    }
+  }
+};
+
 Win32Ftp::~Win32Ftp() {
+  keep_waiting_ = nullptr;
   Disconnect();
   if (internet_ != nullptr) InternetCloseHandle(Handle(internet_));
+  if (caller_ != nullptr) {
+    std::lock_guard lock(caller_->mutex);
+    caller_->given_up = true;
+    caller_->changed.notify_all();
+  }
 }
 
-bool Win32Ftp::Fail() {
-  last_error_ = static_cast<int32_t>(GetLastError());
+bool Win32Ftp::Run(std::function<bool(Caller&)> call, int32_t limit_ms) {
+  if (caller_ == nullptr) {
+    caller_ = std::make_shared<Caller>();
+    std::thread(&Caller::Loop, caller_).detach();
+  }
+  const std::shared_ptr<Caller> caller = caller_;
+  std::unique_lock lock(caller->mutex);
+  caller->done = false;
+  caller->handle = nullptr;
+  caller->call = std::move(call);
+  caller->changed.notify_all();
+  const auto now = std::chrono::steady_clock::now;
+  const auto deadline = limit_ms > 0 ? now() + std::chrono::milliseconds(limit_ms)
+                                     : std::chrono::steady_clock::time_point::max();
+  auto hook_due = now() + kFtpWaitHookEvery;
+  while (!caller->changed.wait_until(lock, std::min(deadline, hook_due),
+                                     [&] { return caller->done; })) {
+    if (now() >= deadline) {
+      lock.unlock();
+      return GiveUp(ERROR_INTERNET_TIMEOUT);
+    }
+    if (keep_waiting_) {
+      lock.unlock();
+      const bool go_on = keep_waiting_();
+      lock.lock();
+      if (!go_on) {
+        lock.unlock();
+        return GiveUp(ERROR_INTERNET_OPERATION_CANCELLED);
+      }
+    }
+    hook_due = now() + kFtpWaitHookEvery;
+  }
+  last_error_ = static_cast<int32_t>(caller->error);
+  last_response_ = codepage_.FromAnsi(caller->response);
+  return caller->ok;
+}
+
+bool Win32Ftp::GiveUp(int32_t error) {
+  {
+    std::lock_guard lock(caller_->mutex);
+    caller_->given_up = true;
+    // Done meanwhile: its handle is not wanted any more either.
+    if (caller_->done && caller_->handle != nullptr) InternetCloseHandle(caller_->handle);
+    caller_->changed.notify_all();
+  }
+  caller_ = nullptr;
+  // On Windows closing the handles also ends the call that waits on them.
+  for (void** handle : {&file_, &find_, &connection_}) {
+    if (*handle != nullptr) InternetCloseHandle(Handle(*handle));
+    *handle = nullptr;
+  }
+  last_error_ = error;
+  last_response_.clear();
   return false;
+}
+
+template <typename Command>
+bool Win32Ftp::NameCommand(Command command, const std::string& name) {
+  const HINTERNET connection = Handle(connection_);
+  return Run([command, connection, name = codepage_.ToAnsi(name)](
+                 Caller&) { return command(connection, name.c_str()) != FALSE; },
+             limits_.reply_ms);
+}
+
+void Win32Ftp::SetTimeLimits(const FtpTimeLimits& limits) {
+  limits_ = limits;
+  ApplyTimeLimits();
+}
+
+void Win32Ftp::ApplyTimeLimits() {
+  if (internet_ == nullptr) return;
+  const std::pair<DWORD, int32_t> options[] = {
+      {INTERNET_OPTION_CONNECT_TIMEOUT, limits_.connect_ms},
+      {INTERNET_OPTION_RECEIVE_TIMEOUT, limits_.reply_ms},
+      {INTERNET_OPTION_SEND_TIMEOUT, limits_.reply_ms},
+      {INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits_.data_ms},
+      {INTERNET_OPTION_DATA_SEND_TIMEOUT, limits_.data_ms}};
+  for (const auto& [option, ms] : options) {
+    DWORD value = static_cast<DWORD>(ms);
+    InternetSetOptionA(Handle(internet_), option, &value, sizeof value);
+  }
 }
 
 bool Win32Ftp::Open(const std::string& agent) {
   internet_ = InternetOpenA(codepage_.ToAnsi(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                             nullptr, 0);
-  return Check(internet_ != nullptr);
+  if (internet_ == nullptr) {
+    last_error_ = static_cast<int32_t>(GetLastError());
+    return false;
+  }
+  ApplyTimeLimits();
+  return true;
 }
 
 bool Win32Ftp::Connect(const std::string& server, const std::string& user,
@@ -74,31 +222,52 @@ bool Win32Ftp::Connect(const std::string& server, const std::string& user,
   std::string host;
   INTERNET_PORT port = 0;
   SplitServer(server, &host, &port);
-  connection_ = InternetConnectA(Handle(internet_), codepage_.ToAnsi(host).c_str(), port,
-                                 codepage_.ToAnsi(user).c_str(), codepage_.ToAnsi(password).c_str(),
-                                 INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0);
-  return Check(connection_ != nullptr);
+  const HINTERNET internet = Handle(internet_);
+  const DWORD flags = passive ? INTERNET_FLAG_PASSIVE : 0;
+  const bool ok = Run(
+      [internet, host = codepage_.ToAnsi(host), port, user = codepage_.ToAnsi(user),
+       password = codepage_.ToAnsi(password), flags](Caller& caller) {
+        caller.handle = InternetConnectA(internet, host.c_str(), port, user.c_str(),
+                                         password.c_str(), INTERNET_SERVICE_FTP, flags, 0);
+        return caller.handle != nullptr;
+      },
+      limits_.connect_ms);
+  if (ok) connection_ = caller_->handle;
+  return ok;
 }
 
 void Win32Ftp::Disconnect() {
   FindClose();
-  if (file_ != nullptr) InternetCloseHandle(Handle(file_));
-  file_ = nullptr;
-  if (connection_ != nullptr) InternetCloseHandle(Handle(connection_));
+  if (file_ != nullptr) CloseFile();
+  if (connection_ == nullptr) return;
+  // Closing the connection says QUIT and waits for the answer.
+  const HINTERNET connection = Handle(connection_);
   connection_ = nullptr;
+  const int32_t error = last_error_;
+  const std::string response = last_response_;
+  Run([connection](Caller&) { return InternetCloseHandle(connection) != FALSE; }, limits_.reply_ms);
+  last_error_ = error;
+  last_response_ = response;
 }
 
 bool Win32Ftp::GetCurrentDirectory(std::string* directory) {
-  char buffer[1024] = {};
-  DWORD length = sizeof buffer;
-  if (!FtpGetCurrentDirectoryA(Handle(connection_), buffer, &length)) return Fail();
-  *directory = codepage_.FromAnsi(buffer);
+  const HINTERNET connection = Handle(connection_);
+  if (!Run(
+          [connection](Caller& caller) {
+            caller.bytes.assign(1024, 0);
+            DWORD length = 1024;
+            return FtpGetCurrentDirectoryA(connection, reinterpret_cast<char*>(caller.bytes.data()),
+                                           &length) != FALSE;
+          },
+          limits_.reply_ms)) {
+    return false;
+  }
+  *directory = codepage_.FromAnsi(reinterpret_cast<const char*>(caller_->bytes.data()));
   return true;
 }
 
 bool Win32Ftp::SetCurrentDirectory(const std::string& directory) {
-  const std::string name = codepage_.ToAnsi(directory);
-  return Check(FtpSetCurrentDirectoryA(Handle(connection_), name.c_str()));
+  return NameCommand(FtpSetCurrentDirectoryA, directory);
 }
 
 namespace {
@@ -118,23 +287,35 @@ FtpFindData FromFindData(const WIN32_FIND_DATAA& data, const Win32CodePage& code
 
 bool Win32Ftp::FindFirst(const std::string& pattern, FtpFindData* found) {
   FindClose();
-  const std::string mask = codepage_.ToAnsi(pattern);
-  WIN32_FIND_DATAA data{};
-  find_ = FtpFindFirstFileA(Handle(connection_), mask.c_str(), &data, 0, 0);
-  if (find_ == nullptr) {
-    Fail();
+  const HINTERNET connection = Handle(connection_);
+  const bool ok = Run(
+      [connection, mask = codepage_.ToAnsi(pattern)](Caller& caller) {
+        caller.found = WIN32_FIND_DATAA{};
+        caller.handle = FtpFindFirstFileA(connection, mask.c_str(), &caller.found, 0, 0);
+        return caller.handle != nullptr;
+      },
+      limits_.reply_ms + limits_.data_ms);  // a command, and the listing's transfer
+  if (!ok) {
     // Wine reports "no match" without an error number; Windows says no more files.
     if (last_error_ == 0) last_error_ = ERROR_NO_MORE_FILES;
     return false;
   }
-  *found = FromFindData(data, codepage_);
+  find_ = caller_->handle;
+  *found = FromFindData(caller_->found, codepage_);
   return true;
 }
 
 bool Win32Ftp::FindNext(FtpFindData* found) {
-  WIN32_FIND_DATAA data{};
-  if (!InternetFindNextFileA(Handle(find_), &data)) return Fail();
-  *found = FromFindData(data, codepage_);
+  const HINTERNET find = Handle(find_);
+  if (!Run(
+          [find](Caller& caller) {
+            caller.found = WIN32_FIND_DATAA{};
+            return InternetFindNextFileA(find, &caller.found) != FALSE;
+          },
+          limits_.reply_ms)) {
+    return false;
+  }
+  *found = FromFindData(caller_->found, codepage_);
   return true;
 }
 
@@ -144,69 +325,99 @@ void Win32Ftp::FindClose() {
 }
 
 bool Win32Ftp::OpenFile(const std::string& remote, bool write, bool binary) {
-  const std::string name = codepage_.ToAnsi(remote);
-  file_ = FtpOpenFileA(Handle(connection_), name.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
-                       binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII, 0);
-  return Check(file_ != nullptr);
+  const HINTERNET connection = Handle(connection_);
+  const DWORD access = write ? GENERIC_WRITE : GENERIC_READ;
+  const DWORD type = binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII;
+  const bool ok = Run(
+      [connection, name = codepage_.ToAnsi(remote), access, type](Caller& caller) {
+        caller.handle = FtpOpenFileA(connection, name.c_str(), access, type, 0);
+        return caller.handle != nullptr;
+      },
+      limits_.reply_ms);
+  if (ok) file_ = caller_->handle;
+  return ok;
 }
 
 bool Win32Ftp::ReadFile(uint8_t* buffer, uint32_t size, uint32_t* read) {
-  DWORD done = 0;
-  const BOOL ok = InternetReadFile(Handle(file_), buffer, size, &done);
-  if (!ok) return Fail();
-  *read = done;
+  *read = 0;
+  const HINTERNET file = Handle(file_);
+  if (!Run(
+          [file, size](Caller& caller) {
+            caller.bytes.resize(size);
+            caller.count = 0;
+            return InternetReadFile(file, caller.bytes.data(), size, &caller.count) != FALSE;
+          },
+          limits_.data_ms)) {
+    return false;
+  }
+  *read = caller_->count;
+  std::memcpy(buffer, caller_->bytes.data(), *read);
   return true;
 }
 
 bool Win32Ftp::WriteFile(const uint8_t* data, uint32_t size, uint32_t* written) {
-  DWORD done = 0;
-  const BOOL ok = InternetWriteFile(Handle(file_), data, size, &done);
-  if (!ok) return Fail();
-  *written = done;
+  *written = 0;
+  const HINTERNET file = Handle(file_);
+  if (!Run(
+          [file, bytes = std::vector<uint8_t>(data, data + size)](Caller& caller) {
+            caller.count = 0;
+            return InternetWriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     &caller.count) != FALSE;
+          },
+          limits_.data_ms)) {
+    return false;
+  }
+  *written = caller_->count;
   return true;
 }
 
 bool Win32Ftp::CloseFile() {
-  const BOOL ok = InternetCloseHandle(Handle(file_));
+  // Closing waits for the server's word on the transfer.
+  const HINTERNET file = Handle(file_);
   file_ = nullptr;
-  return Check(ok);
+  return Run([file](Caller&) { return InternetCloseHandle(file) != FALSE; }, limits_.reply_ms);
 }
 
+// Whole files take as long as they take: WinINet's own limits apply, where it keeps them.
 bool Win32Ftp::GetFile(const std::string& remote, const std::string& local, bool binary) {
-  const std::string from = codepage_.ToAnsi(remote);
-  const std::string to = codepage_.ToAnsi(local);
+  const HINTERNET connection = Handle(connection_);
   const DWORD type = binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII;
-  return Check(FtpGetFileA(Handle(connection_), from.c_str(), to.c_str(), FALSE,
-                           FILE_ATTRIBUTE_NORMAL, type | INTERNET_FLAG_RELOAD, 0));
+  return Run(
+      [connection, from = codepage_.ToAnsi(remote), to = codepage_.ToAnsi(local), type](Caller&) {
+        return FtpGetFileA(connection, from.c_str(), to.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
+                           type | INTERNET_FLAG_RELOAD, 0) != FALSE;
+      },
+      0);
 }
 
 bool Win32Ftp::PutFile(const std::string& local, const std::string& remote, bool binary) {
-  const std::string from = codepage_.ToAnsi(local);
-  const std::string to = codepage_.ToAnsi(remote);
-  return Check(FtpPutFileA(Handle(connection_), from.c_str(), to.c_str(),
-                           binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII, 0));
+  const HINTERNET connection = Handle(connection_);
+  const DWORD type = binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII;
+  return Run(
+      [connection, from = codepage_.ToAnsi(local), to = codepage_.ToAnsi(remote), type](Caller&) {
+        return FtpPutFileA(connection, from.c_str(), to.c_str(), type, 0) != FALSE;
+      },
+      0);
 }
 
 bool Win32Ftp::RenameFile(const std::string& from, const std::string& to) {
-  const std::string old_name = codepage_.ToAnsi(from);
-  const std::string new_name = codepage_.ToAnsi(to);
-  return Check(FtpRenameFileA(Handle(connection_), old_name.c_str(), new_name.c_str()));
+  const HINTERNET connection = Handle(connection_);
+  return Run(
+      [connection, old_name = codepage_.ToAnsi(from), new_name = codepage_.ToAnsi(to)](Caller&) {
+        return FtpRenameFileA(connection, old_name.c_str(), new_name.c_str()) != FALSE;
+      },
+      limits_.reply_ms);
 }
 
 bool Win32Ftp::CreateDirectory(const std::string& directory) {
-  const std::string name = codepage_.ToAnsi(directory);
-  return Check(FtpCreateDirectoryA(Handle(connection_), name.c_str()));
+  return NameCommand(FtpCreateDirectoryA, directory);
 }
 
 bool Win32Ftp::RemoveDirectory(const std::string& directory) {
-  const std::string name = codepage_.ToAnsi(directory);
-  return Check(FtpRemoveDirectoryA(Handle(connection_), name.c_str()));
+  return NameCommand(FtpRemoveDirectoryA, directory);
 }
 
-bool Win32Ftp::DeleteFile(const std::string& remote) {
-  const std::string name = codepage_.ToAnsi(remote);
-  return Check(FtpDeleteFileA(Handle(connection_), name.c_str()));
-}
+bool Win32Ftp::DeleteFile(const std::string& remote) { return NameCommand(FtpDeleteFileA, remote); }
 
 std::string Win32Ftp::ErrorText(int32_t number) const {
   // WinINet's own numbers (12xxx) live in its module; the system has the rest.
@@ -220,14 +431,6 @@ std::string Win32Ftp::ErrorText(int32_t number) const {
   std::string message(text, length);
   LocalFree(text);
   return codepage_.FromAnsi(TrimLineEnd(message));
-}
-
-std::string Win32Ftp::LastResponse() const {
-  DWORD error = 0;
-  char buffer[2048] = {};
-  DWORD length = sizeof buffer;
-  if (!InternetGetLastResponseInfoA(&error, buffer, &length)) return std::string();
-  return codepage_.FromAnsi(TrimLineEnd(std::string(buffer, strnlen(buffer, sizeof buffer))));
 }
 
 std::unique_ptr<Ftp> CreateSystemFtp() { return std::make_unique<Win32Ftp>(); }

@@ -1,8 +1,16 @@
 // FTP sessions on Windows: the WinINet FTP functions, one internet handle per session. Names
 // travel in the ANSI code page; error numbers are the system's (WinINet's 12xxx included).
+//
+// Every call that talks to the server runs on a thread of the session's own, while the caller
+// waits for it, lets the wait hook run, and gives the call up at its time limit: WinINet under
+// Wine waits for the data connection without any. A call given up fails with 12002 (time out)
+// or 12017 (given up by the hook); the session is then disconnected, and the call ends on its
+// own thread later.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/ftp.h"
@@ -17,6 +25,10 @@ class Win32Ftp final : public Ftp {
   Win32Ftp(const Win32Ftp&) = delete;
   Win32Ftp& operator=(const Win32Ftp&) = delete;
 
+  void SetTimeLimits(const FtpTimeLimits& limits) override;
+  void SetWaitHook(std::function<bool()> keep_waiting) override {
+    keep_waiting_ = std::move(keep_waiting);
+  }
   bool Open(const std::string& agent) override;
   bool Connect(const std::string& server, const std::string& user, const std::string& password,
                bool passive) override;
@@ -38,20 +50,31 @@ class Win32Ftp final : public Ftp {
   bool DeleteFile(const std::string& remote) override;
   int32_t LastError() const override { return last_error_; }
   std::string ErrorText(int32_t number) const override;
-  std::string LastResponse() const override;
+  std::string LastResponse() const override { return last_response_; }
 
  private:
-  // Keeps the calling thread's last error for LastError; false.
-  bool Fail();
-  // A result of a call that sets the last error when it fails.
-  bool Check(bool ok) { return ok || Fail(); }
+  struct Caller;
+  // Runs `call` on the caller's thread and waits for it at most `limit_ms` (0: as long as it
+  // takes); its error and the server's response are kept for LastError and LastResponse.
+  bool Run(std::function<bool(Caller&)> call, int32_t limit_ms);
+  // Ends a call that waits too long: its handles are closed, which disconnects the session.
+  bool GiveUp(int32_t error);
+  // WinINet's own limits, where it keeps them.
+  void ApplyTimeLimits();
+  // A command on the connection naming one folder or file, limited as a reply.
+  template <typename Command>
+  bool NameCommand(Command command, const std::string& name);
 
   // HINTERNET values, kept as void* so that this header needs no Windows headers.
   void* internet_ = nullptr;
   void* connection_ = nullptr;
   void* find_ = nullptr;
   void* file_ = nullptr;
+  FtpTimeLimits limits_;
+  std::function<bool()> keep_waiting_;
+  std::shared_ptr<Caller> caller_;
   int32_t last_error_ = 0;
+  std::string last_response_;
   Win32CodePage codepage_;
 };
 
