@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <pwd.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
+#include <thread>
 
 #include "platform/posix/fold_case.h"
 
@@ -141,7 +143,9 @@ bool SqliteRegistry::Open() {
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 0);
-  if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL")) return false;
+  // Switching a file that another process is still creating to WAL turns a read lock into a
+  // write lock, and there SQLite answers "busy" at once instead of calling the busy handler.
+  if (!Exec("PRAGMA journal_mode=WAL", true) || !Exec("PRAGMA synchronous=NORMAL")) return false;
 
   // An existing file must be one of ours.
   sqlite3_stmt* st = Prepare("PRAGMA application_id");
@@ -213,9 +217,19 @@ bool SqliteRegistry::FindRoots() {
   return true;
 }
 
-bool SqliteRegistry::Exec(const char* sql) {
+bool SqliteRegistry::Exec(const char* sql, bool wait_when_busy) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  auto pause = std::chrono::milliseconds(1);
   char* msg = nullptr;
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg);
+  int rc;
+  while ((rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg)) == SQLITE_BUSY && wait_when_busy &&
+         std::chrono::steady_clock::now() < deadline) {
+    sqlite3_free(msg);
+    msg = nullptr;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
   if (rc != SQLITE_OK) {
     error_ = std::string("registry file ") + path_ + ": " + (msg ? msg : sqlite3_errstr(rc));
     sqlite3_free(msg);

@@ -73,7 +73,9 @@ class SqliteRegistry final : public Registry {
 
   bool Open();
   bool FindRoots();
-  bool Exec(const char* sql);
+  // With `wait_when_busy`, a "busy" answer is retried up to the busy timeout, for the
+  // statements where SQLite does not call its busy handler.
+  bool Exec(const char* sql, bool wait_when_busy = false);
   // Runs a prepared statement that returns no rows (transaction control).
   int Step(const char* sql);
   sqlite3_stmt* Prepare(const char* sql);
