@@ -120,6 +120,17 @@ TEST_P(RegistryContract, ShortBuffersGetMoreDataWithTheSizeNeeded) {
   char tiny[3];
   name_size = sizeof tiny;
   EXPECT_EQ(reg().EnumValue(key, 0, tiny, &name_size, nullptr, nullptr, nullptr), 234);
+  // A buffer exactly as long as the name has no room for its terminator; the value's type and
+  // the data size needed still come back, the name size stays as it was.
+  char exact_name[4];
+  uint8_t roomy[16];
+  name_size = sizeof exact_name;
+  size = sizeof roomy;
+  type = 0;
+  EXPECT_EQ(reg().EnumValue(key, 0, exact_name, &name_size, &type, roomy, &size), 234);
+  EXPECT_EQ(name_size, 4u);
+  EXPECT_EQ(size, 12u);
+  EXPECT_EQ(type, platform::kRegBinary);
 
   uint8_t exact[12];
   size = sizeof exact;

@@ -619,9 +619,12 @@ int32_t SqliteRegistry::EnumValue(RegHandle key, uint32_t index, char* name,
     } else {
       const Value& v = h->values[index];
       r = DeliverName(codepage_.ToAnsi(v.name), name, name_size);
+      if ((r == kErrorSuccess || r == kErrorMoreData) && type != nullptr) *type = v.type;
       if (r == kErrorSuccess) {
-        if (type != nullptr) *type = v.type;
         r = Deliver(ToAnsiData(v), data, data_size);
+      } else if (r == kErrorMoreData && data_size != nullptr) {
+        // As on Windows, a name too long for its buffer still reports the data size needed.
+        *data_size = static_cast<uint32_t>(ToAnsiData(v).size());
       }
     }
   }
