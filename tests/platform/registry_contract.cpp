@@ -299,6 +299,31 @@ TEST_P(RegistryContract, AHandleToADeletedKeyReportsKeyDeleted) {
   EXPECT_FALSE(KeyExists(reg(), kRoot, Path("doomed")));
 }
 
+TEST_P(RegistryContract, NamesLongerThanWindowsTakesAreRefused) {
+  // Names are given relative to the scratch key: the ANSI functions limit a whole path.
+  RegHandle base = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyAllAccess, &base), 0);
+  const std::string longest_key(255, 'k');
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(base, longest_key, &key), 0);
+  reg().CloseKey(key);
+  const int32_t longer = reg().CreateKey(base, longest_key + "k", &key);
+  if (GetParam().windows_key_name_limit) {
+    EXPECT_EQ(longer, 87);
+  } else if (longer == 0) {
+    reg().CloseKey(key);
+    reg().DeleteKey(base, longest_key + "k");
+  }
+  EXPECT_EQ(SubkeyNames(reg(), kRoot, Path()), std::vector<std::string>{longest_key});
+
+  const std::string longest_value(16383, 'v');
+  const uint8_t data[] = {'1', 0};
+  EXPECT_EQ(reg().SetValueEx(base, longest_value, platform::kRegSz, data, 2), 0);
+  EXPECT_EQ(reg().SetValueEx(base, longest_value + "v", platform::kRegSz, data, 2), 87);
+  reg().CloseKey(base);
+  EXPECT_EQ(ValueNames(reg(), kRoot, Path()), std::vector<std::string>{longest_value});
+}
+
 TEST_P(RegistryContract, TreesReadBackAsWritten) {
   platform::KeyTree tree;
   tree.values = {{"Bin", platform::kRegBinary, Bytes({0, 1, 2})},

@@ -229,6 +229,35 @@ TEST(SqliteRegistry, NonAsciiNamesCompareWithoutCase) {
   EXPECT_TRUE(KeyExists(reg.registry(), kHkeyLocalMachine, "SOFTWARE\\\xC3\x89T\xC3\x89"));
 }
 
+TEST(SqliteRegistry, NamesCountInUtf16UnitsAndKeysStopAt512Levels) {
+  TestRegistry test;
+  platform::Registry& reg = test.registry();
+  const std::string euro = "\xE2\x82\xAC";       // one unit in three bytes
+  const std::string smile = "\xF0\x9F\x98\x80";  // two units in four bytes
+  std::string euros;
+  for (int i = 0; i < 255; ++i) euros += euro;
+  std::string smiles;
+  for (int i = 0; i < 127; ++i) smiles += smile;
+  RegHandle key = 0;
+  for (const std::string& name : {euros, smiles + "x"}) {
+    ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + name, &key), 0);
+    reg.CloseKey(key);
+  }
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + euros + euro, &key), 87);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + smiles + smile, &key), 87);
+  EXPECT_EQ(SubkeyNames(reg, kHkeyLocalMachine, "Software"),
+            (std::vector<std::string>{euros, smiles + "x"}));
+
+  std::string deepest = "Software";
+  for (int level = 2; level <= 512; ++level) deepest += "\\k";
+  ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest, &key), 0);
+  RegHandle below = 0;
+  EXPECT_EQ(reg.CreateKey(key, "k", &below), 1450);
+  reg.CloseKey(key);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest + "\\k", &below), 1450);
+  EXPECT_FALSE(KeyExists(reg, kHkeyLocalMachine, deepest + "\\k"));
+}
+
 TEST(SqliteRegistry, BatchesCommitOrRollBackAsAWhole) {
   TestRegistry a;
   platform::IconvCodePage utf8("");

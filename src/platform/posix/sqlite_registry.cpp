@@ -510,7 +510,13 @@ int32_t SqliteRegistry::CreateKey(RegHandle parent, const std::string& path,
   std::vector<std::string> components;
   int32_t r = Resolve(parent, path, &full, &components);
   if (r != kErrorSuccess) return r;
+  for (const std::string& name : components) {
+    if (Utf16Length(name) > kMaxKeyNameLength) return kErrorInvalidParameter;
+  }
   const Handle* parent_handle = Find(parent);
+  const auto parent_depth =
+      static_cast<size_t>(std::count(parent_handle->path.begin(), parent_handle->path.end(), '\\'));
+  if (parent_depth + components.size() > kMaxKeyDepth) return kErrorNoSystemResources;
   const int64_t base_id = parent_handle->key_id;
   const std::string base_path = parent_handle->path;
   const uint32_t base_access = parent_handle->access;
@@ -659,6 +665,7 @@ int32_t SqliteRegistry::SetValueEx(RegHandle key, const std::string& name, uint3
   if ((h->access & kKeySetValue) == 0) return kErrorAccessDenied;
   if (data == nullptr && size > 0) return kErrorInvalidParameter;
   const std::string utf8_name = codepage_.FromAnsi(CutAtNul(name));
+  if (Utf16Length(utf8_name) > kMaxValueNameLength) return kErrorInvalidParameter;
   const std::string fold = FoldCase(utf8_name);
   const std::string stored =
       ToStored(type, size > 0 ? std::string_view(reinterpret_cast<const char*>(data), size)
