@@ -139,6 +139,12 @@ TEST_F(RegistryAccessTest, DeleteKeyTreeRemovesEveryLevel) {
   EXPECT_FALSE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\a"));
   EXPECT_TRUE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\sibling"));
   EXPECT_EQ(reg_.DeleteKeyTree(kRoot, "Software\\Tree\\a"), 2);
+
+  std::string deepest = "Software\\Tree\\deep";
+  for (int level = 4; level <= 512; ++level) deepest += "\\k";
+  ASSERT_EQ(reg_.CreateKey(kRoot, deepest), 0);
+  EXPECT_EQ(reg_.DeleteKeyTree(kRoot, "Software\\Tree\\deep"), 0);
+  EXPECT_FALSE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\deep"));
 }
 
 TEST_F(RegistryAccessTest, DeleteValueRemovesOnlyThatValue) {

@@ -212,6 +212,12 @@ const std::string kValidStart =
 
 void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
 class MalformedImport : public NetvaneReg, public ::testing::WithParamInterface<Malformed> {};
 
 TEST_P(MalformedImport, FailsNamingFileAndLineAndChangesNothing) {
@@ -387,6 +393,32 @@ TEST_F(NetvaneReg, ImportOfAnExportReproducesTheRegistryExactly) {
   EXPECT_EQ(SubkeyNames(copy.registry(), kHkeyLocalMachine, k),
             (std::vector<std::string>{"A Key", "b key", "MixedCase"}));
   EXPECT_TRUE(KeyExists(copy.registry(), kHkeyLocalMachine, "Software\\Empty Key"));
+}
+
+TEST_F(NetvaneReg, NamesAndDepthAtWindowsLimitsExportCopyAndDelete) {
+  // Three bytes a character: the longest names take more bytes than characters.
+  const std::string euro = "\xE2\x82\xAC";
+  const std::string key_name = Repeat(euro, 255);
+  const std::string value_name = Repeat(euro, 16383);
+  const Outcome o =
+      Import("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\" + key_name + "]\r\n\"" + value_name +
+             "\"=\"x\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software" + Repeat("\\k", 511) +
+             "]\r\n\"v\"=dword:00000001\r\n");
+  ASSERT_EQ(o.code, 0) << o.err;
+  const Snapshot original = Take(reg_);
+  EXPECT_NE(original.text.find("\"" + value_name + "\"=\"x\""), std::string::npos);
+  EXPECT_NE(original.text.find(Repeat("\\k", 511) + "]"), std::string::npos);
+
+  // Copied through the file and through the key tree, it comes back as it was.
+  TestRegistry by_file;
+  ASSERT_EQ(Import(original.text, &by_file).code, 0);
+  EXPECT_EQ(Take(by_file), original);
+  TestRegistry by_tree;
+  ASSERT_EQ(platform::WriteKeyTree(by_tree.registry(), kHkeyLocalMachine, "", original.hklm), 0);
+  EXPECT_EQ(Take(by_tree), original);
+
+  ASSERT_EQ(Import("REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software]\r\n").code, 0);
+  EXPECT_FALSE(KeyExists(raw(), kHkeyLocalMachine, "Software"));
 }
 
 // The built programs, started as a user would, on registry files in a scratch folder.

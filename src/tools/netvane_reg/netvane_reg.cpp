@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/registry_tree.h"
 #include "tools/netvane_reg/regedit4.h"
 
 namespace netvane::tools {
@@ -27,24 +28,11 @@ const char kUsage[] =
 // Deletes a key with everything below it; a missing key is not an error.
 int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::string& path) {
   RegHandle key = 0;
-  int32_t r = registry.OpenKeyEx(root, path, platform::kKeyRead, &key);
+  const int32_t r = registry.OpenKeyEx(root, path, platform::kKeyRead, &key);
   if (r == kErrorFileNotFound) return kErrorSuccess;
   if (r != kErrorSuccess) return r;
-  std::vector<std::string> names;
-  for (uint32_t i = 0;; ++i) {
-    char name[1024];
-    uint32_t size = sizeof name;
-    r = registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr);
-    if (r != kErrorSuccess) break;
-    names.emplace_back(name, size);
-  }
   registry.CloseKey(key);
-  if (r != platform::kErrorNoMoreItems) return r;
-  for (const std::string& name : names) {
-    r = DeleteTree(registry, root, path + "\\" + name);
-    if (r != kErrorSuccess) return r;
-  }
-  return registry.DeleteKey(root, path);
+  return platform::DeleteKeyTree(registry, root, path);
 }
 
 // `path` with each component spelled as the registry stores it, so that exporting a key
@@ -52,6 +40,7 @@ int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::stri
 // be matched keeps its typed spelling.
 std::string StoredSpelling(platform::Registry& registry, RegHandle root, const std::string& path) {
   std::string out;
+  std::string name(platform::kKeyNameBufferSize, '\0');
   for (size_t start = 0; start < path.size();) {
     size_t end = path.find('\\', start);
     if (end == std::string::npos) end = path.size();
@@ -59,11 +48,12 @@ std::string StoredSpelling(platform::Registry& registry, RegHandle root, const s
     RegHandle key = 0;
     if (registry.OpenKeyEx(root, out, platform::kKeyRead, &key) == kErrorSuccess) {
       for (uint32_t i = 0;; ++i) {
-        char name[1024];
-        uint32_t size = sizeof name;
-        if (registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr) != kErrorSuccess) break;
-        if (size == part.size() && strncasecmp(name, part.data(), size) == 0) {
-          part.assign(name, size);
+        uint32_t size = platform::kKeyNameBufferSize;
+        if (registry.EnumKeyEx(key, i, name.data(), &size, nullptr, nullptr) != kErrorSuccess) {
+          break;
+        }
+        if (size == part.size() && strncasecmp(name.data(), part.data(), size) == 0) {
+          part.assign(name.data(), size);
           break;
         }
       }
