@@ -276,7 +276,14 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"EmptyKeyName", kValidStart + "[HKEY_LOCAL_MACHINE\\Software\\\\X]\r\n", 6,
                   "empty key name"},
         Malformed{"DeleteRoot", kValidStart + "[-HKEY_CURRENT_USER]\r\n", 6,
-                  "a root key cannot be deleted"}),
+                  "a root key cannot be deleted"},
+        Malformed{"KeyNameTooLong",
+                  kValidStart + "[HKEY_LOCAL_MACHINE\\Software\\" + Repeat("k", 256) + "]\r\n", 6,
+                  "key name of 256 characters"},
+        Malformed{"KeyTooDeep", kValidStart + "[HKEY_LOCAL_MACHINE" + Repeat("\\k", 513) + "]\r\n",
+                  6, "key 513 levels deep"},
+        Malformed{"ValueNameTooLong", kValidStart + "\"" + Repeat("v", 16384) + "\"=\"x\"\r\n", 6,
+                  "value name of 16384 characters"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NetvaneReg, UsageAndUnreadableFileAreErrors) {

@@ -29,6 +29,7 @@ class SqliteRegistry final : public Registry {
   bool ok() const { return db_ != nullptr; }
   const std::string& error() const { return error_; }
   const std::string& path() const { return path_; }
+  const CodePage& codepage() const { return codepage_; }
 
   int32_t CreateKey(RegHandle parent, const std::string& path, RegHandle* result) override;
   int32_t OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/posix/fold_case.h"
 #include "platform/registry_tree.h"
 #include "tools/netvane_reg/regedit4.h"
 
@@ -33,6 +34,36 @@ int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::stri
   if (r != kErrorSuccess) return r;
   registry.CloseKey(key);
   return platform::DeleteKeyTree(registry, root, path);
+}
+
+// What Windows would not store, in words; empty when the change is fine. Deletions pass, so
+// that keys kept from before these checks can still be removed.
+std::string LimitProblem(const RegChange& c, const platform::CodePage& codepage) {
+  if (c.kind == RegChange::Kind::kCreateKey) {
+    size_t depth = 0;
+    for (size_t start = 0; start < c.path.size(); ++depth) {
+      size_t end = c.path.find('\\', start);
+      if (end == std::string::npos) end = c.path.size();
+      const size_t length = platform::Utf16Length(
+          codepage.FromAnsi(std::string_view(c.path).substr(start, end - start)));
+      if (length > platform::kMaxKeyNameLength) {
+        return "key name of " + std::to_string(length) + " characters (Windows takes at most " +
+               std::to_string(platform::kMaxKeyNameLength) + ")";
+      }
+      start = end + 1;
+    }
+    if (depth > platform::kMaxKeyDepth) {
+      return "key " + std::to_string(depth) + " levels deep (Windows takes at most " +
+             std::to_string(platform::kMaxKeyDepth) + ")";
+    }
+  } else if (c.kind == RegChange::Kind::kSetValue) {
+    const size_t length = platform::Utf16Length(codepage.FromAnsi(c.name));
+    if (length > platform::kMaxValueNameLength) {
+      return "value name of " + std::to_string(length) + " characters (Windows takes at most " +
+             std::to_string(platform::kMaxValueNameLength) + ")";
+    }
+  }
+  return std::string();
 }
 
 // `path` with each component spelled as the registry stores it, so that exporting a key
@@ -112,6 +143,14 @@ int Import(const std::string& file, platform::SqliteRegistry& registry, std::ost
     err << "netvane-reg: " << file << ":" << error.line << ": " << error.message
         << "; nothing was imported\n";
     return kExitUsage;
+  }
+  for (const RegChange& c : changes) {
+    const std::string problem = LimitProblem(c, registry.codepage());
+    if (!problem.empty()) {
+      err << "netvane-reg: " << file << ":" << c.line << ": " << problem
+          << "; nothing was imported\n";
+      return kExitUsage;
+    }
   }
   // All or nothing: the changes go in as one transaction.
   int32_t r = registry.BeginBatch();
