@@ -15,11 +15,21 @@ using RegHandle = std::uintptr_t;
 inline constexpr RegHandle kHkeyCurrentUser = 0x80000001u;
 inline constexpr RegHandle kHkeyLocalMachine = 0x80000002u;
 
+// The most Windows stores: names are counted in UTF-16 units, depth in keys below the root.
+inline constexpr uint32_t kMaxKeyNameLength = 255;
+inline constexpr uint32_t kMaxValueNameLength = 16383;
+inline constexpr uint32_t kMaxKeyDepth = 512;
+// Name buffers that take any name within those limits in the ANSI code page, terminator
+// included: no code page spends more than four bytes on one UTF-16 unit.
+inline constexpr uint32_t kKeyNameBufferSize = 4 * kMaxKeyNameLength + 1;
+inline constexpr uint32_t kValueNameBufferSize = 4 * kMaxValueNameLength + 1;
+
 class Registry {
  public:
   virtual ~Registry() = default;
 
-  // RegCreateKeyA: opens `path` below `parent`, creating it and any missing parents.
+  // RegCreateKeyA: opens `path` below `parent`, creating it and any missing parents. A name
+  // longer than kMaxKeyNameLength gives 87, a key deeper than kMaxKeyDepth 1450.
   virtual int32_t CreateKey(RegHandle parent, const std::string& path, RegHandle* result) = 0;
   // RegOpenKeyExA.
   virtual int32_t OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
@@ -38,7 +48,7 @@ class Registry {
   // RegQueryValueExA, with the same buffer rules as EnumValue.
   virtual int32_t QueryValueEx(RegHandle key, const std::string& name, uint32_t* type,
                                uint8_t* data, uint32_t* data_size) = 0;
-  // RegSetValueExA.
+  // RegSetValueExA; a name longer than kMaxValueNameLength gives 87.
   virtual int32_t SetValueEx(RegHandle key, const std::string& name, uint32_t type,
                              const uint8_t* data, uint32_t size) = 0;
   // RegDeleteKeyA: 5 (access denied) while the key still has subkeys.

@@ -1,5 +1,5 @@
-// Whole key trees read and written through the Registry interface, with every value's type
-// and bytes as stored.
+// Whole key trees read, written and deleted through the Registry interface, with every value's
+// type and bytes as stored.
 #pragma once
 
 #include <cstdint>
@@ -32,5 +32,8 @@ int32_t ReadKeyTree(Registry& registry, RegHandle root, const std::string& path,
 // (the tree's own name is not used); stops at the first failure and returns it.
 int32_t WriteKeyTree(Registry& registry, RegHandle root, const std::string& path,
                      const KeyTree& tree);
+// Deletes the key `path` below `root` with everything below it; stops at the first failure
+// and returns it (2 when the key is missing).
+int32_t DeleteKeyTree(Registry& registry, RegHandle root, const std::string& path);
 
 }  // namespace netvane::platform

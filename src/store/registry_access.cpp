@@ -231,12 +231,34 @@ int32_t RegistryAccess::DeleteKey(RegHandle root, std::string_view path) {
 }
 
 int32_t RegistryAccess::DeleteKeyTree(RegHandle root, std::string_view path) {
-  // The names are listed once before any is deleted, so deleting does not disturb the
-  // enumeration.
-  const KeyList subkeys = EnumKeys(root, path);
-  if (subkeys.code != kErrorSuccess && subkeys.code != kNoEntries) return subkeys.code;
-  for (const std::string& name : subkeys.names) DeleteKeyTree(root, JoinKeyPath(path, name));
-  return DeleteKey(root, path);
+  // The names of a key are listed once before any is deleted, so deleting does not disturb the
+  // enumeration. A subkey that cannot be listed or deleted is passed over; its parent then
+  // stays too. The walk keeps its own list of levels, as the data chooses the depth.
+  struct Level {
+    size_t path_size;
+    std::vector<std::string> names;
+    size_t next = 0;
+  };
+  std::string current(path);
+  KeyList top = EnumKeys(root, current);
+  if (top.code != kErrorSuccess && top.code != kNoEntries) return top.code;
+  std::vector<Level> levels;
+  levels.push_back({current.size(), std::move(top.names)});
+  while (true) {
+    Level& level = levels.back();
+    current.resize(level.path_size);
+    if (level.next < level.names.size()) {
+      current = JoinKeyPath(current, level.names[level.next++]);
+      KeyList below = EnumKeys(root, current);
+      if (below.code == kErrorSuccess || below.code == kNoEntries) {
+        levels.push_back({current.size(), std::move(below.names)});
+      }
+      continue;
+    }
+    const int32_t r = DeleteKey(root, current);
+    levels.pop_back();
+    if (levels.empty()) return r;
+  }
 }
 
 int32_t RegistryAccess::DeleteValue(RegHandle root, std::string_view path,

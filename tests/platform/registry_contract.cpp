@@ -120,6 +120,17 @@ TEST_P(RegistryContract, ShortBuffersGetMoreDataWithTheSizeNeeded) {
   char tiny[3];
   name_size = sizeof tiny;
   EXPECT_EQ(reg().EnumValue(key, 0, tiny, &name_size, nullptr, nullptr, nullptr), 234);
+  // A buffer exactly as long as the name has no room for its terminator; the value's type and
+  // the data size needed still come back, the name size stays as it was.
+  char exact_name[4];
+  uint8_t roomy[16];
+  name_size = sizeof exact_name;
+  size = sizeof roomy;
+  type = 0;
+  EXPECT_EQ(reg().EnumValue(key, 0, exact_name, &name_size, &type, roomy, &size), 234);
+  EXPECT_EQ(name_size, 4u);
+  EXPECT_EQ(size, 12u);
+  EXPECT_EQ(type, platform::kRegBinary);
 
   uint8_t exact[12];
   size = sizeof exact;
@@ -286,6 +297,31 @@ TEST_P(RegistryContract, AHandleToADeletedKeyReportsKeyDeleted) {
   EXPECT_EQ(reg().QueryInfoKey(key, nullptr, &values), 1018);
   reg().CloseKey(key);
   EXPECT_FALSE(KeyExists(reg(), kRoot, Path("doomed")));
+}
+
+TEST_P(RegistryContract, NamesLongerThanWindowsTakesAreRefused) {
+  // Names are given relative to the scratch key: the ANSI functions limit a whole path.
+  RegHandle base = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kRoot, Path(), platform::kKeyAllAccess, &base), 0);
+  const std::string longest_key(255, 'k');
+  RegHandle key = 0;
+  ASSERT_EQ(reg().CreateKey(base, longest_key, &key), 0);
+  reg().CloseKey(key);
+  const int32_t longer = reg().CreateKey(base, longest_key + "k", &key);
+  if (GetParam().windows_key_name_limit) {
+    EXPECT_EQ(longer, 87);
+  } else if (longer == 0) {
+    reg().CloseKey(key);
+    reg().DeleteKey(base, longest_key + "k");
+  }
+  EXPECT_EQ(SubkeyNames(reg(), kRoot, Path()), std::vector<std::string>{longest_key});
+
+  const std::string longest_value(16383, 'v');
+  const uint8_t data[] = {'1', 0};
+  EXPECT_EQ(reg().SetValueEx(base, longest_value, platform::kRegSz, data, 2), 0);
+  EXPECT_EQ(reg().SetValueEx(base, longest_value + "v", platform::kRegSz, data, 2), 87);
+  reg().CloseKey(base);
+  EXPECT_EQ(ValueNames(reg(), kRoot, Path()), std::vector<std::string>{longest_value});
 }
 
 TEST_P(RegistryContract, TreesReadBackAsWritten) {

@@ -20,6 +20,8 @@ struct RegistryBackend {
   // order values were first set and sort subkeys by their upper-case names.
   bool windows_value_order = true;
   bool windows_subkey_order = true;
+  // Windows takes key names of at most 255 characters; Wine takes 256.
+  bool windows_key_name_limit = true;
 };
 
 inline void PrintTo(const RegistryBackend& backend, std::ostream* os) { *os << backend.name; }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -130,6 +131,38 @@ TEST(SqliteRegistry, SeveralProcessesWritingAtOnceLoseNothing) {
             Text("p2_299"));
 }
 
+// Every process opens the file while the first ones are still creating it and switching it
+// to WAL; none may give up before the busy timeout. The race is in the locks, not on the disk:
+// in memory, enough rounds to meet it run quickly.
+TEST(SqliteRegistry, SeveralProcessesOpeningANewFileAtOnceAllGetIn) {
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+  constexpr int kRounds = 120;
+  for (const int processes : {2, 4, 8}) {
+    int failed_rounds = 0;
+    for (int round = 0; round < kRounds; ++round) {
+      ScratchDir dir(base);
+      const std::string file = dir.File("registry.db");
+      const bool all_in = RunInProcesses(processes, [&](int p) {
+        platform::IconvCodePage utf8("");
+        platform::SqliteRegistry reg(file, utf8);
+        if (!reg.ok()) return 1;
+        return SetRaw(reg, kHkeyLocalMachine, "Software\\New", "p" + std::to_string(p),
+                      platform::kRegSz, Text("x")) == 0
+                   ? 0
+                   : 1;
+      });
+      platform::IconvCodePage utf8("");
+      platform::SqliteRegistry reg(file, utf8);
+      const size_t kept = ValueNames(reg, kHkeyLocalMachine, "Software\\New").size();
+      failed_rounds += !all_in || kept != static_cast<size_t>(processes);
+    }
+    EXPECT_EQ(failed_rounds, 0) << processes << " processes";
+  }
+}
+
 TEST(SqliteRegistry, ReadsSeeOtherWritersOnceHandlesCloseOrAfterAWhile) {
   TestRegistry a;
   platform::IconvCodePage utf8("");
@@ -194,6 +227,35 @@ TEST(SqliteRegistry, NonAsciiNamesCompareWithoutCase) {
   ASSERT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "Software\\\xC3\xA9t\xC3\xA9", &key), 0);
   reg.registry().CloseKey(key);
   EXPECT_TRUE(KeyExists(reg.registry(), kHkeyLocalMachine, "SOFTWARE\\\xC3\x89T\xC3\x89"));
+}
+
+TEST(SqliteRegistry, NamesCountInUtf16UnitsAndKeysStopAt512Levels) {
+  TestRegistry test;
+  platform::Registry& reg = test.registry();
+  const std::string euro = "\xE2\x82\xAC";       // one unit in three bytes
+  const std::string smile = "\xF0\x9F\x98\x80";  // two units in four bytes
+  std::string euros;
+  for (int i = 0; i < 255; ++i) euros += euro;
+  std::string smiles;
+  for (int i = 0; i < 127; ++i) smiles += smile;
+  RegHandle key = 0;
+  for (const std::string& name : {euros, smiles + "x"}) {
+    ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + name, &key), 0);
+    reg.CloseKey(key);
+  }
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + euros + euro, &key), 87);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + smiles + smile, &key), 87);
+  EXPECT_EQ(SubkeyNames(reg, kHkeyLocalMachine, "Software"),
+            (std::vector<std::string>{euros, smiles + "x"}));
+
+  std::string deepest = "Software";
+  for (int level = 2; level <= 512; ++level) deepest += "\\k";
+  ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest, &key), 0);
+  RegHandle below = 0;
+  EXPECT_EQ(reg.CreateKey(key, "k", &below), 1450);
+  reg.CloseKey(key);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest + "\\k", &below), 1450);
+  EXPECT_FALSE(KeyExists(reg, kHkeyLocalMachine, deepest + "\\k"));
 }
 
 TEST(SqliteRegistry, BatchesCommitOrRollBackAsAWhole) {

@@ -107,6 +107,19 @@ TEST_F(RegistryAccessTest, OddStoredValuesReadWithoutHarm) {
   const store::ReadResult huge = reg_.ReadValue(kRoot, "Software\\Odd", "Huge");
   EXPECT_EQ(huge.code, 234);
   EXPECT_EQ(huge.text, "");
+  // The edge: 1024 bytes with the terminator still read, 1025 do not.
+  ASSERT_EQ(SetRaw(raw, kRoot, "Software\\Odd\\Edge", "Fits", platform::kRegSz,
+                   std::string(1023, 'f') + '\0'),
+            0);
+  ASSERT_EQ(SetRaw(raw, kRoot, "Software\\Odd\\Edge", "Over", platform::kRegSz,
+                   std::string(1024, 'o') + '\0'),
+            0);
+  const store::ReadResult fits = reg_.ReadValue(kRoot, "Software\\Odd\\Edge", "Fits");
+  EXPECT_EQ(fits.code, 0);
+  EXPECT_EQ(fits.text, std::string(1023, 'f'));
+  const store::ReadResult over = reg_.ReadValue(kRoot, "Software\\Odd\\Edge", "Over");
+  EXPECT_EQ(over.code, 234);
+  EXPECT_EQ(over.text, "");
 
   const store::ValueList all = reg_.EnumValues(kRoot, "Software\\Odd");
   EXPECT_EQ(all.code, 0);
@@ -126,6 +139,12 @@ TEST_F(RegistryAccessTest, DeleteKeyTreeRemovesEveryLevel) {
   EXPECT_FALSE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\a"));
   EXPECT_TRUE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\sibling"));
   EXPECT_EQ(reg_.DeleteKeyTree(kRoot, "Software\\Tree\\a"), 2);
+
+  std::string deepest = "Software\\Tree\\deep";
+  for (int level = 4; level <= 512; ++level) deepest += "\\k";
+  ASSERT_EQ(reg_.CreateKey(kRoot, deepest), 0);
+  EXPECT_EQ(reg_.DeleteKeyTree(kRoot, "Software\\Tree\\deep"), 0);
+  EXPECT_FALSE(KeyExists(test_.registry(), kRoot, "Software\\Tree\\deep"));
 }
 
 TEST_F(RegistryAccessTest, DeleteValueRemovesOnlyThatValue) {

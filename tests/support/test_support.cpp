@@ -13,8 +13,8 @@ namespace netvane::testing {
 
 using platform::RegHandle;
 
-ScratchDir::ScratchDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "netvane-test-XXXXXX").string();
+ScratchDir::ScratchDir(const std::filesystem::path& base) {
+  std::string templ = (base / "netvane-test-XXXXXX").string();
   if (mkdtemp(templ.data()) == nullptr) std::abort();
   path_ = templ;
 }

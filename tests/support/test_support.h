@@ -24,10 +24,11 @@
 
 namespace netvane::testing {
 
-// A folder removed with everything in it when the object goes.
+// A folder removed with everything in it when the object goes; made in the temporary folder
+// unless `base` names another.
 class ScratchDir {
  public:
-  ScratchDir();
+  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;

@@ -212,6 +212,12 @@ const std::string kValidStart =
 
 void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
 class MalformedImport : public NetvaneReg, public ::testing::WithParamInterface<Malformed> {};
 
 TEST_P(MalformedImport, FailsNamingFileAndLineAndChangesNothing) {
@@ -270,7 +276,14 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"EmptyKeyName", kValidStart + "[HKEY_LOCAL_MACHINE\\Software\\\\X]\r\n", 6,
                   "empty key name"},
         Malformed{"DeleteRoot", kValidStart + "[-HKEY_CURRENT_USER]\r\n", 6,
-                  "a root key cannot be deleted"}),
+                  "a root key cannot be deleted"},
+        Malformed{"KeyNameTooLong",
+                  kValidStart + "[HKEY_LOCAL_MACHINE\\Software\\" + Repeat("k", 256) + "]\r\n", 6,
+                  "key name of 256 characters"},
+        Malformed{"KeyTooDeep", kValidStart + "[HKEY_LOCAL_MACHINE" + Repeat("\\k", 513) + "]\r\n",
+                  6, "key 513 levels deep"},
+        Malformed{"ValueNameTooLong", kValidStart + "\"" + Repeat("v", 16384) + "\"=\"x\"\r\n", 6,
+                  "value name of 16384 characters"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NetvaneReg, UsageAndUnreadableFileAreErrors) {
@@ -387,6 +400,32 @@ TEST_F(NetvaneReg, ImportOfAnExportReproducesTheRegistryExactly) {
   EXPECT_EQ(SubkeyNames(copy.registry(), kHkeyLocalMachine, k),
             (std::vector<std::string>{"A Key", "b key", "MixedCase"}));
   EXPECT_TRUE(KeyExists(copy.registry(), kHkeyLocalMachine, "Software\\Empty Key"));
+}
+
+TEST_F(NetvaneReg, NamesAndDepthAtWindowsLimitsExportCopyAndDelete) {
+  // Three bytes a character: the longest names take more bytes than characters.
+  const std::string euro = "\xE2\x82\xAC";
+  const std::string key_name = Repeat(euro, 255);
+  const std::string value_name = Repeat(euro, 16383);
+  const Outcome o =
+      Import("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\" + key_name + "]\r\n\"" + value_name +
+             "\"=\"x\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software" + Repeat("\\k", 511) +
+             "]\r\n\"v\"=dword:00000001\r\n");
+  ASSERT_EQ(o.code, 0) << o.err;
+  const Snapshot original = Take(reg_);
+  EXPECT_NE(original.text.find("\"" + value_name + "\"=\"x\""), std::string::npos);
+  EXPECT_NE(original.text.find(Repeat("\\k", 511) + "]"), std::string::npos);
+
+  // Copied through the file and through the key tree, it comes back as it was.
+  TestRegistry by_file;
+  ASSERT_EQ(Import(original.text, &by_file).code, 0);
+  EXPECT_EQ(Take(by_file), original);
+  TestRegistry by_tree;
+  ASSERT_EQ(platform::WriteKeyTree(by_tree.registry(), kHkeyLocalMachine, "", original.hklm), 0);
+  EXPECT_EQ(Take(by_tree), original);
+
+  ASSERT_EQ(Import("REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software]\r\n").code, 0);
+  EXPECT_FALSE(KeyExists(raw(), kHkeyLocalMachine, "Software"));
 }
 
 // The built programs, started as a user would, on registry files in a scratch folder.

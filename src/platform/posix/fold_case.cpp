@@ -67,6 +67,17 @@ void Encode(char32_t c, std::string& out) {
 
 }  // namespace
 
+size_t Utf16Length(std::string_view utf8) {
+  size_t units = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp;
+    const size_t len = Decode(utf8, i, &cp);
+    units += len == 4 ? 2 : 1;
+    i += len == 0 ? 1 : len;
+  }
+  return units;
+}
+
 std::string FoldCase(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

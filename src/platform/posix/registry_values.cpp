@@ -1,5 +1,6 @@
 #include "platform/posix/registry_values.h"
 
+#include "platform/registry_tree.h"
 #include "platform/win_codes.h"
 
 namespace netvane::platform {
@@ -102,23 +103,20 @@ std::vector<std::string> Subkeys(Registry& registry, RegHandle root, const std::
   std::vector<std::string> names;
   Key key(registry, root, path, false);
   if (!key.ok()) return names;
+  std::string name(kKeyNameBufferSize, '\0');
   for (uint32_t i = 0;; ++i) {
-    char name[256];
-    uint32_t size = sizeof name;
-    if (registry.EnumKeyEx(key.handle(), i, name, &size, nullptr, nullptr) != kErrorSuccess) {
+    uint32_t size = kKeyNameBufferSize;
+    if (registry.EnumKeyEx(key.handle(), i, name.data(), &size, nullptr, nullptr) !=
+        kErrorSuccess) {
       break;
     }
-    names.emplace_back(name, size);
+    names.emplace_back(name.data(), size);
   }
   return names;
 }
 
 int32_t DeleteTree(Registry& registry, RegHandle root, const std::string& path) {
-  for (const std::string& sub : Subkeys(registry, root, path)) {
-    const int32_t code = DeleteTree(registry, root, path + "\\" + sub);
-    if (code != kErrorSuccess) return code;
-  }
-  return registry.DeleteKey(root, path);
+  return DeleteKeyTree(registry, root, path);
 }
 
 bool KeyExists(Registry& registry, RegHandle root, const std::string& path) {

@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <pwd.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
+#include <thread>
 
 #include "platform/posix/fold_case.h"
 
@@ -141,7 +143,9 @@ bool SqliteRegistry::Open() {
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 0);
-  if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL")) return false;
+  // Switching a file that another process is still creating to WAL turns a read lock into a
+  // write lock, and there SQLite answers "busy" at once instead of calling the busy handler.
+  if (!Exec("PRAGMA journal_mode=WAL", true) || !Exec("PRAGMA synchronous=NORMAL")) return false;
 
   // An existing file must be one of ours.
   sqlite3_stmt* st = Prepare("PRAGMA application_id");
@@ -213,9 +217,19 @@ bool SqliteRegistry::FindRoots() {
   return true;
 }
 
-bool SqliteRegistry::Exec(const char* sql) {
+bool SqliteRegistry::Exec(const char* sql, bool wait_when_busy) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  auto pause = std::chrono::milliseconds(1);
   char* msg = nullptr;
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg);
+  int rc;
+  while ((rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg)) == SQLITE_BUSY && wait_when_busy &&
+         std::chrono::steady_clock::now() < deadline) {
+    sqlite3_free(msg);
+    msg = nullptr;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
   if (rc != SQLITE_OK) {
     error_ = std::string("registry file ") + path_ + ": " + (msg ? msg : sqlite3_errstr(rc));
     sqlite3_free(msg);
@@ -496,7 +510,13 @@ int32_t SqliteRegistry::CreateKey(RegHandle parent, const std::string& path,
   std::vector<std::string> components;
   int32_t r = Resolve(parent, path, &full, &components);
   if (r != kErrorSuccess) return r;
+  for (const std::string& name : components) {
+    if (Utf16Length(name) > kMaxKeyNameLength) return kErrorInvalidParameter;
+  }
   const Handle* parent_handle = Find(parent);
+  const auto parent_depth =
+      static_cast<size_t>(std::count(parent_handle->path.begin(), parent_handle->path.end(), '\\'));
+  if (parent_depth + components.size() > kMaxKeyDepth) return kErrorNoSystemResources;
   const int64_t base_id = parent_handle->key_id;
   const std::string base_path = parent_handle->path;
   const uint32_t base_access = parent_handle->access;
@@ -605,9 +625,12 @@ int32_t SqliteRegistry::EnumValue(RegHandle key, uint32_t index, char* name,
     } else {
       const Value& v = h->values[index];
       r = DeliverName(codepage_.ToAnsi(v.name), name, name_size);
+      if ((r == kErrorSuccess || r == kErrorMoreData) && type != nullptr) *type = v.type;
       if (r == kErrorSuccess) {
-        if (type != nullptr) *type = v.type;
         r = Deliver(ToAnsiData(v), data, data_size);
+      } else if (r == kErrorMoreData && data_size != nullptr) {
+        // As on Windows, a name too long for its buffer still reports the data size needed.
+        *data_size = static_cast<uint32_t>(ToAnsiData(v).size());
       }
     }
   }
@@ -642,6 +665,7 @@ int32_t SqliteRegistry::SetValueEx(RegHandle key, const std::string& name, uint3
   if ((h->access & kKeySetValue) == 0) return kErrorAccessDenied;
   if (data == nullptr && size > 0) return kErrorInvalidParameter;
   const std::string utf8_name = codepage_.FromAnsi(CutAtNul(name));
+  if (Utf16Length(utf8_name) > kMaxValueNameLength) return kErrorInvalidParameter;
   const std::string fold = FoldCase(utf8_name);
   const std::string stored =
       ToStored(type, size > 0 ? std::string_view(reinterpret_cast<const char*>(data), size)

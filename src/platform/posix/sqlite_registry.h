@@ -29,6 +29,7 @@ class SqliteRegistry final : public Registry {
   bool ok() const { return db_ != nullptr; }
   const std::string& error() const { return error_; }
   const std::string& path() const { return path_; }
+  const CodePage& codepage() const { return codepage_; }
 
   int32_t CreateKey(RegHandle parent, const std::string& path, RegHandle* result) override;
   int32_t OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
@@ -73,7 +74,9 @@ class SqliteRegistry final : public Registry {
 
   bool Open();
   bool FindRoots();
-  bool Exec(const char* sql);
+  // With `wait_when_busy`, a "busy" answer is retried up to the busy timeout, for the
+  // statements where SQLite does not call its busy handler.
+  bool Exec(const char* sql, bool wait_when_busy = false);
   // Runs a prepared statement that returns no rows (transaction control).
   int Step(const char* sql);
   sqlite3_stmt* Prepare(const char* sql);

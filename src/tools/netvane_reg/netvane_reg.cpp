@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/posix/fold_case.h"
+#include "platform/registry_tree.h"
 #include "tools/netvane_reg/regedit4.h"
 
 namespace netvane::tools {
@@ -27,24 +29,41 @@ const char kUsage[] =
 // Deletes a key with everything below it; a missing key is not an error.
 int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::string& path) {
   RegHandle key = 0;
-  int32_t r = registry.OpenKeyEx(root, path, platform::kKeyRead, &key);
+  const int32_t r = registry.OpenKeyEx(root, path, platform::kKeyRead, &key);
   if (r == kErrorFileNotFound) return kErrorSuccess;
   if (r != kErrorSuccess) return r;
-  std::vector<std::string> names;
-  for (uint32_t i = 0;; ++i) {
-    char name[1024];
-    uint32_t size = sizeof name;
-    r = registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr);
-    if (r != kErrorSuccess) break;
-    names.emplace_back(name, size);
-  }
   registry.CloseKey(key);
-  if (r != platform::kErrorNoMoreItems) return r;
-  for (const std::string& name : names) {
-    r = DeleteTree(registry, root, path + "\\" + name);
-    if (r != kErrorSuccess) return r;
+  return platform::DeleteKeyTree(registry, root, path);
+}
+
+// What Windows would not store, in words; empty when the change is fine. Deletions pass, so
+// that keys kept from before these checks can still be removed.
+std::string LimitProblem(const RegChange& c, const platform::CodePage& codepage) {
+  if (c.kind == RegChange::Kind::kCreateKey) {
+    size_t depth = 0;
+    for (size_t start = 0; start < c.path.size(); ++depth) {
+      size_t end = c.path.find('\\', start);
+      if (end == std::string::npos) end = c.path.size();
+      const size_t length = platform::Utf16Length(
+          codepage.FromAnsi(std::string_view(c.path).substr(start, end - start)));
+      if (length > platform::kMaxKeyNameLength) {
+        return "key name of " + std::to_string(length) + " characters (Windows takes at most " +
+               std::to_string(platform::kMaxKeyNameLength) + ")";
+      }
+      start = end + 1;
+    }
+    if (depth > platform::kMaxKeyDepth) {
+      return "key " + std::to_string(depth) + " levels deep (Windows takes at most " +
+             std::to_string(platform::kMaxKeyDepth) + ")";
+    }
+  } else if (c.kind == RegChange::Kind::kSetValue) {
+    const size_t length = platform::Utf16Length(codepage.FromAnsi(c.name));
+    if (length > platform::kMaxValueNameLength) {
+      return "value name of " + std::to_string(length) + " characters (Windows takes at most " +
+             std::to_string(platform::kMaxValueNameLength) + ")";
+    }
   }
-  return registry.DeleteKey(root, path);
+  return std::string();
 }
 
 // `path` with each component spelled as the registry stores it, so that exporting a key
@@ -52,6 +71,7 @@ int32_t DeleteTree(platform::Registry& registry, RegHandle root, const std::stri
 // be matched keeps its typed spelling.
 std::string StoredSpelling(platform::Registry& registry, RegHandle root, const std::string& path) {
   std::string out;
+  std::string name(platform::kKeyNameBufferSize, '\0');
   for (size_t start = 0; start < path.size();) {
     size_t end = path.find('\\', start);
     if (end == std::string::npos) end = path.size();
@@ -59,11 +79,12 @@ std::string StoredSpelling(platform::Registry& registry, RegHandle root, const s
     RegHandle key = 0;
     if (registry.OpenKeyEx(root, out, platform::kKeyRead, &key) == kErrorSuccess) {
       for (uint32_t i = 0;; ++i) {
-        char name[1024];
-        uint32_t size = sizeof name;
-        if (registry.EnumKeyEx(key, i, name, &size, nullptr, nullptr) != kErrorSuccess) break;
-        if (size == part.size() && strncasecmp(name, part.data(), size) == 0) {
-          part.assign(name, size);
+        uint32_t size = platform::kKeyNameBufferSize;
+        if (registry.EnumKeyEx(key, i, name.data(), &size, nullptr, nullptr) != kErrorSuccess) {
+          break;
+        }
+        if (size == part.size() && strncasecmp(name.data(), part.data(), size) == 0) {
+          part.assign(name.data(), size);
           break;
         }
       }
@@ -122,6 +143,14 @@ int Import(const std::string& file, platform::SqliteRegistry& registry, std::ost
     err << "netvane-reg: " << file << ":" << error.line << ": " << error.message
         << "; nothing was imported\n";
     return kExitUsage;
+  }
+  for (const RegChange& c : changes) {
+    const std::string problem = LimitProblem(c, registry.codepage());
+    if (!problem.empty()) {
+      err << "netvane-reg: " << file << ":" << c.line << ": " << problem
+          << "; nothing was imported\n";
+      return kExitUsage;
+    }
   }
   // All or nothing: the changes go in as one transaction.
   int32_t r = registry.BeginBatch();

@@ -11,7 +11,7 @@ namespace netvane::tools {
 
 // Runs one command (`args` without the program name); returns the exit status: 0 done,
 // 1 the registry refused a change (nothing was changed), 2 a usage error, an unreadable or
-// malformed file, or a missing key.
+// malformed file (names longer or keys deeper than Windows takes included), or a missing key.
 int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry& registry,
                   std::ostream& out, std::ostream& err);
 

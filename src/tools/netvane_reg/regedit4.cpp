@@ -328,11 +328,18 @@ bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, Parse
 }
 
 std::string FormatKeyTree(const std::string& full_name, const platform::KeyTree& tree) {
-  std::string out = "[" + full_name + "]\r\n";
-  for (const platform::RawValue& v : tree.values) FormatValue(out, v);
-  out += "\r\n";
-  for (const platform::KeyTree& sub : tree.subkeys) {
-    out += FormatKeyTree(full_name + "\\" + sub.name, sub);
+  // A work list rather than recursion: the depth of the tree is the data's.
+  std::string out;
+  std::vector<std::pair<const platform::KeyTree*, std::string>> pending{{&tree, full_name}};
+  while (!pending.empty()) {
+    auto [key, name] = std::move(pending.back());
+    pending.pop_back();
+    out += "[" + name + "]\r\n";
+    for (const platform::RawValue& v : key->values) FormatValue(out, v);
+    out += "\r\n";
+    for (auto sub = key->subkeys.rbegin(); sub != key->subkeys.rend(); ++sub) {
+      pending.emplace_back(&*sub, name + "\\" + sub->name);
+    }
   }
   return out;
 }
