@@ -38,6 +38,10 @@ class Process {
   // The process's exit code, kStillActive while it runs. Raises PlatformError when the
   // process cannot be queried.
   virtual uint32_t ExitCode(uint32_t process_id) = 0;
+  // Whether this program may change the system's network settings: on Windows with user
+  // account control, whether it runs elevated. Systems without that notion say yes; their
+  // tools report what they may not do.
+  virtual bool Elevated() const { return true; }
 };
 
 }  // namespace netvane::platform

@@ -146,8 +146,10 @@ class FakeProcess : public platform::Process {
   uint32_t Start(const std::string& command_line, platform::WindowMode mode) override;
   void Wait(uint32_t process_id) override;
   uint32_t ExitCode(uint32_t process_id) override;
+  bool Elevated() const override { return elevated; }
 
   std::string program_path = "C:\\Program Files\\Netvane\\Netvane.exe";
+  bool elevated = true;
   std::vector<Started> started;
   std::vector<std::string> missing;
   // The error number a missing program raises.

@@ -261,5 +261,22 @@ TEST_F(Netvanectl, RefusesWindows95AndUnknownSystems) {
   }
 }
 
+// Without an elevated prompt on today's Windows, an apply starts nothing and says why.
+TEST_F(Netvanectl, ApplyWithoutAdministratorRightsStartsNothing) {
+  Card("1", "Card A", "SvcA");
+  Location(1, "Office", "SvcA", "Card A", "NO", "USE_DHCP");
+  winver_.version = {10, 0, 19045, platform::kPlatformWin32Nt};
+  fake_.process.elevated = false;
+  const Outcome o = Run({"apply", "Office"});
+  EXPECT_EQ(o.code, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("needs administrator rights: run it from an elevated command prompt"),
+            std::string::npos)
+      << o.err;
+  EXPECT_TRUE(fake_.process.started.empty());
+  EXPECT_EQ(QueryRaw(reg_.registry(), kHkeyLocalMachine, kSessions + "1", "SessionActive").data,
+            std::string("NO", 3));
+}
+
 }  // namespace
 }  // namespace netvane::testing

@@ -94,4 +94,14 @@ uint32_t Win32Process::ExitCode(uint32_t process_id) {
   return code;
 }
 
+bool Win32Process::Elevated() const {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const BOOL known =
+      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  CloseHandle(token);
+  return !known || elevation.TokenIsElevated != 0;
+}
 }  // namespace netvane::platform

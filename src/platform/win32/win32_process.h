@@ -17,6 +17,8 @@ class Win32Process final : public Process {
   uint32_t Start(const std::string& command_line, WindowMode mode) override;
   void Wait(uint32_t process_id) override;
   uint32_t ExitCode(uint32_t process_id) override;
+  // The token's elevation; Windows before Vista has none to ask for, so yes there.
+  bool Elevated() const override;
 
  private:
   Win32CodePage codepage_;

@@ -67,6 +67,21 @@ class Bstr {
   BSTR value_ = nullptr;
 };
 
+std::wstring Wide(const std::string& utf8) {
+  const int in = static_cast<int>(utf8.size());
+  std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0)),
+                   L'\0');
+  if (!out.empty()) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), static_cast<int>(out.size()));
+  return out;
+}
+
+// ShellExecute's default verb on `path`; its result (above 32 is success).
+int32_t Execute(const std::string& path, const std::string& folder) {
+  const HINSTANCE result = ShellExecuteW(nullptr, nullptr, Wide(path).c_str(), nullptr,
+                                         Wide(folder).c_str(), SW_SHOWNORMAL);
+  return static_cast<int32_t>(reinterpret_cast<INT_PTR>(result));
+}
+
 PlatformError ComError(HRESULT hr) {
   return PlatformError(static_cast<int32_t>(hr), SystemMessage(static_cast<uint32_t>(hr)), kSource);
 }
@@ -130,7 +145,14 @@ void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string&
   VARIANT verb;
   VariantInit(&verb);  // empty: the item's default verb
   hr = item->InvokeVerb(verb);
-  if (FAILED(hr)) throw ComError(hr);
+  if (SUCCEEDED(hr)) return;
+  // Some shells (Wine's among them) do not carry out InvokeVerb; the item's default verb
+  // through ShellExecute does the same there.
+  std::string path = folder;
+  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  path += name;
+  if (Execute(path, folder) > 32) return;
+  throw ComError(hr);
 }
 
 int32_t Win32Shell::OpenDocument(const std::string& path) {

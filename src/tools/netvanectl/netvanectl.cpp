@@ -142,6 +142,11 @@ class ConsoleFrontEnd final : public engine::FrontEnd {
   Clock::time_point next_tick_;
 };
 
+constexpr char kNeedsElevation[] =
+    "netvanectl: applying a location changes the network settings, which needs administrator "
+    "rights: run it from an elevated command prompt (\"Run as administrator\"). Nothing was "
+    "changed.\n";
+
 // Whether a message tells that the apply did not work out.
 bool IsFailureReport(const std::string& text) {
   return text == engine::kBindFailed ||
@@ -171,6 +176,10 @@ int Apply(const std::string& which, engine::AppState& state, platform::Platform&
     return kExitUsage;
   }
   id = state.LocationTable[static_cast<size_t>(index)].LocationId;
+  if (!platform.process.Elevated()) {
+    err << kNeedsElevation;
+    return kExitFailed;
+  }
 
   const std::unique_ptr<platform::UdpEndpoint> endpoint = make_endpoint();
   ConsoleFrontEnd front_end(prompt, *endpoint);
