@@ -67,8 +67,9 @@ function(netvane_add_windows_test name)
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# The raw registry helpers are plain C++ over the platform interface.
-add_library(netvane_registry_raw STATIC support/registry_raw.cpp)
+# The raw registry helpers and the message box double are plain C++ over the platform and
+# engine interfaces.
+add_library(netvane_registry_raw STATIC support/registry_raw.cpp support/scripted_prompt.cpp)
 target_include_directories(netvane_registry_raw PUBLIC support)
 target_link_libraries(netvane_registry_raw PUBLIC netvane_platform)
 

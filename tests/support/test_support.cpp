@@ -207,18 +207,6 @@ platform::MibIfRow EthernetRow(const std::string& description, std::vector<uint8
   return row;
 }
 
-engine::PromptAnswer ScriptedPrompt::Show(const std::string& text, engine::PromptIcon icon,
-                                          engine::PromptButtons buttons) {
-  shown.push_back({text, icon, buttons});
-  if (!answers.empty()) {
-    const engine::PromptAnswer a = answers.front();
-    answers.erase(answers.begin());
-    return a;
-  }
-  return buttons == engine::PromptButtons::kYesNo ? engine::PromptAnswer::kYes
-                                                  : engine::PromptAnswer::kOk;
-}
-
 }  // namespace netvane::testing
 
 #include <ostream>

@@ -21,6 +21,7 @@
 #include "platform/registry.h"
 #include "platform/winver.h"
 #include "registry_raw.h"
+#include "scripted_prompt.h"
 
 namespace netvane::testing {
 
@@ -199,20 +200,6 @@ class FakeDevice : public platform::Device {
 // Runs `body(i)` for i = 0 .. count-1, each in a process of its own, all at once; true when
 // every one returned 0.
 bool RunInProcesses(int count, const std::function<int(int)>& body);
-
-// Records every message and answers from a script (default: OK, and Yes to questions).
-class ScriptedPrompt : public engine::UserPrompt {
- public:
-  struct Shown {
-    std::string text;
-    engine::PromptIcon icon;
-    engine::PromptButtons buttons;
-  };
-  engine::PromptAnswer Show(const std::string& text, engine::PromptIcon icon,
-                            engine::PromptButtons buttons) override;
-  std::vector<Shown> shown;
-  std::vector<engine::PromptAnswer> answers;  // taken from the front
-};
 
 // The profile as sections of entries; broadcasts are recorded.
 class FakeProfile : public platform::Profile {
