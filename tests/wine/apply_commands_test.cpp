@@ -193,5 +193,69 @@ TEST_F(ApplyCommandsTest, Windows98ReleasesSwitchesTheFilterBesideTheProgramAndR
   EXPECT_EQ(front_.events, (Lines{"events", "poll"}));
 }
 
+// A profile entry and an Internet Settings value as they were, put back afterwards.
+class KeptSetting {
+ public:
+  KeptSetting(const char* section, const char* entry) : section_(section), entry_(entry) {
+    char text[512] = {};
+    GetProfileStringA(section, entry, "\x01", text, sizeof text);
+    had_ = std::string(text) != "\x01";
+    value_ = text;
+  }
+  ~KeptSetting() { WriteProfileStringA(section_, entry_, had_ ? value_.c_str() : nullptr); }
+
+ private:
+  const char* section_;
+  const char* entry_;
+  bool had_ = false;
+  std::string value_;
+};
+
+std::string ProfileText(const char* section, const char* entry) {
+  char text[512] = {};
+  GetProfileStringA(section, entry, "", text, sizeof text);
+  return text;
+}
+
+// The rest of an apply through the system's own services: the connection program through the
+// shell (Wine's Shell.Application has no InvokeVerb: the shell's fallback runs it), the browser
+// proxy in the user's real Internet Settings, the default printer through the profile API.
+TEST_F(ApplyCommandsTest, ConnectionProgramProxyAndPrinterGoThroughTheSystem) {
+  constexpr char kSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  const StoredValue enable = QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyEnable");
+  const StoredValue server = QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer");
+  KeptSetting device("windows", "Device");
+  KeptSetting port("PrinterPorts", "Netvane Test Printer");
+  ASSERT_TRUE(WriteProfileStringA("PrinterPorts", "Netvane Test Printer", "winspool,FILE:,15,45"));
+
+  store::LocationRecord& r = Add(5, "USE_KT_ADSL", "{Card}");
+  r.ExecutePath = ProgramFolder() + "NVEFilter.exe";
+  r.UseProxy = true;
+  r.IEProxy.HTTPAddress = "proxy.example";
+  r.IEProxy.HTTPPort = "3128";
+  r.UseWinNetwork = true;
+  r.DefaultPrinter = "Netvane Test Printer";
+  engine_.ApplyLocation(5);
+  process_.WaitForAll();
+  // The shell's program is not one the engine waits for.
+  bool launched = false;
+  for (int i = 0; i < 500 && !launched; ++i) {
+    launched = ReadBytes(log_).find("NVEFilter.exe") != std::string::npos;
+    if (!launched) Sleep(20);
+  }
+  EXPECT_TRUE(launched) << ReadBytes(log_);
+  EXPECT_TRUE(front_.messages.empty()) << front_.messages[0];
+  EXPECT_EQ(QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyEnable").data,
+            std::string("\x01\0\0\0", 4));
+  EXPECT_EQ(QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer").data,
+            std::string("http=proxy.example:3128\0", 24));
+  EXPECT_EQ(ProfileText("windows", "Device"), "Netvane Test Printer,winspool,FILE:");
+
+  for (const auto& [name, kept] : {std::pair{"ProxyEnable", enable}, std::pair{"ProxyServer", server}}) {
+    if (kept.code != 0) continue;
+    SetRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, name, kept.type, kept.data);
+  }
+}
+
 }  // namespace
 }  // namespace netvane::testing
