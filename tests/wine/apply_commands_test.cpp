@@ -222,8 +222,10 @@ std::string ProfileText(const char* section, const char* entry) {
 // proxy in the user's real Internet Settings, the default printer through the profile API.
 TEST_F(ApplyCommandsTest, ConnectionProgramProxyAndPrinterGoThroughTheSystem) {
   constexpr char kSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  const StoredValue enable = QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyEnable");
-  const StoredValue server = QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer");
+  const StoredValue enable =
+      QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyEnable");
+  const StoredValue server =
+      QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer");
   KeptSetting device("windows", "Device");
   KeptSetting port("PrinterPorts", "Netvane Test Printer");
   ASSERT_TRUE(WriteProfileStringA("PrinterPorts", "Netvane Test Printer", "winspool,FILE:,15,45"));
@@ -251,7 +253,8 @@ TEST_F(ApplyCommandsTest, ConnectionProgramProxyAndPrinterGoThroughTheSystem) {
             std::string("http=proxy.example:3128\0", 24));
   EXPECT_EQ(ProfileText("windows", "Device"), "Netvane Test Printer,winspool,FILE:");
 
-  for (const auto& [name, kept] : {std::pair{"ProxyEnable", enable}, std::pair{"ProxyServer", server}}) {
+  for (const auto& [name, kept] :
+       {std::pair{"ProxyEnable", enable}, std::pair{"ProxyServer", server}}) {
     if (kept.code != 0) continue;
     SetRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, name, kept.type, kept.data);
   }

@@ -104,7 +104,7 @@ class WindowsGuiTest : public ::testing::Test {
   ScriptedFiles files;
   ListedPrinters printers;
   ScriptedDialogs dialogs;
-  editors::EditorServices services{state, locations, settings, access, real.shell,
+  editors::EditorServices services{state,  locations, settings, access, real.shell,
                                    prompt, files,     printers, dialogs};
 };
 
@@ -120,8 +120,8 @@ TEST_F(WindowsGuiTest, TheMainWindowListsTheSeededLocationsUnderTheirCards) {
   ASSERT_TRUE(locations.SaveLocation(1, r));
   engine::CIpHelper iphelper(real.iphelper, real.codepage, prompt);
   platform::Win32UdpEndpoint endpoint;
-  shell::ShellServices shell{real,  access, locations, settings, state,    iphelper,
-                             prompt, files, printers,  dialogs,  endpoint};
+  shell::ShellServices shell{real,   access, locations, settings, state,   iphelper,
+                             prompt, files,  printers,  dialogs,  endpoint};
   auto w = shell::NetvaneMain(shell, shell::StartupOptions{0, false});
   ASSERT_TRUE(w);
   EXPECT_TRUE(prompt.shown.empty()) << prompt.shown[0].text;
