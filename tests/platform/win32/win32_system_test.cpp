@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/windows_family.h"
 #include "platform/system_platform.h"
+#include "platform/win32/windows_api.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_windows_version.h"
@@ -32,6 +34,38 @@ TEST(Win32WindowsVersionTest, A64BitProgramRunsOnTheNtFamily) {
   EXPECT_EQ(v.platform_id, kPlatformWin32Nt);
   EXPECT_GE(v.major, 5u);
   EXPECT_GT(v.build, 0u);
+}
+
+// A program with the programs' manifest on Wine's default version (Wine 8 reports Windows 7,
+// 6.1, whatever the manifest declares) is on the NT family past version 4: the netsh road.
+TEST(Win32WindowsVersionTest, TodaysWindowsTakesTheNetshRoad) {
+  const OsVersion v = Win32WindowsVersion().Reported();
+  EXPECT_EQ(v.platform_id, kPlatformWin32Nt);
+  EXPECT_GE(v.major, 6u) << v.major << "." << v.minor;
+  Win32WindowsVersion version;
+  EXPECT_EQ(engine::DetectWindowsFamily(version), engine::kOsWin2000);
+}
+
+// The manifest each program carries: the window and the updater ask for an administrator,
+// netvanectl runs as invoked.
+TEST(Win32ProcessTest, ProgramsCarryTheirManifests) {
+  const std::string folder = std::filesystem::path(Win32Process().ProgramPath()).parent_path().string();
+  for (const auto& [program, level] : {std::pair{"Netvane.exe", "requireAdministrator"},
+                                       std::pair{"NVEupdate.exe", "requireAdministrator"},
+                                       std::pair{"netvanectl.exe", "asInvoker"}}) {
+    SCOPED_TRACE(program);
+    HMODULE module = LoadLibraryExA((folder + "\\" + program).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::string manifest(text, SizeofResource(module, found));
+    FreeLibrary(module);
+    EXPECT_NE(manifest.find(std::string("level=\"") + level + "\""), std::string::npos);
+    // Windows 10 and 11 among the versions it declares.
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+  }
 }
 
 TEST(Win32IpHelperTest, TableFollowsTheBufferProtocolAndListsLoopback) {
