@@ -152,7 +152,8 @@ std::string RunChild(const std::string& self, const std::string& platform) {
   close(out[1]);
   std::string text;
   char buf[256];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<size_t>(n));
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -215,9 +216,10 @@ int main(int argc, char** argv) {
   if (failed != 0) return 1;
   std::sort(times.begin(), times.end());
   std::sort(memory.begin(), memory.end());
-  std::printf("start-up to main window shown, 100 locations, %d runs, platform %s (splash "
-              "excluded):\n",
-              runs, platform.c_str());
+  std::printf(
+      "start-up to main window shown, 100 locations, %d runs, platform %s (splash "
+      "excluded):\n",
+      runs, platform.c_str());
   std::printf("  time  median %.1f ms  (min %.1f, max %.1f)\n", times[times.size() / 2],
               times.front(), times.back());
   std::printf("  resident memory  median %.1f MB  (max %.1f)\n",
