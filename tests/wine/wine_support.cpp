@@ -69,7 +69,7 @@ std::string ProgramFolder() {
   return path.substr(0, path.find_last_of('\\') + 1);
 }
 
-ProgramRun RunProgram(const std::string& command_line) {
+ProgramRun RunProgram(const std::string& command_line, uint32_t bound_ms) {
   ProgramRun run;
   TempFolder folder;
   const std::string output = folder.File("output");
@@ -96,7 +96,11 @@ ProgramRun RunProgram(const std::string& command_line) {
   if (!run.started) run.error = GetLastError();
   CloseHandle(file);
   if (!run.started) return run;
-  WaitForSingleObject(info.hProcess, INFINITE);
+  run.ended = WaitForSingleObject(info.hProcess, bound_ms) == WAIT_OBJECT_0;
+  if (!run.ended) {
+    TerminateProcess(info.hProcess, 1);
+    WaitForSingleObject(info.hProcess, INFINITE);
+  }
   DWORD code = 0;
   GetExitCodeProcess(info.hProcess, &code);
   run.exit_code = code;

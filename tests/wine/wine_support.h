@@ -42,12 +42,14 @@ std::string ProgramFolder();
 struct ProgramRun {
   bool started = false;
   uint32_t error = 0;  // why it could not be started
+  bool ended = false;  // by itself, within the bound
   uint32_t exit_code = 0;
   std::string output;  // standard output and standard error, as written
 };
+inline constexpr uint32_t kNoBound = 0xFFFFFFFFu;  // INFINITE
 // Starts `command_line` with no window, its standard output and error going to one file, and
-// waits for it without a time limit.
-ProgramRun RunProgram(const std::string& command_line);
+// waits for it; a program still running after `bound_ms` is ended, as a guard against a hang.
+ProgramRun RunProgram(const std::string& command_line, uint32_t bound_ms = kNoBound);
 
 // The system's processes, with the ids of every program started kept, so that a test can
 // wait for those the engine does not wait for.
