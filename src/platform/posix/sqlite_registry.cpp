@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/posix/fold_case.h"
+#include "platform/utf8.h"
 
 namespace netvane::platform {
 namespace {

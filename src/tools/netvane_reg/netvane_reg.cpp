@@ -7,8 +7,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/posix/fold_case.h"
 #include "platform/registry_tree.h"
+#include "platform/utf8.h"
 #include "tools/netvane_reg/regedit4.h"
 
 namespace netvane::tools {
