@@ -64,6 +64,14 @@ class Registry {
   // there both do nothing and EndGroup returns 0.
   virtual void BeginGroup(bool /*write*/) {}
   virtual int32_t EndGroup() { return 0; }
+
+  // One transaction for the calls up to CommitBatch, which RollbackBatch drops as a whole, so
+  // that a tool can change many keys all or nothing; meanwhile other processes wait. Only the
+  // host file has transactions: elsewhere BeginBatch gives 50 (not supported) and the caller
+  // has to put back what it changed itself.
+  virtual int32_t BeginBatch() { return kErrorNotSupported; }
+  virtual int32_t CommitBatch() { return kErrorNotSupported; }
+  virtual void RollbackBatch() {}
 };
 
 // A group for the life of a scope; End() reports whether a writing group was stored.

@@ -43,7 +43,7 @@ void WriteFile(const std::string& file, const std::string& text) {
 Outcome RunIn(TestRegistry& reg, const std::vector<std::string>& args) {
   std::ostringstream out;
   std::ostringstream err;
-  const int code = tools::RunNetvaneReg(args, reg.registry(), out, err);
+  const int code = tools::RunNetvaneReg(args, reg.registry(), reg.codepage(), out, err);
   return {code, out.str(), err.str()};
 }
 

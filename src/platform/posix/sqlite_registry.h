@@ -50,11 +50,9 @@ class SqliteRegistry final : public Registry {
   void BeginGroup(bool write) override;
   int32_t EndGroup() override;
 
-  // Groups the following operations into one transaction, so that a tool can change many keys
-  // all or nothing. Between Begin and Commit/Rollback other processes wait.
-  int32_t BeginBatch();
-  int32_t CommitBatch();
-  void RollbackBatch();
+  int32_t BeginBatch() override;
+  int32_t CommitBatch() override;
+  void RollbackBatch() override;
 
  private:
   struct Value {

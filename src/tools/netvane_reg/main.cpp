@@ -1,11 +1,33 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/posix/iconv_codepage.h"
-#include "platform/posix/sqlite_registry.h"
 #include "tools/netvane_reg/netvane_reg.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/system_platform.h"
+#else
+#include "platform/posix/iconv_codepage.h"
+#include "platform/posix/sqlite_registry.h"
+#endif
+
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+  // Registry files travel as bytes: no line-end translation on the way in or out.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  auto system = netvane::platform::CreateSystemPlatform();
+  for (const std::string& problem : system->problems()) {
+    std::cerr << "netvane-reg: " << problem << "\n";
+  }
+  if (system->fatal()) return 1;
+  netvane::platform::Platform& services = system->services();
+  return netvane::tools::RunNetvaneReg(args, services.registry, services.codepage, std::cout,
+                                       std::cerr);
+#else
   const char* cp_name = std::getenv("NETVANE_ANSI_CODEPAGE");
   netvane::platform::IconvCodePage codepage(cp_name != nullptr ? cp_name : "");
   if (!codepage.ok()) {
@@ -17,6 +39,6 @@ int main(int argc, char** argv) {
     std::cerr << "netvane-reg: " << registry.error() << "\n";
     return 1;
   }
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  return netvane::tools::RunNetvaneReg(args, registry, std::cout, std::cerr);
+  return netvane::tools::RunNetvaneReg(args, registry, codepage, std::cout, std::cerr);
+#endif
 }

@@ -125,7 +125,8 @@ int32_t Apply(platform::Registry& registry, const RegChange& c) {
   return kErrorSuccess;
 }
 
-int Import(const std::string& file, platform::SqliteRegistry& registry, std::ostream& err) {
+int Import(const std::string& file, platform::Registry& registry,
+           const platform::CodePage& codepage, std::ostream& err) {
   std::string text;
   if (file == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -145,30 +146,32 @@ int Import(const std::string& file, platform::SqliteRegistry& registry, std::ost
     return kExitUsage;
   }
   for (const RegChange& c : changes) {
-    const std::string problem = LimitProblem(c, registry.codepage());
+    const std::string problem = LimitProblem(c, codepage);
     if (!problem.empty()) {
       err << "netvane-reg: " << file << ":" << c.line << ": " << problem
           << "; nothing was imported\n";
       return kExitUsage;
     }
   }
-  // All or nothing: the changes go in as one transaction.
+  // All or nothing: where the registry has transactions (the host file), the changes go in as
+  // one.
   int32_t r = registry.BeginBatch();
-  if (r != kErrorSuccess) {
-    err << "netvane-reg: the registry " << registry.path() << " cannot be changed now (error "
-        << r << "); nothing was imported\n";
+  const bool batch = r == kErrorSuccess;
+  if (!batch && r != platform::kErrorNotSupported) {
+    err << "netvane-reg: the registry cannot be changed now (error " << r
+        << "); nothing was imported\n";
     return kExitRefused;
   }
   for (const RegChange& c : changes) {
     r = Apply(registry, c);
     if (r != kErrorSuccess) {
-      registry.RollbackBatch();
+      if (batch) registry.RollbackBatch();
       err << "netvane-reg: " << file << ":" << c.line << ": the registry refused this change"
           << " (error " << r << "); nothing was imported\n";
       return kExitRefused;
     }
   }
-  r = registry.CommitBatch();
+  r = batch ? registry.CommitBatch() : kErrorSuccess;
   if (r != kErrorSuccess) {
     err << "netvane-reg: the registry could not store the import (error " << r
         << "); nothing was imported\n";
@@ -177,8 +180,8 @@ int Import(const std::string& file, platform::SqliteRegistry& registry, std::ost
   return kExitDone;
 }
 
-int Export(const std::vector<std::string>& keys, platform::SqliteRegistry& registry,
-           std::ostream& out, std::ostream& err) {
+int Export(const std::vector<std::string>& keys, platform::Registry& registry, std::ostream& out,
+           std::ostream& err) {
   std::string text(kRegedit4Header);
   for (const std::string& full : keys) {
     RegHandle root = 0;
@@ -209,8 +212,8 @@ int Export(const std::vector<std::string>& keys, platform::SqliteRegistry& regis
 
 }  // namespace
 
-int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry& registry,
-                  std::ostream& out, std::ostream& err) {
+int RunNetvaneReg(const std::vector<std::string>& args, platform::Registry& registry,
+                  const platform::CodePage& codepage, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
     return kExitUsage;
@@ -219,7 +222,7 @@ int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry
     out << kUsage;
     return kExitDone;
   }
-  if (args[0] == "import" && args.size() == 2) return Import(args[1], registry, err);
+  if (args[0] == "import" && args.size() == 2) return Import(args[1], registry, codepage, err);
   if (args[0] == "export" && args.size() <= 2) {
     const std::vector<std::string> keys =
         args.size() == 2 ? std::vector<std::string>{args[1]}

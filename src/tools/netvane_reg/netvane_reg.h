@@ -1,18 +1,20 @@
-// netvane-reg: import and export of the host registry as REGEDIT4 text.
+// netvane-reg: import and export of the registry as REGEDIT4 text.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "platform/posix/sqlite_registry.h"
+#include "platform/codepage.h"
+#include "platform/registry.h"
 
 namespace netvane::tools {
 
 // Runs one command (`args` without the program name); returns the exit status: 0 done,
 // 1 the registry refused a change (nothing was changed), 2 a usage error, an unreadable or
 // malformed file (names longer or keys deeper than Windows takes included), or a missing key.
-int RunNetvaneReg(const std::vector<std::string>& args, platform::SqliteRegistry& registry,
-                  std::ostream& out, std::ostream& err);
+// Names in the file and on the command line are in `codepage`, the registry's ANSI code page.
+int RunNetvaneReg(const std::vector<std::string>& args, platform::Registry& registry,
+                  const platform::CodePage& codepage, std::ostream& out, std::ostream& err);
 
 }  // namespace netvane::tools
