@@ -1,6 +1,6 @@
 # The Windows build's tests: the suites that need no host backend, the Win32 services, and the
-# engine, the filter switch, netvanectl and the updater's FTP client over them. Cross-built on
-# Linux, ctest runs every program through Wine, in a prefix of the build's own.
+# engine, the filter switch, netvanectl, netvane-reg and the updater's FTP client over them.
+# Cross-built on Linux, ctest runs every program through Wine, in a prefix of the build's own.
 include(GoogleTest)
 
 # A cross build has no packaged GoogleTest for Windows: it is built from its sources.

@@ -42,17 +42,32 @@ int32_t ReadOneKey(Registry& registry, RegHandle key, KeyTree* tree) {
   return r == kErrorNoMoreItems ? kErrorSuccess : r;
 }
 
+std::string LastComponent(const std::string& path) {
+  std::string trimmed = path;
+  if (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
+  const size_t slash = trimmed.find_last_of('\\');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
 }  // namespace
+
+int32_t ReadKey(Registry& registry, RegHandle root, const std::string& path, KeyTree* tree) {
+  RegHandle key = 0;
+  int32_t r = registry.OpenKeyEx(root, path, kKeyRead, &key);
+  if (r != kErrorSuccess) return r;
+  *tree = KeyTree{};
+  tree->name = LastComponent(path);
+  r = ReadOneKey(registry, key, tree);
+  registry.CloseKey(key);
+  return r;
+}
 
 int32_t ReadKeyTree(Registry& registry, RegHandle root, const std::string& path, KeyTree* tree) {
   RegHandle key = 0;
   int32_t r = registry.OpenKeyEx(root, path, kKeyRead, &key);
   if (r != kErrorSuccess) return r;
   *tree = KeyTree{};
-  std::string trimmed = path;
-  if (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-  const size_t slash = trimmed.find_last_of('\\');
-  tree->name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+  tree->name = LastComponent(path);
   // The keys open on the way down, each opened from its parent, with the next of its subkeys to
   // read. A key's subkeys are listed in full before any is read, so pointers to them hold.
   struct Level {

@@ -28,6 +28,9 @@ struct KeyTree {
 
 // Reads the key `path` below `root` with all its values and subkeys.
 int32_t ReadKeyTree(Registry& registry, RegHandle root, const std::string& path, KeyTree* tree);
+// Reads the key `path` below `root` alone: its values, and its subkeys by name only (as empty
+// trees), for callers that must not pay for a whole tree.
+int32_t ReadKey(Registry& registry, RegHandle root, const std::string& path, KeyTree* tree);
 // Creates the key `path` below `root` and writes the tree's values and subkeys into it
 // (the tree's own name is not used); stops at the first failure and returns it.
 int32_t WriteKeyTree(Registry& registry, RegHandle root, const std::string& path,

@@ -24,6 +24,8 @@ inline constexpr int32_t kErrorNoMoreItems = 259;
 inline constexpr int32_t kErrorRegistryCorrupt = 1015;
 inline constexpr int32_t kErrorRegistryIoFailed = 1016;
 inline constexpr int32_t kErrorKeyDeleted = 1018;
+// A lasting key cannot be made below a volatile one.
+inline constexpr int32_t kErrorChildMustBeVolatile = 1021;
 // What Windows answers when a key would lie deeper than the registry allows.
 inline constexpr int32_t kErrorNoSystemResources = 1450;
 

@@ -286,6 +286,64 @@ INSTANTIATE_TEST_SUITE_P(
                   "value name of 16384 characters"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Without transactions (Windows has none; the decorator passes none on), a change the
+// registry refuses, wherever it stands in the file, gets every key touched before put back.
+TEST_F(NetvaneReg, ChangeRefusedPartWayPutsBackEveryKeyTouched) {
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\Seed\\Sub", "v", platform::kRegSz, Sz("before")),
+      0);
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept", name, platform::kRegSz, Sz(name)),
+              0);
+  }
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept\\Child", "x", platform::kRegBinary, "\x01"),
+      0);
+  ASSERT_EQ(SetRaw(raw(), kHkeyCurrentUser, "Software\\Seed", "n", platform::kRegDword,
+                   std::string("\1\0\0\0", 4)),
+            0);
+  const Snapshot before = Take(reg_);
+  WriteFile(file_,
+            "REGEDIT4\r\n\r\n"
+            "[-HKEY_LOCAL_MACHINE\\Software\\Seed]\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Kept]\r\n"
+            "\"a\"=-\r\n"
+            "\"b\"=dword:00000002\r\n"
+            "\"d\"=hex:01\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\New\\Deeper]\r\n"
+            "\"n\"=\"new\"\r\n"
+            "[-HKEY_LOCAL_MACHINE\\Software\\Kept\\Child]\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Seed]\r\n"
+            "\"n\"=-\r\n"
+            "\"m\"=\"new\"\r\n");
+  std::string last_refusal;
+  for (int k = 1;; ++k) {
+    ASSERT_LT(k, 100) << "the import never got through";
+    FailingRegistry failing(raw(), k);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = tools::RunNetvaneReg({"import", file_}, failing, reg_.codepage(), out, err);
+    if (code == 0) break;
+    EXPECT_EQ(code, 1);
+    if (k == 1) {
+      EXPECT_EQ(err.str(), "netvane-reg: " + file_ +
+                               ":3: the registry refused this change (error 1016); nothing was "
+                               "imported\n");
+    }
+    EXPECT_NE(err.str().find("(error 1016); nothing was imported\n"), std::string::npos)
+        << err.str();
+    ASSERT_EQ(Take(reg_), before) << "write " << k << " refused";
+    last_refusal = err.str();
+  }
+  EXPECT_NE(last_refusal.find(file_ + ":13: "), std::string::npos) << last_refusal;
+  // Once no write is refused, the import is whole.
+  EXPECT_FALSE(KeyExists(raw(), kHkeyLocalMachine, "Software\\Seed"));
+  EXPECT_FALSE(KeyExists(raw(), kHkeyLocalMachine, "Software\\Kept\\Child"));
+  ExpectValue("Software\\Kept", "b", platform::kRegDword, std::string("\2\0\0\0", 4));
+  ExpectValue("Software\\New\\Deeper", "n", platform::kRegSz, Sz("new"));
+  EXPECT_EQ(ValueNames(raw(), kHkeyCurrentUser, "Software\\Seed"), std::vector<std::string>{"m"});
+}
+
 TEST_F(NetvaneReg, UsageAndUnreadableFileAreErrors) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"import"}, {"import", "a", "b"}, {"export", "a", "b"},

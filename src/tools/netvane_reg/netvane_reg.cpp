@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 #include "platform/registry_tree.h"
@@ -125,6 +126,101 @@ int32_t Apply(platform::Registry& registry, const RegChange& c) {
   return kErrorSuccess;
 }
 
+// What the keys a file touches held before the import, so that a change refused part-way can
+// be undone where the registry has no transactions: the whole tree of each key the file
+// deletes, the values of each key whose values it changes, and the first missing key on each
+// path it creates (all below that one is new). Values alone for the keys it changes: put back
+// in place, the key keeps what the interface cannot copy (a volatile key stays volatile), and
+// a value set on HKEY_LOCAL_MACHINE\SOFTWARE costs no copy of everything below it.
+struct PriorState {
+  struct Key {
+    RegHandle root;
+    std::string path;
+    platform::KeyTree tree;
+  };
+  std::vector<Key> trees;
+  std::vector<Key> values;
+  std::vector<std::pair<RegHandle, std::string>> absent;
+};
+
+// The first component of `path` (or `path` itself) that does not exist, or empty when all do.
+int32_t FirstMissing(platform::Registry& registry, RegHandle root, const std::string& path,
+                     std::string* missing) {
+  missing->clear();
+  for (size_t end = 0; end != std::string::npos && !path.empty();) {
+    end = path.find('\\', end + 1);
+    const std::string prefix = path.substr(0, end);
+    RegHandle key = 0;
+    const int32_t r = registry.OpenKeyEx(root, prefix, platform::kKeyRead, &key);
+    if (r == kErrorFileNotFound) {
+      *missing = prefix;
+      return kErrorSuccess;
+    }
+    if (r != kErrorSuccess) return r;
+    registry.CloseKey(key);
+  }
+  return kErrorSuccess;
+}
+
+int32_t CapturePriorState(platform::Registry& registry, const std::vector<RegChange>& changes,
+                          PriorState* prior) {
+  // Keys already seen, by the spelling the file gives them; a key spelled two ways is
+  // captured twice, which costs time, not correctness.
+  std::set<std::pair<RegHandle, std::string>> existing;
+  std::set<std::pair<RegHandle, std::string>> seen;
+  for (const RegChange& c : changes) {
+    const auto key = std::make_pair(c.root, c.path);
+    int32_t r = kErrorSuccess;
+    if (c.kind == RegChange::Kind::kDeleteKey) {
+      platform::KeyTree tree;
+      r = platform::ReadKeyTree(registry, c.root, c.path, &tree);
+      if (r == kErrorSuccess) prior->trees.push_back({c.root, c.path, std::move(tree)});
+    } else if (c.kind == RegChange::Kind::kCreateKey) {
+      if (!seen.insert(key).second) continue;
+      std::string missing;
+      r = FirstMissing(registry, c.root, c.path, &missing);
+      if (r == kErrorSuccess && missing.empty()) existing.insert(key);
+      if (r == kErrorSuccess && !missing.empty()) prior->absent.emplace_back(c.root, missing);
+    } else if (existing.erase(key) == 1) {
+      // The first value line of a key that was there: its values as they stand.
+      platform::KeyTree tree;
+      r = platform::ReadKey(registry, c.root, c.path, &tree);
+      tree.subkeys.clear();
+      if (r == kErrorSuccess) prior->values.push_back({c.root, c.path, std::move(tree)});
+    }
+    if (r != kErrorSuccess && r != kErrorFileNotFound) return r;
+  }
+  return kErrorSuccess;
+}
+
+// Puts the prior state back. Every capture shows the registry before the import, so the order
+// does not matter; all is tried, and the first failure returned.
+int32_t RestorePriorState(platform::Registry& registry, const PriorState& prior) {
+  int32_t first = kErrorSuccess;
+  auto note = [&first](int32_t r) {
+    if (first == kErrorSuccess) first = r;
+  };
+  for (const auto& [root, path] : prior.absent) note(DeleteTree(registry, root, path));
+  for (const PriorState::Key& k : prior.trees) {
+    note(DeleteTree(registry, k.root, k.path));
+    note(platform::WriteKeyTree(registry, k.root, k.path, k.tree));
+  }
+  for (const PriorState::Key& k : prior.values) {
+    // All values go and come back in their old order, which Windows lists them in.
+    platform::KeyTree now;
+    RegHandle key = 0;
+    int32_t r = platform::ReadKey(registry, k.root, k.path, &now);
+    if (r == kErrorSuccess) r = registry.OpenKeyEx(k.root, k.path, platform::kKeyAllAccess, &key);
+    if (r == kErrorSuccess) {
+      for (const platform::RawValue& v : now.values) note(registry.DeleteValue(key, v.name));
+      registry.CloseKey(key);
+    }
+    if (r != kErrorFileNotFound) note(r);
+    note(platform::WriteKeyTree(registry, k.root, k.path, k.tree));
+  }
+  return first;
+}
+
 int Import(const std::string& file, platform::Registry& registry,
            const platform::CodePage& codepage, std::ostream& err) {
   std::string text;
@@ -154,7 +250,7 @@ int Import(const std::string& file, platform::Registry& registry,
     }
   }
   // All or nothing: where the registry has transactions (the host file), the changes go in as
-  // one.
+  // one; elsewhere what they replace is kept, to be put back.
   int32_t r = registry.BeginBatch();
   const bool batch = r == kErrorSuccess;
   if (!batch && r != platform::kErrorNotSupported) {
@@ -162,14 +258,31 @@ int Import(const std::string& file, platform::Registry& registry,
         << "); nothing was imported\n";
     return kExitRefused;
   }
+  PriorState prior;
+  r = batch ? kErrorSuccess : CapturePriorState(registry, changes, &prior);
+  if (r != kErrorSuccess) {
+    err << "netvane-reg: cannot read the keys " << file << " changes (error " << r
+        << "); nothing was imported\n";
+    return kExitRefused;
+  }
   for (const RegChange& c : changes) {
     r = Apply(registry, c);
-    if (r != kErrorSuccess) {
-      if (batch) registry.RollbackBatch();
-      err << "netvane-reg: " << file << ":" << c.line << ": the registry refused this change"
-          << " (error " << r << "); nothing was imported\n";
-      return kExitRefused;
+    if (r == kErrorSuccess) continue;
+    err << "netvane-reg: " << file << ":" << c.line << ": the registry refused this change"
+        << " (error " << r << ")";
+    int32_t undo = kErrorSuccess;
+    if (batch) {
+      registry.RollbackBatch();
+    } else {
+      undo = RestorePriorState(registry, prior);
     }
+    if (undo == kErrorSuccess) {
+      err << "; nothing was imported\n";
+    } else {
+      err << "; putting back what the import had changed failed too (error " << undo
+          << "), so part of it stays\n";
+    }
+    return kExitRefused;
   }
   r = batch ? registry.CommitBatch() : kErrorSuccess;
   if (r != kErrorSuccess) {
