@@ -172,6 +172,20 @@ TEST_F(NetvaneRegWin32, ChangeRefusedHalfWayPutsEverythingBack) {
             platform::kErrorChildMustBeVolatile);
 }
 
+// A volatile key the file deletes cannot come back below its volatile parent (keys are made
+// lasting): the message says that the import was not wholly undone.
+TEST_F(NetvaneRegWin32, PuttingBackThatFailsIsReported) {
+  CreateVolatileKey("Volatile");
+  CreateVolatileKey("Volatile\\Inner");
+  const Outcome o =
+      Import(File({"[-" + Key("Volatile\\Inner") + "]", "[" + Key("Volatile\\Lasting") + "]"}));
+  EXPECT_EQ(o.code, 1);
+  EXPECT_EQ(o.err, "netvane-reg: " + file_ +
+                       ":4: the registry refused this change (error 1021); putting back what the "
+                       "import had changed failed too (error 1021), so part of it stays\n");
+  EXPECT_FALSE(KeyExists(reg_, kHkeyCurrentUser, path_ + "\\Volatile\\Inner"));
+}
+
 // netvane-reg.exe as a user starts it: a console program that tells the outcome by exit code
 // and message, and writes its export with the file's own line ends.
 TEST_F(NetvaneRegWin32, ProgramTellsTheOutcomeByExitCodeAndMessage) {
