@@ -47,12 +47,13 @@ TEST(Win32WindowsVersionTest, TodaysWindowsTakesTheNetshRoad) {
 }
 
 // The manifest each program carries: the window and the updater ask for an administrator,
-// netvanectl runs as invoked.
+// netvanectl and netvane-reg run as invoked.
 TEST(Win32ProcessTest, ProgramsCarryTheirManifests) {
   const std::string folder = std::filesystem::path(Win32Process().ProgramPath()).parent_path().string();
-  for (const auto& [program, level] : {std::pair{"Netvane.exe", "requireAdministrator"},
-                                       std::pair{"NVEupdate.exe", "requireAdministrator"},
-                                       std::pair{"netvanectl.exe", "asInvoker"}}) {
+  for (const auto& [program, level] :
+       {std::pair{"Netvane.exe", "requireAdministrator"},
+        std::pair{"NVEupdate.exe", "requireAdministrator"},
+        std::pair{"netvanectl.exe", "asInvoker"}, std::pair{"netvane-reg.exe", "asInvoker"}}) {
     SCOPED_TRACE(program);
     HMODULE module = LoadLibraryExA((folder + "\\" + program).c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
