@@ -50,10 +50,13 @@ TEST(Win32WindowsVersionTest, TodaysWindowsTakesTheNetshRoad) {
 // netvanectl and netvane-reg run as invoked.
 TEST(Win32ProcessTest, ProgramsCarryTheirManifests) {
   const std::string folder = std::filesystem::path(Win32Process().ProgramPath()).parent_path().string();
-  for (const auto& [program, level] :
-       {std::pair{"Netvane.exe", "requireAdministrator"},
-        std::pair{"NVEupdate.exe", "requireAdministrator"},
-        std::pair{"netvanectl.exe", "asInvoker"}, std::pair{"netvane-reg.exe", "asInvoker"}}) {
+  std::vector<std::pair<const char*, const char*>> programs = {{"netvanectl.exe", "asInvoker"},
+                                                               {"netvane-reg.exe", "asInvoker"}};
+#ifdef NETVANE_WINDOWS_GUI
+  programs.insert(programs.end(), {{"Netvane.exe", "requireAdministrator"},
+                                   {"NVEupdate.exe", "requireAdministrator"}});
+#endif
+  for (const auto& [program, level] : programs) {
     SCOPED_TRACE(program);
     HMODULE module = LoadLibraryExA((folder + "\\" + program).c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
