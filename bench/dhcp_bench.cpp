@@ -113,7 +113,9 @@ void BM_DiscoverOfferOverLoopback(benchmark::State& state) {
   }
   close(client);
 }
-BENCHMARK(BM_DiscoverOfferOverLoopback)->Unit(benchmark::kMicrosecond)->Repetitions(5)
+BENCHMARK(BM_DiscoverOfferOverLoopback)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

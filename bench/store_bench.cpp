@@ -61,8 +61,10 @@ class Fixture {
     for (int i = 1; i <= 2; ++i) {
       const std::string key = cards + std::to_string(i);
       access_->CreateKey(platform::kHkeyLocalMachine, key);
-      access_->WriteValue(platform::kHkeyLocalMachine, key, "Description", "Card " + std::to_string(i));
-      access_->WriteValue(platform::kHkeyLocalMachine, key, "ServiceName", "Svc" + std::to_string(i));
+      access_->WriteValue(platform::kHkeyLocalMachine, key, "Description",
+                          "Card " + std::to_string(i));
+      access_->WriteValue(platform::kHkeyLocalMachine, key, "ServiceName",
+                          "Svc" + std::to_string(i));
     }
     for (int16_t id = 1; id <= 1000; ++id) store_->SaveLocation(id, FullLocation(id));
   }

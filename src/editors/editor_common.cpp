@@ -108,7 +108,8 @@ class SelectAllFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::FocusIn) {
       auto* edit = static_cast<QLineEdit*>(watched);
-      QTimer::singleShot(0, edit, [edit] { edit->setSelection(0, static_cast<int>(edit->text().size())); });
+      QTimer::singleShot(0, edit,
+                         [edit] { edit->setSelection(0, static_cast<int>(edit->text().size())); });
     }
     return false;
   }

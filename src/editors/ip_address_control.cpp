@@ -1,5 +1,6 @@
 #include "editors/ip_address_control.h"
 
+#include <qdrawutil.h>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -11,7 +12,6 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
-#include <qdrawutil.h>
 
 namespace netvane::editors {
 namespace {
@@ -205,10 +205,10 @@ void IpAddressControl::SetBorderStyle(int style) {
 }
 
 void IpAddressControl::ReadProperties(const QVariantMap& bag) {
-  SetBackColor(ColorOr(bag, QStringLiteral("BackColor"),
-                       palette().color(QPalette::Active, QPalette::Base)));
-  SetForeColor(ColorOr(bag, QStringLiteral("ForeColor"),
-                       palette().color(QPalette::Active, QPalette::Text)));
+  SetBackColor(
+      ColorOr(bag, QStringLiteral("BackColor"), palette().color(QPalette::Active, QPalette::Base)));
+  SetForeColor(
+      ColorOr(bag, QStringLiteral("ForeColor"), palette().color(QPalette::Active, QPalette::Text)));
   SetValidIp(bag.value(QStringLiteral("ValidIp"), true).toBool());
   setEnabled(bag.value(QStringLiteral("Enabled"), true).toBool());
   SetBorderStyle(bag.value(QStringLiteral("BorderStyle"), 1).toInt());

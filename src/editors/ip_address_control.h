@@ -5,9 +5,9 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QVariantMap>
 #include <QWidget>
-#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>

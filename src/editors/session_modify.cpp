@@ -8,8 +8,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -75,12 +75,14 @@ void frmSessionModify::BuildWindow() {
   auto* general = new QWidget(tabs_);
   {
     auto* l = new QVBoxLayout(general);
-    l->addWidget(NewLabel(general, "Label7", QStringLiteral("Choose the way  how to set TCP/IP properties.")));
-    l->addWidget(NewLabel(general, "Label9", QStringLiteral("Do you connect Internet by following methods?")));
+    l->addWidget(NewLabel(general, "Label7",
+                          QStringLiteral("Choose the way  how to set TCP/IP properties.")));
+    l->addWidget(NewLabel(general, "Label9",
+                          QStringLiteral("Do you connect Internet by following methods?")));
     const QString captions[5] = {
-        QStringLiteral("Obtain an IP address automatically"), QStringLiteral("Specify an IP address"),
-        QStringLiteral("Cable Modem User (DHCP User)"), QStringLiteral("ADSL User"),
-        QString::fromUtf8("한국통신 ADSL 방식")};
+        QStringLiteral("Obtain an IP address automatically"),
+        QStringLiteral("Specify an IP address"), QStringLiteral("Cable Modem User (DHCP User)"),
+        QStringLiteral("ADSL User"), QString::fromUtf8("한국통신 ADSL 방식")};
     auto* group = new QButtonGroup(general);
     for (int i = 0; i < 5; ++i) {
       auto* option = new QRadioButton(captions[i], general);
@@ -98,7 +100,8 @@ void frmSessionModify::BuildWindow() {
   auto* adsl = new QWidget(tabs_);
   {
     auto* l = new QGridLayout(adsl);
-    l->addWidget(NewLabel(adsl, "Label6", QStringLiteral("Select your ADSL service type.")), 0, 0, 1, 2);
+    l->addWidget(NewLabel(adsl, "Label6", QStringLiteral("Select your ADSL service type.")), 0, 0,
+                 1, 2);
     const QString captions[4] = {QStringLiteral("Internal ADSL Modem User"),
                                  QStringLiteral("USB ADSL Modem User"),
                                  QStringLiteral("External ADSL Modem User (PPP)"),
@@ -113,7 +116,9 @@ void frmSessionModify::BuildWindow() {
       connect(option, &QRadioButton::clicked, this, [this, i] { AdslClicked(i); });
     }
     adsl_[0]->setChecked(true);
-    l->addWidget(NewLabel(adsl, "Label11", QStringLiteral("Select a program for Internet connection.")), 5, 0, 1, 2);
+    l->addWidget(
+        NewLabel(adsl, "Label11", QStringLiteral("Select a program for Internet connection.")), 5,
+        0, 1, 2);
     program_ = new QLineEdit(adsl);
     program_->setObjectName(QStringLiteral("txtProgramName"));
     l->addWidget(program_, 6, 0);
@@ -161,7 +166,8 @@ void frmSessionModify::BuildWindow() {
   auto* printer = new QWidget(tabs_);
   {
     auto* l = new QVBoxLayout(printer);
-    l->addWidget(NewLabel(printer, "Label36", QStringLiteral("Select a  printer driver for current location.")));
+    l->addWidget(NewLabel(printer, "Label36",
+                          QStringLiteral("Select a  printer driver for current location.")));
     printers_ = new QTreeWidget(printer);
     printers_->setObjectName(QStringLiteral("lstPrinter"));
     printers_->setRootIsDecorated(false);
@@ -181,15 +187,19 @@ void frmSessionModify::BuildWindow() {
   auto* proxy = new QWidget(tabs_);
   {
     auto* l = new QGridLayout(proxy);
-    l->addWidget(NewLabel(proxy, "Label13", QStringLiteral("Enables to set proxy. (For Internet Explorer User Only)")), 0, 0, 1, 3);
+    l->addWidget(
+        NewLabel(proxy, "Label13",
+                 QStringLiteral("Enables to set proxy. (For Internet Explorer User Only)")),
+        0, 0, 1, 3);
     all_ = new QCheckBox(QStringLiteral("Use the same proxy for all protocols."), proxy);
     all_->setObjectName(QStringLiteral("chkExpAll"));
     l->addWidget(all_, 1, 0, 1, 3);
     l->addWidget(NewLabel(proxy, "LabelType", QStringLiteral("Type")), 2, 0);
     l->addWidget(NewLabel(proxy, "LabelServer", QStringLiteral("Proxy Server")), 2, 1);
     l->addWidget(NewLabel(proxy, "LabelPort", QStringLiteral("Port")), 2, 2);
-    const QString rows[5] = {QStringLiteral("HTTP"), QStringLiteral("Secure"), QStringLiteral("FTP"),
-                             QStringLiteral("Gopher"), QStringLiteral("Socks")};
+    const QString rows[5] = {QStringLiteral("HTTP"), QStringLiteral("Secure"),
+                             QStringLiteral("FTP"), QStringLiteral("Gopher"),
+                             QStringLiteral("Socks")};
     for (int i = 0; i < 5; ++i) {
       l->addWidget(new QLabel(rows[i], proxy), 3 + i, 0);
       proxy_kind_[static_cast<size_t>(i)] = new QLineEdit(proxy);
@@ -228,7 +238,8 @@ void frmSessionModify::BuildWindow() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(search_, &QPushButton::clicked, this,
           [this] { SearchProgram(s_.files, this, program_); });
-  connect(add_gateway_, &QPushButton::clicked, this, [this] { AddAddressRow(gateway_, gateways_); });
+  connect(add_gateway_, &QPushButton::clicked, this,
+          [this] { AddAddressRow(gateway_, gateways_); });
   connect(add_dns_, &QPushButton::clicked, this, [this] { AddAddressRow(dns_, servers_); });
   connect(del_gateway_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(gateways_); });
   connect(del_dns_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(servers_); });
@@ -270,12 +281,13 @@ void frmSessionModify::AdslClicked(int i) {
 
 void frmSessionModify::SetProxyRows(int first, int last, bool enabled) {
   for (int i = first; i <= last; ++i) {
-    for (QLineEdit* box : {proxy_kind_[static_cast<size_t>(i)], proxy_port_[static_cast<size_t>(i)]}) {
+    for (QLineEdit* box :
+         {proxy_kind_[static_cast<size_t>(i)], proxy_port_[static_cast<size_t>(i)]}) {
       box->setEnabled(enabled);
       QPalette p = box->palette();
       // The window background when usable, the inactive-border colour when not.
-      p.setColor(QPalette::Base, enabled ? palette().color(QPalette::Base)
-                                         : palette().color(QPalette::Button));
+      p.setColor(QPalette::Base,
+                 enabled ? palette().color(QPalette::Base) : palette().color(QPalette::Button));
       box->setPalette(p);
     }
   }
@@ -328,8 +340,8 @@ void frmSessionModify::FillPrinters(const store::LocationRecord& r) {
     auto* item = new QTreeWidgetItem(printers_, {name});
     item->setData(0, Qt::UserRole, name);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, r.UseWinNetwork && S(name) == r.DefaultPrinter ? Qt::Checked
-                                                                           : Qt::Unchecked);
+    item->setCheckState(
+        0, r.UseWinNetwork && S(name) == r.DefaultPrinter ? Qt::Checked : Qt::Unchecked);
   }
   checking_ = false;
 }
@@ -376,7 +388,8 @@ bool frmSessionModify::Load() {
   FillNicCombo(nic_, s_.state.AdapterTable);
   int match = -1;
   for (int k = 0; k < nic_->count(); ++k) {
-    if (store::EqualsIgnoreCase(AdapterIdFromKey(nic_->itemData(k).toString()), r.NIC_ID)) match = k;
+    if (store::EqualsIgnoreCase(AdapterIdFromKey(nic_->itemData(k).toString()), r.NIC_ID))
+      match = k;
   }
   nic_->setCurrentIndex(match);
 
@@ -492,7 +505,8 @@ bool frmSessionModify::CollectLocation() {
     } else {
       for (size_t row = 0; row < 5; ++row) {
         if (proxy_kind_[row]->text().isEmpty() && !proxy_port_[row]->text().isEmpty()) {
-          return Fail("Input porxy server address.", PromptIcon::kNone, kTabProxy, proxy_kind_[row]);
+          return Fail("Input porxy server address.", PromptIcon::kNone, kTabProxy,
+                      proxy_kind_[row]);
         }
       }
       for (size_t row = 0; row < 5; ++row) {

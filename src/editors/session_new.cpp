@@ -78,7 +78,8 @@ void frmSessionNew::BuildPages() {
     name_ = new QLineEdit(pages_[0]);
     name_->setObjectName(QStringLiteral("txtSessionName"));
     l->addWidget(name_);
-    l->addWidget(NewLabel(pages_[0], "Label15", QStringLiteral("Select LAN adapter for current location.")));
+    l->addWidget(
+        NewLabel(pages_[0], "Label15", QStringLiteral("Select LAN adapter for current location.")));
     nic_ = new QComboBox(pages_[0]);
     nic_->setObjectName(QStringLiteral("cboNIC"));
     l->addWidget(nic_);
@@ -87,12 +88,14 @@ void frmSessionNew::BuildPages() {
   // Page 1: connection kind.
   {
     auto* l = new QVBoxLayout(pages_[1]);
-    l->addWidget(NewLabel(pages_[1], "Label7", QStringLiteral("Choose the way  how to set TCP/IP properties. ")));
-    l->addWidget(NewLabel(pages_[1], "Label9", QStringLiteral("Do you connect Internet by following methods?")));
-    const QString captions[5] = {
-        QStringLiteral("Obtain an IP address automatically"), QStringLiteral("Specify an IP address"),
-        QStringLiteral("Cable Modem User (DHCP User)"), QStringLiteral("ADSL User"),
-        QString::fromUtf8("한통 ADSL 방식")};
+    l->addWidget(NewLabel(pages_[1], "Label7",
+                          QStringLiteral("Choose the way  how to set TCP/IP properties. ")));
+    l->addWidget(NewLabel(pages_[1], "Label9",
+                          QStringLiteral("Do you connect Internet by following methods?")));
+    const QString captions[5] = {QStringLiteral("Obtain an IP address automatically"),
+                                 QStringLiteral("Specify an IP address"),
+                                 QStringLiteral("Cable Modem User (DHCP User)"),
+                                 QStringLiteral("ADSL User"), QString::fromUtf8("한통 ADSL 방식")};
     auto* group = new QButtonGroup(pages_[1]);
     for (int i = 0; i < 5; ++i) {
       auto* option = new QRadioButton(captions[i], pages_[1]);
@@ -128,7 +131,9 @@ void frmSessionNew::BuildPages() {
   // Page 3: launch program.
   {
     auto* l = new QGridLayout(pages_[3]);
-    l->addWidget(NewLabel(pages_[3], "Label11", QStringLiteral("Select a launch program to connect Internet. ")), 0, 0, 1, 2);
+    l->addWidget(NewLabel(pages_[3], "Label11",
+                          QStringLiteral("Select a launch program to connect Internet. ")),
+                 0, 0, 1, 2);
     program_ = new QLineEdit(pages_[3]);
     program_->setObjectName(QStringLiteral("txtProgramName"));
     l->addWidget(program_, 1, 0);
@@ -143,7 +148,8 @@ void frmSessionNew::BuildPages() {
   // Page 4: TCP/IP values.
   {
     auto* l = new QGridLayout(pages_[4]);
-    l->addWidget(NewLabel(pages_[4], "Label12", QStringLiteral("Set TCP/IP Properties.")), 0, 0, 1, 4);
+    l->addWidget(NewLabel(pages_[4], "Label12", QStringLiteral("Set TCP/IP Properties.")), 0, 0, 1,
+                 4);
     l->addWidget(NewLabel(pages_[4], "Label2", QStringLiteral("IP Address")), 1, 0);
     ip_ = NewAddress(pages_[4], "txtIP");
     l->addWidget(ip_, 1, 1);
@@ -179,13 +185,21 @@ void frmSessionNew::BuildPages() {
     auto* g = new QGridLayout(frame);
     proxy_ = NewButton(frame, "cmdProxy", QStringLiteral("Proxy Settings"));
     g->addWidget(proxy_, 0, 0);
-    g->addWidget(NewLabel(frame, "Label10", QStringLiteral("- If you want to set proxy server, press this botton.")), 0, 1);
+    g->addWidget(NewLabel(frame, "Label10",
+                          QStringLiteral("- If you want to set proxy server, press this botton.")),
+                 0, 1);
     printer_ = NewButton(frame, "cmdPrinter", QStringLiteral("Printer Settings"));
     g->addWidget(printer_, 1, 0);
-    g->addWidget(NewLabel(frame, "Label14", QStringLiteral("- If you want to set default printer, press this button. ")), 1, 1);
+    g->addWidget(
+        NewLabel(frame, "Label14",
+                 QStringLiteral("- If you want to set default printer, press this button. ")),
+        1, 1);
     l->addWidget(frame);
-    l->addWidget(NewLabel(pages_[5], "Label13(0)", QStringLiteral("New location settings were successfully completed!! ")));
-    l->addWidget(NewLabel(pages_[5], "Label13(1)", QStringLiteral("Press OK button to save and finish new location settings.")));
+    l->addWidget(NewLabel(pages_[5], "Label13(0)",
+                          QStringLiteral("New location settings were successfully completed!! ")));
+    l->addWidget(
+        NewLabel(pages_[5], "Label13(1)",
+                 QStringLiteral("Press OK button to save and finish new location settings.")));
     l->addStretch();
   }
 
@@ -209,7 +223,8 @@ void frmSessionNew::BuildPages() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(search_, &QPushButton::clicked, this,
           [this] { SearchProgram(s_.files, this, program_); });
-  connect(add_gateway_, &QPushButton::clicked, this, [this] { AddAddressRow(gateway_, gateways_); });
+  connect(add_gateway_, &QPushButton::clicked, this,
+          [this] { AddAddressRow(gateway_, gateways_); });
   connect(add_dns_, &QPushButton::clicked, this, [this] { AddAddressRow(dns_, servers_); });
   connect(del_gateway_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(gateways_); });
   connect(del_dns_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(servers_); });
@@ -227,9 +242,9 @@ void frmSessionNew::SetTabOrder() {
   std::vector<QWidget*> order = {name_, nic_};
   for (QRadioButton* r : kind_) order.push_back(r);
   for (QRadioButton* r : adsl_) order.push_back(r);
-  order.insert(order.end(), {program_, search_, ip_, subnet_, gateway_, add_gateway_, gateways_,
-                             del_gateway_, dns_, add_dns_, servers_, del_dns_, proxy_, printer_,
-                             prev_, next_, cancel_});
+  order.insert(order.end(),
+               {program_, search_, ip_, subnet_, gateway_, add_gateway_, gateways_, del_gateway_,
+                dns_, add_dns_, servers_, del_dns_, proxy_, printer_, prev_, next_, cancel_});
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -295,7 +310,8 @@ bool frmSessionNew::PassPage1(int* target) {
 bool frmSessionNew::PassPage3(int* target) {
   const QString path = TrimBlanks(program_->text());
   program_->setText(path);
-  if (path.isEmpty()) return Fail("You should choose a launch program.", PromptIcon::kNone, program_);
+  if (path.isEmpty())
+    return Fail("You should choose a launch program.", PromptIcon::kNone, program_);
   if (!ProgramPathCheck(S(path), s_.shell, s_.registry)) {
     return Fail("Invalid a launch program. Please,Check it again.", PromptIcon::kNone, program_);
   }
@@ -373,9 +389,12 @@ void frmSessionNew::PrevClicked() {
       target = kind == store::kUseHanaroOutPppModem ? 3 : 1;
       break;
     case 5:
-      if (kind == store::kUseDhcp || kind == store::kUseCableModem) target = 1;
-      else if (store::CarriesTcpIp(kind)) target = 4;
-      else target = 3;
+      if (kind == store::kUseDhcp || kind == store::kUseCableModem)
+        target = 1;
+      else if (store::CarriesTcpIp(kind))
+        target = 4;
+      else
+        target = 3;
       break;
     default:
       return;

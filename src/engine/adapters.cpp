@@ -10,8 +10,7 @@ store::AdapterTable LoadAdapters(int32_t os_kind, store::RegistryAccess& registr
   store::AdapterTable table;
   if (!IsWin9xFamily(os_kind)) {
     platform::RegistryGroup group(registry.registry(), false);
-    const store::KeyList cards =
-        registry.EnumKeys(platform::kHkeyLocalMachine, kNetworkCardsPath);
+    const store::KeyList cards = registry.EnumKeys(platform::kHkeyLocalMachine, kNetworkCardsPath);
     if (cards.code != platform::kErrorSuccess) return table;
     for (const std::string& name : cards.names) {
       const std::string key = store::JoinKeyPath(kNetworkCardsPath, name);
@@ -20,8 +19,7 @@ store::AdapterTable LoadAdapters(int32_t os_kind, store::RegistryAccess& registr
       const store::ReadResult service =
           registry.ReadValue(platform::kHkeyLocalMachine, key, "ServiceName");
       // Incomplete cards are left out, so that the table has no empty entries.
-      if (description.code == platform::kErrorSuccess &&
-          service.code == platform::kErrorSuccess) {
+      if (description.code == platform::kErrorSuccess && service.code == platform::kErrorSuccess) {
         table.push_back({description.text, service.text});
       }
     }
@@ -33,8 +31,8 @@ store::AdapterTable LoadAdapters(int32_t os_kind, store::RegistryAccess& registr
   store::AdapterTable ethernet;
   for (const CInterface* row : rows.NewEnum()) {
     if (row->InterfaceType == static_cast<int32_t>(platform::kIfTypeEthernet)) {
-      ethernet.push_back({store::Trim(row->InterfaceDescription),
-                          store::Trim(row->AdapterAddress)});
+      ethernet.push_back(
+          {store::Trim(row->InterfaceDescription), store::Trim(row->AdapterAddress)});
     }
   }
   switch (os_kind) {

@@ -11,7 +11,8 @@ bool ParseAddress(std::string_view text, Octets* octets) {
   size_t start = 0;
   while (true) {
     const size_t dot = text.find('.', start);
-    const std::string_view piece = text.substr(start, dot == std::string_view::npos ? text.npos : dot - start);
+    const std::string_view piece =
+        text.substr(start, dot == std::string_view::npos ? text.npos : dot - start);
     if (part >= 4 || piece.empty()) return false;
     int value = 0;
     for (char c : piece) {
@@ -34,8 +35,9 @@ int ParseAddressList(std::string_view text, std::vector<Octets>* rows) {
     while (true) {
       const size_t comma = text.find(',', start);
       Octets o;
-      if (ParseAddress(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start),
-                       &o)) {
+      if (ParseAddress(
+              text.substr(start, comma == std::string_view::npos ? text.npos : comma - start),
+              &o)) {
         kept.push_back(o);
       }
       if (comma == std::string_view::npos) break;
@@ -67,10 +69,14 @@ double HexToNumber(std::string_view hex) {
   double value = 0;
   for (char c : hex) {
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else return 0;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else
+      return 0;
     value = value * 16 + d;
   }
   return value;

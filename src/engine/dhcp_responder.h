@@ -48,8 +48,8 @@ inline constexpr int16_t kAnswerNothing = 3;
 
 // Opens the endpoint towards `host`:`remote_port` on `local_port`, after letting pending
 // events run. Errors end it silently; the endpoint then stays closed.
-void OpenUdpEndpoint(FrontEnd& front_end, platform::UdpEndpoint& endpoint,
-                     const std::string& host, uint16_t remote_port, uint16_t local_port);
+void OpenUdpEndpoint(FrontEnd& front_end, platform::UdpEndpoint& endpoint, const std::string& host,
+                     uint16_t remote_port, uint16_t local_port);
 
 // Closes the endpoint and waits until it reads closed.
 void CloseUdpEndpoint(platform::UdpEndpoint& endpoint);

@@ -118,8 +118,8 @@ void Engine::ApplyNetworkNetsh(int16_t location_id) {
     return;
   }
 
-  programs_.RunHiddenAndWait("netsh interface ip set address " + name + " static " +
-                             r.IPAddress + " " + r.SubnetMask);
+  programs_.RunHiddenAndWait("netsh interface ip set address " + name + " static " + r.IPAddress +
+                             " " + r.SubnetMask);
   programs_.RunHiddenAndWait("netsh interface ip delete address " + name + " gateway=all");
   std::vector<Octets> rows;
   if (ParseAddressList(r.Gateway, &rows) > 0) {
@@ -224,18 +224,19 @@ bool Engine::CheckBinding(int16_t location_id) {
       const std::string l = lease.code == kErrorSuccess ? lease.text : std::string();
       // Four bytes in network order, shown last byte first.
       if (d.size() != 8 || !IsHex(d)) continue;
-      const std::string address = std::to_string(static_cast<int>(HexToNumber(d.substr(6, 2)))) +
-                                  "." + std::to_string(static_cast<int>(HexToNumber(d.substr(4, 2)))) +
-                                  "." + std::to_string(static_cast<int>(HexToNumber(d.substr(2, 2)))) +
-                                  "." + std::to_string(static_cast<int>(HexToNumber(d.substr(0, 2))));
+      const std::string address =
+          std::to_string(static_cast<int>(HexToNumber(d.substr(6, 2)))) + "." +
+          std::to_string(static_cast<int>(HexToNumber(d.substr(4, 2)))) + "." +
+          std::to_string(static_cast<int>(HexToNumber(d.substr(2, 2)))) + "." +
+          std::to_string(static_cast<int>(HexToNumber(d.substr(0, 2))));
       if (address == r.IPAddress && HexToNumber(LastSix(l)) == r.Lease) return true;
     }
     return false;
   }
   if (os != kOsWinNt4 && os != kOsWin2000) return false;
-  const std::string key = os == kOsWinNt4
-                              ? "SYSTEM\\CurrentControlSet\\Services\\" + r.NIC_ID + "\\Parameters\\Tcpip"
-                              : std::string(kTcpipInterfacesPath) + r.NIC_ID;
+  const std::string key =
+      os == kOsWinNt4 ? "SYSTEM\\CurrentControlSet\\Services\\" + r.NIC_ID + "\\Parameters\\Tcpip"
+                      : std::string(kTcpipInterfacesPath) + r.NIC_ID;
   const store::ReadResult lease = registry_.ReadValue(kHkeyLocalMachine, key, "Lease");
   const store::ReadResult ip = registry_.ReadValue(kHkeyLocalMachine, key, "DHCPIPAddress");
   if (lease.code != kErrorSuccess || ip.code != kErrorSuccess) return false;
@@ -247,10 +248,8 @@ std::string ProxyServerList(const store::ProxySettings& p) {
     return p.DefaultAddress + (p.DefaultPort.empty() ? "" : ":" + p.DefaultPort);
   }
   const std::pair<const char*, std::pair<const std::string*, const std::string*>> protocols[] = {
-      {"ftp=", {&p.FTPAddress, &p.FTPPort}},
-      {"gopher=", {&p.GopherAddress, &p.GopherPort}},
-      {"http=", {&p.HTTPAddress, &p.HTTPPort}},
-      {"https=", {&p.SecureAddress, &p.SecurePort}},
+      {"ftp=", {&p.FTPAddress, &p.FTPPort}},       {"gopher=", {&p.GopherAddress, &p.GopherPort}},
+      {"http=", {&p.HTTPAddress, &p.HTTPPort}},    {"https=", {&p.SecureAddress, &p.SecurePort}},
       {"socks=", {&p.SocksAddress, &p.SocksPort}},
   };
   std::string list;

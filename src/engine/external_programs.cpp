@@ -43,8 +43,7 @@ void ExternalPrograms::ReleaseRenew(const std::string& adapter_id, bool release_
 }
 
 void ExternalPrograms::SwitchFilter(char letter) {
-  const store::KeyList instances =
-      registry_.EnumKeys(platform::kHkeyLocalMachine, kNetClassPath);
+  const store::KeyList instances = registry_.EnumKeys(platform::kHkeyLocalMachine, kNetClassPath);
   if (instances.code != platform::kErrorSuccess) return;
   const std::string tool = ProgramDirectory() + "NVEFilter " + letter + " ";
   for (const std::string& name : instances.names) {

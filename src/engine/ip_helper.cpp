@@ -81,8 +81,8 @@ CInterfaces CIpHelper::Interfaces() {
   if (size < 4 || iphelper_.GetIfTable(buffer.data(), &size, false) != 0) return rows;
   // Never read past what the system filled in, whatever count it claims.
   const uint32_t claimed = U32(buffer.data());
-  const uint32_t fits = static_cast<uint32_t>((std::min<size_t>(size, buffer.size()) - 4) /
-                                              platform::kMibIfRowSize);
+  const uint32_t fits =
+      static_cast<uint32_t>((std::min<size_t>(size, buffer.size()) - 4) / platform::kMibIfRowSize);
   const uint32_t n = std::min(claimed, fits);
   namespace o = platform::mib_ifrow;
   for (uint32_t i = 0; i < n; ++i) {

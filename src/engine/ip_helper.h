@@ -64,8 +64,7 @@ class CInterfaces {
 
 class CIpHelper {
  public:
-  CIpHelper(platform::IpHelper& iphelper, const platform::CodePage& codepage,
-            UserPrompt& prompt)
+  CIpHelper(platform::IpHelper& iphelper, const platform::CodePage& codepage, UserPrompt& prompt)
       : iphelper_(iphelper), codepage_(codepage), prompt_(prompt) {}
 
   // Loads the table afresh on every read.

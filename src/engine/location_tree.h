@@ -15,7 +15,7 @@ inline constexpr int kImageLocation = 4;
 inline constexpr int kImageActiveLocation = 5;
 
 struct TreeNode {
-  std::string key;     // "R_", "N_" + NIC_ID, "S_" + LocationId
+  std::string key;  // "R_", "N_" + NIC_ID, "S_" + LocationId
   std::string text;
   int image = 0;
   std::string parent;  // key of the parent node; empty for the root

@@ -13,8 +13,7 @@ enum class PromptAnswer { kOk, kYes, kNo };
 class UserPrompt {
  public:
   virtual ~UserPrompt() = default;
-  virtual PromptAnswer Show(const std::string& text, PromptIcon icon,
-                            PromptButtons buttons) = 0;
+  virtual PromptAnswer Show(const std::string& text, PromptIcon icon, PromptButtons buttons) = 0;
 };
 
 }  // namespace netvane::engine

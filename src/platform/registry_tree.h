@@ -19,7 +19,7 @@ struct RawValue {
 };
 
 struct KeyTree {
-  std::string name;  // ANSI; the last component of the key's path
+  std::string name;              // ANSI; the last component of the key's path
   std::vector<RawValue> values;  // enumeration order
   std::vector<KeyTree> subkeys;  // enumeration order
 

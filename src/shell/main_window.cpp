@@ -96,9 +96,9 @@ QIcon ProgramIcon() {
 frmMain::frmMain(ShellServices& services, bool tray, QWidget* parent)
     : QWidget(parent),
       s_(services),
-      editor_services_{services.state,        services.locations, services.settings,
-                       services.registry,     services.platform.shell, services.prompt,
-                       services.files,        services.printers,  services.dialogs},
+      editor_services_{services.state,    services.locations,      services.settings,
+                       services.registry, services.platform.shell, services.prompt,
+                       services.files,    services.printers,       services.dialogs},
       engine_(services.platform, services.registry, services.state, *this),
       command_(engine_, services.locations, services.state, *this) {
   setObjectName(QStringLiteral("frmMain"));
@@ -231,10 +231,10 @@ void frmMain::LoadWindow() {
 }
 
 void frmMain::SetCommandsEnabled(bool enabled) {
-  for (QWidget* w : {static_cast<QWidget*>(apply_), static_cast<QWidget*>(add_),
-                     static_cast<QWidget*>(modify_), static_cast<QWidget*>(delete_),
-                     static_cast<QWidget*>(exit_), static_cast<QWidget*>(help_),
-                     static_cast<QWidget*>(tree_)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(apply_), static_cast<QWidget*>(add_), static_cast<QWidget*>(modify_),
+        static_cast<QWidget*>(delete_), static_cast<QWidget*>(exit_), static_cast<QWidget*>(help_),
+        static_cast<QWidget*>(tree_)}) {
     w->setEnabled(enabled);
   }
   ControlsEnabled = enabled;
@@ -378,13 +378,15 @@ void frmMain::DeleteClicked() {
   const char* text = "No location name is selected. Select current location name.";
   if (!SelectedLocation(text, text, &id)) return;
   const int i = store::FindLocationIndex(s_.state.LocationTable, id);
-  const std::string name = i < 0 ? std::string() : s_.state.LocationTable[static_cast<size_t>(i)].SessionName;
+  const std::string name =
+      i < 0 ? std::string() : s_.state.LocationTable[static_cast<size_t>(i)].SessionName;
   if (s_.prompt.Show(name + " will be deleted.", PromptIcon::kQuestion, PromptButtons::kYesNo) !=
       PromptAnswer::kYes) {
     return;
   }
   if (!s_.locations.DeleteLocation(id)) {
-    s_.prompt.Show("Error in deleting location data.", PromptIcon::kExclamation, PromptButtons::kOk);
+    s_.prompt.Show("Error in deleting location data.", PromptIcon::kExclamation,
+                   PromptButtons::kOk);
   }
   ReloadAndRefresh();
 }

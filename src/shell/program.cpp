@@ -22,9 +22,9 @@ bool NetvaneProgram::Start(const StartupOptions& options, int* exit_code) {
   settings_ = std::make_unique<store::SettingsStore>(*registry_, p.process.ProgramPath());
   iphelper_ = std::make_unique<engine::CIpHelper>(p.iphelper, p.codepage, prompt_);
   winsock_ = system_->CreateUdpEndpoint();
-  services_ = std::make_unique<ShellServices>(ShellServices{
-      p, *registry_, *locations_, *settings_, state_, *iphelper_, prompt_, files_, printers_,
-      dialogs_, *winsock_});
+  services_ = std::make_unique<ShellServices>(ShellServices{p, *registry_, *locations_, *settings_,
+                                                            state_, *iphelper_, prompt_, files_,
+                                                            printers_, dialogs_, *winsock_});
   window_ = NetvaneMain(*services_, options);
   if (!window_) return false;
   prompt_.SetParent(window_.get());

@@ -13,14 +13,14 @@
 #include "editors/session_modify.h"
 #include "editors/session_new.h"
 #include "engine/ip_helper.h"
-#include "shell/main_window.h"
-#include "shell/notice.h"
-#include "shell/splash.h"
 #include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/sqlite_registry.h"
+#include "shell/main_window.h"
+#include "shell/notice.h"
+#include "shell/splash.h"
 
 namespace {
 
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   NoFile files;
   FixedPrinters printers;
   NoDialogs dialogs;
-  editors::EditorServices services{state, locations, settings, access, shell,
+  editors::EditorServices services{state,  locations, settings, access, shell,
                                    prompt, files,     printers, dialogs};
   bool ok = true;
 
@@ -169,17 +169,22 @@ int main(int argc, char** argv) {
     void Close(platform::DeviceHandle) override {}
   } device;
   struct NoProfile : platform::Profile {
-    std::string ReadEntry(const std::string&, const std::string&, const std::string& f) override { return f; }
-    bool WriteEntry(const std::string&, const std::string&, const std::string&) override { return false; }
+    std::string ReadEntry(const std::string&, const std::string&, const std::string& f) override {
+      return f;
+    }
+    bool WriteEntry(const std::string&, const std::string&, const std::string&) override {
+      return false;
+    }
     void BroadcastChange(const std::string&) override {}
   } profile;
   platform::HostFileSystem files_on_disk;
-  platform::Platform platform{registry, codepage, winver, interfaces, process,
+  platform::Platform platform{registry, codepage, winver,  interfaces,   process,
                               shell,    device,   profile, files_on_disk};
-  shell::ShellServices shell_services{platform, access, locations, settings, state, iphelper,
+  shell::ShellServices shell_services{platform, access, locations, settings, state,   iphelper,
                                       prompt,   files,  printers,  dialogs,  endpoint};
   state.OSKind = 6;
-  store::BuildActiveLocationTable(state.AdapterTable, state.LocationTable, state.ActiveLocationTable);
+  store::BuildActiveLocationTable(state.AdapterTable, state.LocationTable,
+                                  state.ActiveLocationTable);
   shell::frmMain main_window(shell_services, false);
   main_window.LoadWindow();
   main_window.show();

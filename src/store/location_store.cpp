@@ -38,19 +38,32 @@ void LocationStore::ReadProxy(const std::string& key, ProxySettings& p) {
   for (int i = 0; i < list.count(); ++i) {
     const std::string name = AsciiUpper(list.names[i]);
     const std::string& text = list.values[i];
-    if (name == "ALLPROTOCOLSAMEPROXY") p.AllProtocolSameProxy = FlagFromText(text);
-    else if (name == "DEFAULTADDRESS") p.DefaultAddress = text;
-    else if (name == "DEFAULTPORT") p.DefaultPort = text;
-    else if (name == "HTTPADDRESS") p.HTTPAddress = text;
-    else if (name == "HTTPPORT") p.HTTPPort = text;
-    else if (name == "SECUREADDRESS") p.SecureAddress = text;
-    else if (name == "SECUREPORT") p.SecurePort = text;
-    else if (name == "FTPADDRESS") p.FTPAddress = text;
-    else if (name == "FTPPORT") p.FTPPort = text;
-    else if (name == "GOPHERADDRESS") p.GopherAddress = text;
-    else if (name == "GOPHERPORT") p.GopherPort = text;
-    else if (name == "SOCKSADDRESS") p.SocksAddress = text;
-    else if (name == "SOCKSPORT") p.SocksPort = text;
+    if (name == "ALLPROTOCOLSAMEPROXY")
+      p.AllProtocolSameProxy = FlagFromText(text);
+    else if (name == "DEFAULTADDRESS")
+      p.DefaultAddress = text;
+    else if (name == "DEFAULTPORT")
+      p.DefaultPort = text;
+    else if (name == "HTTPADDRESS")
+      p.HTTPAddress = text;
+    else if (name == "HTTPPORT")
+      p.HTTPPort = text;
+    else if (name == "SECUREADDRESS")
+      p.SecureAddress = text;
+    else if (name == "SECUREPORT")
+      p.SecurePort = text;
+    else if (name == "FTPADDRESS")
+      p.FTPAddress = text;
+    else if (name == "FTPPORT")
+      p.FTPPort = text;
+    else if (name == "GOPHERADDRESS")
+      p.GopherAddress = text;
+    else if (name == "GOPHERPORT")
+      p.GopherPort = text;
+    else if (name == "SOCKSADDRESS")
+      p.SocksAddress = text;
+    else if (name == "SOCKSPORT")
+      p.SocksPort = text;
   }
 }
 
@@ -65,14 +78,22 @@ LocationRecord LocationStore::LoadLocation(int16_t id) {
   for (int i = 0; i < main.count(); ++i) {
     const std::string name = AsciiUpper(main.names[i]);
     const std::string& text = main.values[i];
-    if (name == "SESSIONNAME") r.SessionName = text;
-    else if (name == "NIC_ID") r.NIC_ID = text;
-    else if (name == "NIC_NAME") r.NIC_NAME = text;
-    else if (name == "SESSIONACTIVE") r.SessionActive = FlagFromText(text);
-    else if (name == "SERVICETYPE") r.ServiceType = AsciiUpper(text);
-    else if (name == "EXECUTEPATH") r.ExecutePath = text;
-    else if (name == "USEPROXY") r.UseProxy = FlagFromText(text);
-    else if (name == "USEWINNETWORK") r.UseWinNetwork = FlagFromText(text);
+    if (name == "SESSIONNAME")
+      r.SessionName = text;
+    else if (name == "NIC_ID")
+      r.NIC_ID = text;
+    else if (name == "NIC_NAME")
+      r.NIC_NAME = text;
+    else if (name == "SESSIONACTIVE")
+      r.SessionActive = FlagFromText(text);
+    else if (name == "SERVICETYPE")
+      r.ServiceType = AsciiUpper(text);
+    else if (name == "EXECUTEPATH")
+      r.ExecutePath = text;
+    else if (name == "USEPROXY")
+      r.UseProxy = FlagFromText(text);
+    else if (name == "USEWINNETWORK")
+      r.UseWinNetwork = FlagFromText(text);
   }
 
   if (CarriesTcpIp(r.ServiceType)) {
@@ -80,10 +101,14 @@ LocationRecord LocationStore::LoadLocation(int16_t id) {
     for (int i = 0; i < tcp.count(); ++i) {
       const std::string name = AsciiUpper(tcp.names[i]);
       const std::string& text = tcp.values[i];
-      if (name == "IPADDRESS") r.IPAddress = text;
-      else if (name == "SUBNETMASK") r.SubnetMask = text;
-      else if (name == "GATEWAY") r.Gateway = text;
-      else if (name == "DNS") r.DNS = text;
+      if (name == "IPADDRESS")
+        r.IPAddress = text;
+      else if (name == "SUBNETMASK")
+        r.SubnetMask = text;
+      else if (name == "GATEWAY")
+        r.Gateway = text;
+      else if (name == "DNS")
+        r.DNS = text;
       else if (name == "LEASE") {
         // Only the stamps the program writes make sense; anything else reads as 0.
         int64_t lease = 0;
@@ -100,9 +125,12 @@ LocationRecord LocationStore::LoadLocation(int16_t id) {
     if (proxy.code == kErrorSuccess) {
       for (int i = 0; i < proxy.count(); ++i) {
         const std::string name = AsciiUpper(proxy.names[i]);
-        if (name == "IE/NC_SAMEPROXY") r.IENC_SameProxy = FlagFromText(proxy.values[i]);
-        else if (name == "USEIEPROXY") r.UseIEProxy = FlagFromText(proxy.values[i]);
-        else if (name == "USENCPROXY") r.UseNCProxy = FlagFromText(proxy.values[i]);
+        if (name == "IE/NC_SAMEPROXY")
+          r.IENC_SameProxy = FlagFromText(proxy.values[i]);
+        else if (name == "USEIEPROXY")
+          r.UseIEProxy = FlagFromText(proxy.values[i]);
+        else if (name == "USENCPROXY")
+          r.UseNCProxy = FlagFromText(proxy.values[i]);
       }
       if (r.IENC_SameProxy || r.UseIEProxy) {
         ReadProxy(JoinKeyPath(proxy_key, "IEProxy"), r.IEProxy);
@@ -155,8 +183,7 @@ bool LocationStore::WriteLocation(const std::string& key, const LocationRecord& 
     const std::string tcp = JoinKeyPath(key, "TCP/IP");
     if (reg_.CreateKey(kRoot, tcp) != kErrorSuccess || !write(tcp, "IPAddress", r.IPAddress) ||
         !write(tcp, "SubnetMask", r.SubnetMask) || !write(tcp, "Gateway", r.Gateway) ||
-        !write(tcp, "DNS", r.DNS) ||
-        !write(tcp, "Lease", std::to_string(std::llround(r.Lease)))) {
+        !write(tcp, "DNS", r.DNS) || !write(tcp, "Lease", std::to_string(std::llround(r.Lease)))) {
       return false;
     }
   }
@@ -245,8 +272,7 @@ bool LocationStore::SetActiveLocation(int16_t id, LocationTable& table,
   }
   std::vector<LocationRecord*> others;
   for (LocationRecord& other : table) {
-    if (other.LocationId != id && EqualsIgnoreCase(other.NIC_ID, adapter) &&
-        other.SessionActive) {
+    if (other.LocationId != id && EqualsIgnoreCase(other.NIC_ID, adapter) && other.SessionActive) {
       // Failing to clear another mark does not stop the activation.
       reg_.WriteValue(kRoot, LocationKeyPath(other.LocationId), "SessionActive", "NO");
       others.push_back(&other);

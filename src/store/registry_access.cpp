@@ -93,8 +93,7 @@ int32_t RegistryAccess::OpenKeyCheck(RegHandle root, std::string_view path) {
   return key.code();
 }
 
-ReadResult RegistryAccess::ReadValue(RegHandle root, std::string_view path,
-                                     std::string_view name) {
+ReadResult RegistryAccess::ReadValue(RegHandle root, std::string_view path, std::string_view name) {
   OpenKey key(registry_, root, codepage_.ToAnsi(path));
   if (key.code() != kErrorSuccess) return {key.code(), {}};
   const std::string ansi_name = codepage_.ToAnsi(name);
@@ -124,9 +123,8 @@ int32_t RegistryAccess::WriteRaw(RegHandle root, std::string_view path, std::str
                               static_cast<uint32_t>(bytes.size()));
 }
 
-int32_t RegistryAccess::WriteValue(RegHandle root, std::string_view path,
-                                   std::string_view name, std::string_view value,
-                                   ValueKind kind) {
+int32_t RegistryAccess::WriteValue(RegHandle root, std::string_view path, std::string_view name,
+                                   std::string_view value, ValueKind kind) {
   if (kind == ValueKind::kNumber) {
     int32_t number = 0;
     if (!ToInt32(value, &number)) return kErrorInvalidParameter;
@@ -137,8 +135,8 @@ int32_t RegistryAccess::WriteValue(RegHandle root, std::string_view path,
   return WriteRaw(root, path, name, platform::kRegSz, data);
 }
 
-int32_t RegistryAccess::WriteNumber(RegHandle root, std::string_view path,
-                                    std::string_view name, int32_t value) {
+int32_t RegistryAccess::WriteNumber(RegHandle root, std::string_view path, std::string_view name,
+                                    int32_t value) {
   const auto u = static_cast<uint32_t>(value);
   const std::string data{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
                          static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
@@ -169,8 +167,8 @@ ValueList RegistryAccess::EnumValues(RegHandle root, std::string_view path) {
     uint32_t name_size = kBufferSize;
     uint32_t type = 0;
     uint32_t data_size = 0;
-    if (registry_.EnumValue(key.handle(), index, name, &name_size, &type, nullptr,
-                            &data_size) != kErrorSuccess) {
+    if (registry_.EnumValue(key.handle(), index, name, &name_size, &type, nullptr, &data_size) !=
+        kErrorSuccess) {
       break;
     }
     const std::string ansi_name(name, name_size);
@@ -178,8 +176,8 @@ ValueList RegistryAccess::EnumValues(RegHandle root, std::string_view path) {
     if (data_size >= 1) {
       std::string data(data_size, '\0');
       uint32_t size = data_size;
-      const int32_t r = registry_.QueryValueEx(
-          key.handle(), ansi_name, &type, reinterpret_cast<uint8_t*>(data.data()), &size);
+      const int32_t r = registry_.QueryValueEx(key.handle(), ansi_name, &type,
+                                               reinterpret_cast<uint8_t*>(data.data()), &size);
       if (r != kErrorSuccess) {
         out.code = r;
         return out;
@@ -261,8 +259,7 @@ int32_t RegistryAccess::DeleteKeyTree(RegHandle root, std::string_view path) {
   }
 }
 
-int32_t RegistryAccess::DeleteValue(RegHandle root, std::string_view path,
-                                    std::string_view name) {
+int32_t RegistryAccess::DeleteValue(RegHandle root, std::string_view path, std::string_view name) {
   OpenKey key(registry_, root, codepage_.ToAnsi(path));
   if (key.code() != kErrorSuccess) return key.code();
   return registry_.DeleteValue(key.handle(), codepage_.ToAnsi(name));

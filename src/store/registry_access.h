@@ -56,8 +56,7 @@ class RegistryAccess {
   // 32-bit whole number (87, invalid parameter, when it is not one). The key must exist.
   int32_t WriteValue(RegHandle root, std::string_view path, std::string_view name,
                      std::string_view value, ValueKind kind = ValueKind::kText);
-  int32_t WriteNumber(RegHandle root, std::string_view path, std::string_view name,
-                      int32_t value);
+  int32_t WriteNumber(RegHandle root, std::string_view path, std::string_view name, int32_t value);
   ValueList EnumValues(RegHandle root, std::string_view path);
   KeyList EnumKeys(RegHandle root, std::string_view path);
   int32_t DeleteKey(RegHandle root, std::string_view path);

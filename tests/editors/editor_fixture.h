@@ -36,7 +36,7 @@ class EditorFixture {
   ScriptedFiles files;
   ListedPrinters printers;
   ScriptedDialogs dialogs;
-  editors::EditorServices services{state, locations, settings_store, access, fake.shell,
+  editors::EditorServices services{state,  locations, settings_store, access, fake.shell,
                                    prompt, files,     printers,       dialogs};
 };
 

@@ -241,7 +241,7 @@ TEST_F(IpAddressControlTest, ArrowsCrossBoxBorders) {
   Key(Qt::Key_Right);
   EXPECT_EQ(FocusedBox(), 2);
   EXPECT_EQ(State(2), "|20");
-  Keys("1");  // inserted at the caret, not replacing
+  Keys("1");           // inserted at the caret, not replacing
   Key(Qt::Key_Right);  // inside the text: the box moves its caret
   EXPECT_EQ(FocusedBox(), 2);
   EXPECT_EQ(State(2), "12|0");
@@ -286,8 +286,8 @@ TEST_F(IpAddressControlTest, KeyPressForEveryCharacterChangeForEveryEdit) {
 
 TEST_F(IpAddressControlTest, SetIpFillsBoxesOrChangesNothing) {
   Set("1.2.3.4");
-  for (const char* refused : {"10.0.0", "10.0.0.256", "10..0.1", "1.2.3.4.", "100.100.100.1000",
-                              "", "a.b.c.d", "1.2.3.-4"}) {
+  for (const char* refused : {"10.0.0", "10.0.0.256", "10..0.1", "1.2.3.4.", "100.100.100.1000", "",
+                              "a.b.c.d", "1.2.3.-4"}) {
     QString ip = QString::fromLatin1(refused);
     EXPECT_FALSE(ctl->SetIP(ip)) << refused;
     EXPECT_EQ(Ip(), "1.2.3.4") << refused;
@@ -330,15 +330,20 @@ TEST_F(IpAddressControlTest, GetIpValidCheckAndPutOctet) {
 TEST_F(IpAddressControlTest, PropertiesDefaultsSettersAndBag) {
   const QPalette system = ctl->palette();
   ctl->ReadProperties({});
-  const QVariantMap defaults{
-      {"BackColor", system.color(QPalette::Active, QPalette::Base)},
-      {"ForeColor", system.color(QPalette::Active, QPalette::Text)},
-      {"Enabled", true}, {"ValidIp", true}, {"Appearance", 0}, {"BorderStyle", 1}};
+  const QVariantMap defaults{{"BackColor", system.color(QPalette::Active, QPalette::Base)},
+                             {"ForeColor", system.color(QPalette::Active, QPalette::Text)},
+                             {"Enabled", true},
+                             {"ValidIp", true},
+                             {"Appearance", 0},
+                             {"BorderStyle", 1}};
   EXPECT_EQ(ctl->WriteProperties(), defaults);
 
   QSignalSpy changed(ctl, &IpAddressControl::PropertyChanged);
-  const QVariantMap bag{{"BackColor", QColor(Qt::yellow)}, {"ForeColor", QColor(Qt::blue)},
-                        {"Enabled", false}, {"ValidIp", false}, {"Appearance", 1},
+  const QVariantMap bag{{"BackColor", QColor(Qt::yellow)},
+                        {"ForeColor", QColor(Qt::blue)},
+                        {"Enabled", false},
+                        {"ValidIp", false},
+                        {"Appearance", 1},
                         {"BorderStyle", 0}};
   ctl->ReadProperties(bag);
   QStringList names;

@@ -10,10 +10,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QTest>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTabWidget>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "editor_fixture.h"
@@ -82,7 +82,8 @@ TEST_F(SessionModifyTest, AMissingLocationClosesAtOnceAndSavesNothing) {
   w.SelectedSessionID = 9;
   EXPECT_FALSE(w.Load());
   EXPECT_TRUE(SubkeyNames(fake.registry.registry(), platform::kHkeyLocalMachine,
-                          "SOFTWARE\\Orlenta\\SessionInfo").empty());
+                          "SOFTWARE\\Orlenta\\SessionInfo")
+                  .empty());
 }
 
 TEST_F(SessionModifyTest, APppLocationOpensWithItsKindTabsAndValues) {
@@ -158,7 +159,8 @@ TEST_F(SessionModifyTest, NamesMayStayOrChangeCaseButNotTakeAnothersName) {
   EXPECT_TRUE(prompt.shown.empty());
   w->txtSessionName()->setText(QStringLiteral("Office"));
   Click(w->cmdApply());
-  ASSERT_EQ(Messages(), std::vector<std::string>{"This location name is already in use.\r\nInput new location name."});
+  ASSERT_EQ(Messages(), std::vector<std::string>{
+                            "This location name is already in use.\r\nInput new location name."});
   EXPECT_EQ(prompt.shown[0].icon, engine::PromptIcon::kInformation);
   EXPECT_TRUE(HasFocusIn(w.get(), w->txtSessionName()));
   w->txtSessionName()->setText(QStringLiteral("office"));
@@ -302,7 +304,8 @@ TEST_F(SessionModifyTest, AtMostOnePrinterCarriesACheckMark) {
   option.initFrom(list);
   option.rect = second;
   option.features |= QStyleOptionViewItem::HasCheckIndicator;
-  const QRect box = list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+  const QRect box =
+      list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
   EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
   EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
@@ -314,7 +317,8 @@ TEST_F(SessionModifyTest, APrinterNoLongerInstalledIsDropped) {
   r.DefaultPrinter = "Removed Printer";
   Store(r);
   auto w = Open(7);
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(w->lstPrinter()->topLevelItem(i)->checkState(0), Qt::Unchecked);
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(w->lstPrinter()->topLevelItem(i)->checkState(0), Qt::Unchecked);
   Click(w->cmdOK());
   EXPECT_FALSE(locations.LoadLocation(7).UseWinNetwork);
 }
@@ -344,8 +348,8 @@ TEST_F(SessionModifyTest, AFailedSaveShowsItsMessageAndKeepsTheWindow) {
   FailingRegistry failing(fake.registry.registry(), 3);
   store::RegistryAccess failing_access(failing, fake.registry.codepage());
   store::LocationStore failing_store(failing_access);
-  editors::EditorServices broken{state, failing_store, settings_store, access, fake.shell,
-                                 prompt, files,        printers,       dialogs};
+  editors::EditorServices broken{state,  failing_store, settings_store, access, fake.shell,
+                                 prompt, files,         printers,       dialogs};
   const double lease = state.settings.NextLease;
   frmSessionModify w(broken);
   w.SelectedSessionID = 1;

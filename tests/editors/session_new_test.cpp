@@ -140,7 +140,8 @@ TEST_F(SessionNewTest, PageZeroChecksNameAndAdapterInOrder) {
 
   w.txtSessionName()->setText(QStringLiteral("  Office  "));
   Click(w.cmdNext());
-  EXPECT_EQ(prompt.shown.back().text, "The location name is already in use.\r\nInput new location name.");
+  EXPECT_EQ(prompt.shown.back().text,
+            "The location name is already in use.\r\nInput new location name.");
   EXPECT_EQ(w.txtSessionName()->text(), QStringLiteral("Office"));
   EXPECT_EQ(Page(w), 0);
 
@@ -178,9 +179,10 @@ TEST_F(SessionNewTest, TheLaunchProgramMustBeAnExistingFile) {
   Click(w.cmdNext());
   w.txtProgramName()->setText(QStringLiteral("/opt/dial/missing.exe"));
   QTest::keyClick(w.txtProgramName(), Qt::Key_Enter);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"You should choose a launch program.",
-                                                  "Invalid a launch program. Please,Check it again.",
-                                                  "Invalid a launch program. Please,Check it again."}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"You should choose a launch program.",
+                                      "Invalid a launch program. Please,Check it again.",
+                                      "Invalid a launch program. Please,Check it again."}));
   EXPECT_TRUE(HasFocusIn(&w, w.txtProgramName()));
   // The name part compares without regard to case.
   w.txtProgramName()->setText(QStringLiteral("/opt/dial/dial.EXE"));
@@ -261,8 +263,10 @@ TEST_F(SessionNewTest, SavingStampsTheLeaseAndCountsNextLeaseDown) {
   Click(w.cmdNext());
   ASSERT_EQ(w.result(), QDialog::Accepted);
   EXPECT_EQ(state.settings.NextLease, 16777215);
-  EXPECT_EQ(access.ReadValue(platform::kHkeyLocalMachine, "Software\\Orlenta\\Netvane 2.0", "NextLease").text,
-            "16777215");
+  EXPECT_EQ(
+      access.ReadValue(platform::kHkeyLocalMachine, "Software\\Orlenta\\Netvane 2.0", "NextLease")
+          .text,
+      "16777215");
   ASSERT_EQ(state.LocationTable.size(), 1u);
   EXPECT_EQ(state.LocationTable[0].ServiceType, "USE_DHCP");
   EXPECT_EQ(state.LocationTable[0].LocationId, 1);
@@ -323,8 +327,8 @@ TEST_F(SessionNewTest, AFailedSaveStaysOnTheLastPageAndTriesTheNextNumber) {
   FailingRegistry failing(fake.registry.registry(), 1);
   store::RegistryAccess failing_access(failing, fake.registry.codepage());
   store::LocationStore failing_store(failing_access);
-  editors::EditorServices broken{state, failing_store, settings_store, access, fake.shell,
-                                 prompt, files,        printers,       dialogs};
+  editors::EditorServices broken{state,  failing_store, settings_store, access, fake.shell,
+                                 prompt, files,         printers,       dialogs};
   state.settings.NextLease = 77;
   frmSessionNew w(broken);
   Open(w);

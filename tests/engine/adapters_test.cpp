@@ -38,11 +38,14 @@ TEST(DetectWindowsFamily, MapsEveryVersion) {
 class AdaptersTest : public ::testing::Test {
  protected:
   void Card(const std::string& sub, const char* description, const char* service) {
-    const std::string key =
-        "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + sub;
+    const std::string key = "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + sub;
     ASSERT_EQ(access_.CreateKey(kHkeyLocalMachine, key), 0);
-    if (description) { ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "Description", description), 0); }
-    if (service) { ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "ServiceName", service), 0); }
+    if (description) {
+      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "Description", description), 0);
+    }
+    if (service) {
+      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "ServiceName", service), 0);
+    }
   }
 
   TestRegistry test_;

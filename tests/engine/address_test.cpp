@@ -15,9 +15,9 @@ TEST(ParseAddress, AcceptsOnlyFourDecimalOctets) {
   EXPECT_EQ(engine::DottedQuad(o), "192.168.1.10");
   EXPECT_TRUE(engine::ParseAddress("0.0.0.0", &o));
   EXPECT_TRUE(engine::ParseAddress("255.255.255.255", &o));
-  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.", ".1.2.3",
-                          " 1.2.3.4", "1.2.3.4 ", "-1.2.3.4", "a.b.c.d", "1.2.3.4/24",
-                          "99999999999999999999.1.1.1"}) {
+  for (const char* bad :
+       {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.", ".1.2.3", " 1.2.3.4", "1.2.3.4 ",
+        "-1.2.3.4", "a.b.c.d", "1.2.3.4/24", "99999999999999999999.1.1.1"}) {
     EXPECT_FALSE(engine::ParseAddress(bad, &o)) << bad;
   }
 }

@@ -31,18 +31,26 @@ constexpr uint8_t kInform = 8;
 // A client message: fixed part with recognisable fields, the cookie, then `options`.
 Bytes ClientMessage(uint8_t type, uint32_t xid = 0x12345678, Bytes extra_options = {}) {
   Bytes m(236, 0);
-  m[0] = 1;   // op: request
-  m[1] = 1;   // htype
-  m[2] = 6;   // hlen
-  m[3] = 0;   // hops
+  m[0] = 1;  // op: request
+  m[1] = 1;  // htype
+  m[2] = 6;  // hlen
+  m[3] = 0;  // hops
   m[4] = static_cast<uint8_t>(xid >> 24);
   m[5] = static_cast<uint8_t>(xid >> 16);
   m[6] = static_cast<uint8_t>(xid >> 8);
   m[7] = static_cast<uint8_t>(xid);
-  m[8] = 0; m[9] = 3;        // secs
-  m[10] = 0x80; m[11] = 0;   // flags: broadcast
-  m[12] = 10; m[13] = 9; m[14] = 8; m[15] = 7;  // ciaddr
-  m[24] = 192; m[25] = 0; m[26] = 2; m[27] = 1;  // giaddr
+  m[8] = 0;
+  m[9] = 3;  // secs
+  m[10] = 0x80;
+  m[11] = 0;  // flags: broadcast
+  m[12] = 10;
+  m[13] = 9;
+  m[14] = 8;
+  m[15] = 7;  // ciaddr
+  m[24] = 192;
+  m[25] = 0;
+  m[26] = 2;
+  m[27] = 1;  // giaddr
   const uint8_t mac[6] = {0x00, 0x50, 0xBA, 0x01, 0x02, 0x0F};
   std::memcpy(m.data() + 28, mac, 6);
   m[44] = 's';
@@ -163,13 +171,13 @@ TEST_F(ResponderTest, ADiscoverGetsAnOfferByteForByte) {
   std::memcpy(expected_fixed.data() + 20, siaddr, 4);
   EXPECT_EQ(Bytes(reply->begin(), reply->begin() + 236), expected_fixed);
 
-  const Bytes options = {99, 130, 83, 99,                  // the client's cookie
-                         53, 1, 2,                         // OFFER
-                         1, 4, 255, 255, 255, 0,           // mask
-                         51, 4, 0xFF, 0x12, 0x34, 0x56,    // lease time FF123456
-                         54, 4, 2, 2, 2, 2,                // server identifier
-                         15, 14, 'n', 'e', 't', 'v', 'a', 'n', 'e', '.', 'l', 'o', 'c', 'a', 'l', 0,
-                         255};
+  const Bytes options = {99,  130, 83,   99,                // the client's cookie
+                         53,  1,   2,                       // OFFER
+                         1,   4,   255,  255,  255,  0,     // mask
+                         51,  4,   0xFF, 0x12, 0x34, 0x56,  // lease time FF123456
+                         54,  4,   2,    2,    2,    2,     // server identifier
+                         15,  14,  'n',  'e',  't',  'v',  'a', 'n', 'e',
+                         '.', 'l', 'o',  'c',  'a',  'l',  0,   255};
   EXPECT_EQ(responder_.options_length(), 42);
   EXPECT_EQ(Options(*reply, 42), options);
   // The rest of the 549 bytes is zero.
@@ -251,7 +259,8 @@ TEST_F(ResponderTest, MalformedDatagramsGetNoAnswerAndDoNotSilenceTheResponder) 
 }
 
 TEST_F(ResponderTest, OptionsBeforeTheTypeAreWalkedOver) {
-  const Bytes with_options = ClientMessage(kRequest, 1, {61, 7, 1, 0, 0x50, 0xBA, 1, 2, 0x0F, 12, 2, 'p', 'c'});
+  const Bytes with_options =
+      ClientMessage(kRequest, 1, {61, 7, 1, 0, 0x50, 0xBA, 1, 2, 0x0F, 12, 2, 'p', 'c'});
   const std::optional<Bytes> reply = Deliver(with_options);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ((*reply)[236 + 6], 5);

@@ -48,7 +48,8 @@ class EngineTest : public ::testing::Test {
     state_.OSKind = engine::kOsWin2000;
   }
 
-  LocationRecord& Add(int16_t id, const std::string& kind, const std::string& nic = "Local Area Connection") {
+  LocationRecord& Add(int16_t id, const std::string& kind,
+                      const std::string& nic = "Local Area Connection") {
     LocationRecord r;
     r.LocationId = id;
     r.SessionName = "L" + std::to_string(id);
@@ -78,9 +79,13 @@ class EngineTest : public ::testing::Test {
   // The read-back values the system would hold for the adapter.
   void SystemHolds(const std::string& nic, const std::string& ip, const std::string& mask,
                    const std::string& gateways) {
-    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + nic;
-    ASSERT_EQ(SetRaw(raw(), kLm, key, "IPAddress", platform::kRegMultiSz, ip + std::string(2, '\0')), 0);
-    ASSERT_EQ(SetRaw(raw(), kLm, key, "SubnetMask", platform::kRegMultiSz, mask + std::string(2, '\0')), 0);
+    const std::string key =
+        "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + nic;
+    ASSERT_EQ(
+        SetRaw(raw(), kLm, key, "IPAddress", platform::kRegMultiSz, ip + std::string(2, '\0')), 0);
+    ASSERT_EQ(
+        SetRaw(raw(), kLm, key, "SubnetMask", platform::kRegMultiSz, mask + std::string(2, '\0')),
+        0);
     ASSERT_EQ(SetRaw(raw(), kLm, key, "DefaultGateway", platform::kRegMultiSz,
                      gateways + std::string(gateways.empty() ? 1 : 2, '\0')),
               0);
@@ -103,11 +108,15 @@ TEST_F(EngineTest, DynamicKindsOnWindows2000) {
   };
   const Case cases[] = {
       {"USE_DHCP", "netsh interface ip set address \"Local Area Connection\" source=dhcp", true},
-      {"USE_CABLE_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", true},
+      {"USE_CABLE_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp",
+       true},
       {"USE_KT_ADSL", "netsh interface ip set address \"Local Area Connection\" dynamic", false},
-      {"USE_HANARO_IN_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
-      {"USE_HANARO_USB_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
-      {"USE_HANARO_OUT_RAS_MODEM", "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+      {"USE_HANARO_IN_MODEM",
+       "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+      {"USE_HANARO_USB_MODEM",
+       "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
+      {"USE_HANARO_OUT_RAS_MODEM",
+       "netsh interface ip set address \"Local Area Connection\"  source=dhcp", false},
   };
   for (const Case& c : cases) {
     state_.LocationTable.clear();
@@ -169,7 +178,8 @@ TEST_F(EngineTest, StaticKindOnWindows2000SetsAddressGatewaysAndServers) {
 TEST_F(EngineTest, ReadBackDecidesTheOutcome) {
   LocationRecord& r = Add(3, "USE_STATIC_IP", "{GUID}");
   r.Gateway = "192.168.1.1,192.168.1.254";
-  SystemHolds("{GUID}", "192.168.1.10", "255.255.255.0", std::string("192.168.1.1") + std::string(1, '\0') + "192.168.1.254");
+  SystemHolds("{GUID}", "192.168.1.10", "255.255.255.0",
+              std::string("192.168.1.1") + std::string(1, '\0') + "192.168.1.254");
   engine_.ApplyNetworkNetsh(3);
   EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
 
@@ -202,7 +212,9 @@ TEST_F(EngineTest, PppModemLaunchesItsProgramAfterTheOutcome) {
   engine_.ApplyNetworkNetsh(4);
   ASSERT_EQ(front_.prompt.shown.size(), 2u);
   EXPECT_EQ(front_.prompt.shown[0].text, engine::kBindFailed);
-  EXPECT_EQ(front_.prompt.shown[1].text.rfind("Error in executing the internet connecting program.", 0), 0u);
+  EXPECT_EQ(
+      front_.prompt.shown[1].text.rfind("Error in executing the internet connecting program.", 0),
+      0u);
 }
 
 TEST_F(EngineTest, AnUnknownKindRunsNothingAndGivesTheCommandsBack) {
@@ -303,11 +315,15 @@ TEST_F(EngineTest, CheckBindingOnNt4And2000) {
   LocationRecord& r = Add(9, "USE_STATIC_IP", "El90x1");
   r.IPAddress = "10.0.0.5";
   r.Lease = 42;
-  const std::string w2k = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\El90x1";
+  const std::string w2k =
+      "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\El90x1";
   const std::string nt4 = "SYSTEM\\CurrentControlSet\\Services\\El90x1\\Parameters\\Tcpip";
-  for (const auto& [os, key] : {std::pair{engine::kOsWin2000, w2k}, std::pair{engine::kOsWinNt4, nt4}}) {
+  for (const auto& [os, key] :
+       {std::pair{engine::kOsWin2000, w2k}, std::pair{engine::kOsWinNt4, nt4}}) {
     state_.OSKind = os;
-    ASSERT_EQ(SetRaw(raw(), kLm, key, "DhcpIPAddress", platform::kRegSz, std::string("10.0.0.5\0", 9)), 0);
+    ASSERT_EQ(
+        SetRaw(raw(), kLm, key, "DhcpIPAddress", platform::kRegSz, std::string("10.0.0.5\0", 9)),
+        0);
     EXPECT_FALSE(engine_.CheckBinding(9));  // no lease yet
     ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", static_cast<int32_t>(0xFF00002A)), 0);
     EXPECT_TRUE(engine_.CheckBinding(9));
@@ -322,9 +338,11 @@ TEST_F(EngineTest, BrowserProxyLists) {
   auto proxy_of = [&](const LocationRecord& r) {
     engine_.ApplyBrowserProxy(r);
     const StoredValue enable =
-        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyEnable");
+        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                 "ProxyEnable");
     const StoredValue server =
-        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyServer");
+        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                 "ProxyServer");
     EXPECT_EQ(enable.type, platform::kRegDword);
     EXPECT_EQ(server.type, platform::kRegSz);
     return std::pair<int, std::string>(enable.data.empty() ? -1 : enable.data[0],
@@ -348,7 +366,8 @@ TEST_F(EngineTest, BrowserProxyLists) {
   r.IEProxy.FTPAddress = "f";
   r.IEProxy.FTPPort = "21";
   r.IEProxy.GopherPort = "70";  // a port without an address adds nothing
-  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, "ftp=f:21;http=10.0.0.1:3128;https=10.0.0.1;socks=s:1080"}));
+  EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{
+                             1, "ftp=f:21;http=10.0.0.1:3128;https=10.0.0.1;socks=s:1080"}));
 
   r.IEProxy = {};
   EXPECT_EQ(proxy_of(r), (std::pair<int, std::string>{1, ""}));
@@ -361,8 +380,8 @@ TEST_F(EngineTest, BrowserProxyLists) {
 }
 
 TEST_F(EngineTest, DefaultPrinterFromThePrinterPortsEntry) {
-  fake_.profile.sections["PrinterPorts"] = {{"P", "winspool,LPT1:,15,45"}, {"Q", "winspool,LPT1:"},
-                                            {"R", ",LPT2:,1"}};
+  fake_.profile.sections["PrinterPorts"] = {
+      {"P", "winspool,LPT1:,15,45"}, {"Q", "winspool,LPT1:"}, {"R", ",LPT2:,1"}};
   engine_.SetDefaultPrinter("P");
   EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "P,winspool,LPT1:");
   EXPECT_EQ(fake_.profile.broadcasts, Lines{"windows"});
@@ -392,9 +411,11 @@ TEST_F(EngineTest, ApplyLocationSetsProxyAndPrinterOnEveryFamily) {
     front_.events.clear();
     engine_.ApplyLocation(10);
     EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "Office,winspool,Ne00:") << os;
-    EXPECT_EQ(QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                       "ProxyServer").data,
-              std::string("proxy\0", 6));
+    EXPECT_EQ(
+        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                 "ProxyServer")
+            .data,
+        std::string("proxy\0", 6));
     EXPECT_EQ(fake_.process.started.empty(), os == engine::kOsUnknown) << os;
     EXPECT_EQ(front_.events.back(), os == engine::kOsUnknown ? "enabled" : "idle") << os;
   }
@@ -422,11 +443,12 @@ class ApplyCommandTest : public EngineTest {
     r.Lease = 5;
     ASSERT_TRUE(locations_.SaveLocation(1, r));
     locations_.LoadLocations(state_.LocationTable);
-    store::BuildActiveLocationTable(state_.AdapterTable, state_.LocationTable, state_.ActiveLocationTable);
+    store::BuildActiveLocationTable(state_.AdapterTable, state_.LocationTable,
+                                    state_.ActiveLocationTable);
   }
   void Bind() {
-    ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000", "DHCPIPAddress",
-                     platform::kRegBinary, std::string("\xC0\xA8\x0A\x19", 4)),
+    ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000",
+                     "DHCPIPAddress", platform::kRegBinary, std::string("\xC0\xA8\x0A\x19", 4)),
               0);
     ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000", "Lease",
                      platform::kRegBinary, std::string("\x05\x00\x00\xFF", 4)),

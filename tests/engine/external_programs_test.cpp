@@ -32,9 +32,10 @@ class ExternalProgramsTest : public ::testing::Test {
   }
   void NetClass(std::initializer_list<const char*> names) {
     for (const char* n : names) {
-      ASSERT_EQ(access_.CreateKey(platform::kHkeyLocalMachine,
-                                  std::string("System\\CurrentControlSet\\Services\\Class\\Net\\") + n),
-                0);
+      ASSERT_EQ(
+          access_.CreateKey(platform::kHkeyLocalMachine,
+                            std::string("System\\CurrentControlSet\\Services\\Class\\Net\\") + n),
+          0);
     }
   }
   std::vector<std::string> Lines() const {
@@ -84,7 +85,8 @@ TEST_F(ExternalProgramsTest, WinMeWithoutPollNeitherFiltersNorPolls) {
   state_.AdapterTable = {{"Card A", "AA"}};
   NetClass({"0000"});
   programs_.ReleaseRenew("aa", false, false);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"ipconfig.exe /release 0", "ipconfig.exe /renew 0"}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{"ipconfig.exe /release 0", "ipconfig.exe /renew 0"}));
   EXPECT_EQ(front_.events, std::vector<std::string>{"events"});
 }
 
@@ -92,7 +94,8 @@ TEST_F(ExternalProgramsTest, AnAdapterThatIsNotInstalledIsNumberMinusOne) {
   state_.OSKind = engine::kOsWin98;
   state_.AdapterTable = {{"Card A", "AA"}};
   programs_.ReleaseRenew("BB", false, false);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"ipconfig.exe /release -1", "ipconfig.exe /renew -1"}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{"ipconfig.exe /release -1", "ipconfig.exe /renew -1"}));
 }
 
 TEST_F(ExternalProgramsTest, NtFamiliesUseTheIdentifierAndWaitOnlyForTheRelease) {
@@ -199,8 +202,14 @@ TEST(ExternalProgramsReal, ARenewThatNeverEndsDoesNotBlock) {
 
   FakePlatform fake;
   InScratch process(dir.File("Netvane"));
-  platform::Platform services{fake.registry.registry(), fake.registry.codepage(), fake.winver,
-                              fake.iphelper, process, fake.shell, fake.device, fake.profile,
+  platform::Platform services{fake.registry.registry(),
+                              fake.registry.codepage(),
+                              fake.winver,
+                              fake.iphelper,
+                              process,
+                              fake.shell,
+                              fake.device,
+                              fake.profile,
                               fake.files};
   store::RegistryAccess access(fake.registry.registry(), fake.registry.codepage());
   engine::AppState state;

@@ -83,8 +83,7 @@ TEST(FilterTool, TheSetRequestKeepsWhatTheDriverReturned) {
   // A driver that fills the reserved bytes and leaves junk after the names.
   class FillingDevice : public FakeDevice {
    public:
-    bool Control(platform::DeviceHandle h, uint32_t code, uint8_t* buffer,
-                 uint32_t size) override {
+    bool Control(platform::DeviceHandle h, uint32_t code, uint8_t* buffer, uint32_t size) override {
       const bool ok = FakeDevice::Control(h, code, buffer, size);
       if (code == kQuery) {
         for (int i = 96; i < 108; ++i) buffer[i] = static_cast<uint8_t>(i);

@@ -12,9 +12,9 @@ using platform::SplitCommandLine;
 using Args = std::vector<std::string>;
 
 TEST(SplitCommandLine, SeparatesAtBlanksAndGroupsInQuotes) {
-  EXPECT_EQ(SplitCommandLine("netsh interface ip set address \"Local Area Connection\"  source=dhcp"),
-            (Args{"netsh", "interface", "ip", "set", "address", "Local Area Connection",
-                  "source=dhcp"}));
+  EXPECT_EQ(
+      SplitCommandLine("netsh interface ip set address \"Local Area Connection\"  source=dhcp"),
+      (Args{"netsh", "interface", "ip", "set", "address", "Local Area Connection", "source=dhcp"}));
   EXPECT_EQ(SplitCommandLine("ipconfig.exe /release -1"), (Args{"ipconfig.exe", "/release", "-1"}));
   EXPECT_EQ(SplitCommandLine("a\tb   c "), (Args{"a", "b", "c"}));
   EXPECT_EQ(SplitCommandLine("prog \"\" x"), (Args{"prog", "", "x"}));
@@ -30,19 +30,29 @@ TEST(SplitCommandLine, TakesTheProgramNameWithoutBackslashRules) {
 }
 
 TEST(SplitArguments, CountsBackslashesBeforeQuotes) {
-  EXPECT_EQ(SplitArguments("a\\\\\"b c\" d"), (Args{"a\\b c", "d"}));     // 2n: n and a quote
-  EXPECT_EQ(SplitArguments("a\\\"b c"), (Args{"a\"b", "c"}));              // 2n+1: literal quote
+  EXPECT_EQ(SplitArguments("a\\\\\"b c\" d"), (Args{"a\\b c", "d"}));  // 2n: n and a quote
+  EXPECT_EQ(SplitArguments("a\\\"b c"), (Args{"a\"b", "c"}));          // 2n+1: literal quote
   EXPECT_EQ(SplitArguments("a\\\\\\\"b"), (Args{"a\\\"b"}));
-  EXPECT_EQ(SplitArguments("a\\b\\\\ c\\"), (Args{"a\\b\\\\", "c\\"}));    // no quote: as is
-  EXPECT_EQ(SplitArguments("\"a\"\"b\""), (Args{"a\"b"}));                // "" in quotes
+  EXPECT_EQ(SplitArguments("a\\b\\\\ c\\"), (Args{"a\\b\\\\", "c\\"}));  // no quote: as is
+  EXPECT_EQ(SplitArguments("\"a\"\"b\""), (Args{"a\"b"}));               // "" in quotes
   // The third quote of a run stands for a literal one; the quoting stays open after it.
   EXPECT_EQ(SplitArguments("\"a\"\"\" b"), (Args{"a\" b"}));
 }
 
 TEST(QuoteArgument, RoundTripsAwkwardText) {
-  const Args awkward = {"plain", "", "two words", "quote\"inside", "trail\\", "trail space\\",
-                        "\\\\server\\share", "$(rm -rf /)", "`id`; echo x", "a\\\"b", "\t",
-                        "\"\"", "ends with \\\\"};
+  const Args awkward = {"plain",
+                        "",
+                        "two words",
+                        "quote\"inside",
+                        "trail\\",
+                        "trail space\\",
+                        "\\\\server\\share",
+                        "$(rm -rf /)",
+                        "`id`; echo x",
+                        "a\\\"b",
+                        "\t",
+                        "\"\"",
+                        "ends with \\\\"};
   std::string line = "prog";
   for (const std::string& a : awkward) line += " " + QuoteArgument(a);
   Args expected = {"prog"};

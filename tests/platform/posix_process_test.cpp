@@ -58,7 +58,10 @@ class ScopedEnv {
     setenv(name, value.c_str(), 1);
   }
   ~ScopedEnv() {
-    if (had_) setenv(name_, old_.c_str(), 1); else unsetenv(name_);
+    if (had_)
+      setenv(name_, old_.c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:
@@ -72,8 +75,8 @@ class PosixProcessTest : public ::testing::Test {
   void SetUp() override {
     dump_ = dir_.File("dump");
     // The dump program is built beside this test.
-    dump_program_ = (std::filesystem::path(process_.ProgramPath()).parent_path() / "argv_dump")
-                        .string();
+    dump_program_ =
+        (std::filesystem::path(process_.ProgramPath()).parent_path() / "argv_dump").string();
     ASSERT_TRUE(std::filesystem::exists(dump_program_));
   }
 
@@ -92,8 +95,15 @@ class PosixProcessTest : public ::testing::Test {
 
 TEST_F(PosixProcessTest, AwkwardArgumentsReachTheChildAsPlainData) {
   ScopedEnv file("ARGV_DUMP_FILE", dump_);
-  const Args awkward = {"Local Area Connection", "quote\"d", "a;b", "$(touch " + dir_.File("pwned") + ")",
-                        "`touch " + dir_.File("pwned2") + "`", "trail\\", "*", "", "x  y"};
+  const Args awkward = {"Local Area Connection",
+                        "quote\"d",
+                        "a;b",
+                        "$(touch " + dir_.File("pwned") + ")",
+                        "`touch " + dir_.File("pwned2") + "`",
+                        "trail\\",
+                        "*",
+                        "",
+                        "x  y"};
   std::string line = "argv_dump";
   for (const std::string& a : awkward) line += " " + platform::QuoteArgument(a);
   process_.Wait(process_.Start(line, WindowMode::kHidden));
@@ -108,9 +118,9 @@ TEST_F(PosixProcessTest, AwkwardArgumentsReachTheChildAsPlainData) {
 
 TEST_F(PosixProcessTest, TheEngineCommandTextsSplitAsOnWindows) {
   ScopedEnv file("ARGV_DUMP_FILE", dump_);
-  process_.Wait(process_.Start(
-      "argv_dump interface ip set address \"Local Area Connection 2\"  source=dhcp",
-      WindowMode::kHidden));
+  process_.Wait(
+      process_.Start("argv_dump interface ip set address \"Local Area Connection 2\"  source=dhcp",
+                     WindowMode::kHidden));
   // An adapter name holding a quote goes in unchanged, and splits as Windows splits it.
   process_.Wait(process_.Start("argv_dump interface ip set address \"My \"Card\"  source=dhcp",
                                WindowMode::kHidden));
@@ -118,8 +128,8 @@ TEST_F(PosixProcessTest, TheEngineCommandTextsSplitAsOnWindows) {
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0], (Args{"argv_dump", "interface", "ip", "set", "address",
                            "Local Area Connection 2", "source=dhcp"}));
-  EXPECT_EQ(runs[1], (Args{"argv_dump", "interface", "ip", "set", "address",
-                           "My Card  source=dhcp"}));
+  EXPECT_EQ(runs[1],
+            (Args{"argv_dump", "interface", "ip", "set", "address", "My Card  source=dhcp"}));
 }
 
 TEST_F(PosixProcessTest, FindsProgramsBesideItselfThenOnThePath) {
@@ -200,7 +210,8 @@ TEST_F(PosixProcessTest, ChildrenNotWaitedForLeaveNoZombies) {
   // They end on their own; nobody waits.
   for (int tries = 0; tries < 200; ++tries) {
     bool all_done = true;
-    for (uint32_t pid : pids) all_done = all_done && process_.ExitCode(pid) != platform::kStillActive;
+    for (uint32_t pid : pids)
+      all_done = all_done && process_.ExitCode(pid) != platform::kStillActive;
     if (all_done) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

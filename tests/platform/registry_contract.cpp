@@ -172,11 +172,9 @@ TEST_P(RegistryContract, NamesIgnoreCaseAndKeepTheirSpelling) {
   EXPECT_EQ(SubkeyNames(reg(), kRoot, Path()), std::vector<std::string>{"MixedCase"});
   EXPECT_EQ(SubkeyNames(reg(), kRoot, Path("mixedcase")), std::vector<std::string>{"Inner"});
 
-  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "ValueName", platform::kRegSz,
-                   Bytes({'a', 0})),
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "ValueName", platform::kRegSz, Bytes({'a', 0})),
             0);
-  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "VALUENAME", platform::kRegSz,
-                   Bytes({'b', 0})),
+  ASSERT_EQ(SetRaw(reg(), kRoot, Path("MixedCase"), "VALUENAME", platform::kRegSz, Bytes({'b', 0})),
             0);
   EXPECT_EQ(ValueNames(reg(), kRoot, Path("MixedCase")), std::vector<std::string>{"ValueName"});
   EXPECT_EQ(QueryRaw(reg(), kRoot, Path("mixedCASE"), "valuename").data, Bytes({'b', 0}));

@@ -44,9 +44,9 @@ TEST(SqliteRegistry, KeepsItsContentAcrossOpeningsInWalMode) {
   {
     platform::SqliteRegistry reg(file, utf8);
     ASSERT_TRUE(reg.ok()) << reg.error();
-    ASSERT_EQ(SetRaw(reg, kHkeyLocalMachine, "Software\\Kept", "Name", platform::kRegSz,
-                     Text("value")),
-              0);
+    ASSERT_EQ(
+        SetRaw(reg, kHkeyLocalMachine, "Software\\Kept", "Name", platform::kRegSz, Text("value")),
+        0);
   }
   platform::SqliteRegistry again(file, utf8);
   ASSERT_TRUE(again.ok());
@@ -101,7 +101,10 @@ TEST(SqliteRegistry, FileLocationFollowsTheEnvironment) {
   EXPECT_EQ(platform::DefaultRegistryPath(), "/home/user/.local/share/netvane/registry.db");
 
   auto restore = [](const char* name, const char* was, const std::string& value) {
-    if (was) setenv(name, value.c_str(), 1); else unsetenv(name);
+    if (was)
+      setenv(name, value.c_str(), 1);
+    else
+      unsetenv(name);
   };
   restore("NETVANE_REGISTRY", saved_reg, keep_reg);
   restore("XDG_DATA_HOME", saved_xdg, keep_xdg);
@@ -167,12 +170,11 @@ TEST(SqliteRegistry, ReadsSeeOtherWritersOnceHandlesCloseOrAfterAWhile) {
   TestRegistry a;
   platform::IconvCodePage utf8("");
   platform::SqliteRegistry b(a.file(), utf8);
-  ASSERT_EQ(SetRaw(a.registry(), kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz,
-                   Text("1")),
-            0);
+  ASSERT_EQ(
+      SetRaw(a.registry(), kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("1")),
+      0);
   RegHandle held = 0;
-  ASSERT_EQ(a.registry().OpenKeyEx(kHkeyLocalMachine, "Software\\Live", platform::kKeyRead,
-                                   &held),
+  ASSERT_EQ(a.registry().OpenKeyEx(kHkeyLocalMachine, "Software\\Live", platform::kKeyRead, &held),
             0);
   uint32_t size = 8;
   uint8_t buf[8];
@@ -194,14 +196,15 @@ TEST(SqliteRegistry, TextIsStoredAsUnicodeWhateverTheCodePage) {
   TestRegistry korean("CP949");
   ASSERT_TRUE(korean.codepage().ok());
   // "한국 네트워크" in CP949: two plus four double-byte characters and a blank.
-  const std::string hangul_utf8 = "\xED\x95\x9C\xEA\xB5\xAD \xEB\x84\xA4\xED\x8A\xB8\xEC\x9B\x8C\xED\x81\xAC";
+  const std::string hangul_utf8 =
+      "\xED\x95\x9C\xEA\xB5\xAD \xEB\x84\xA4\xED\x8A\xB8\xEC\x9B\x8C\xED\x81\xAC";
   const std::string hangul_ansi = korean.codepage().ToAnsi(hangul_utf8);
   ASSERT_EQ(hangul_ansi.size(), 13u);
-  ASSERT_EQ(SetRaw(korean.registry(), kHkeyLocalMachine, "Software\\" + hangul_ansi,
-                   hangul_ansi, platform::kRegSz, Text(hangul_ansi)),
+  ASSERT_EQ(SetRaw(korean.registry(), kHkeyLocalMachine, "Software\\" + hangul_ansi, hangul_ansi,
+                   platform::kRegSz, Text(hangul_ansi)),
             0);
-  const StoredValue ansi = QueryRaw(korean.registry(), kHkeyLocalMachine,
-                                    "Software\\" + hangul_ansi, hangul_ansi);
+  const StoredValue ansi =
+      QueryRaw(korean.registry(), kHkeyLocalMachine, "Software\\" + hangul_ansi, hangul_ansi);
   EXPECT_EQ(ansi.data, Text(hangul_ansi));
 
   // The same file read through UTF-8 shows the same characters.
@@ -263,21 +266,21 @@ TEST(SqliteRegistry, BatchesCommitOrRollBackAsAWhole) {
   platform::IconvCodePage utf8("");
   platform::SqliteRegistry other(a.file(), utf8);
   ASSERT_EQ(a.registry().BeginBatch(), 0);
-  ASSERT_EQ(SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz,
-                   Text("1")),
-            0);
-  ASSERT_EQ(SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B\\C", "two", platform::kRegSz,
-                   Text("2")),
-            0);
+  ASSERT_EQ(
+      SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz, Text("1")),
+      0);
+  ASSERT_EQ(
+      SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B\\C", "two", platform::kRegSz, Text("2")),
+      0);
   // Inside the batch its own writes are visible.
   EXPECT_TRUE(KeyExists(a.registry(), kHkeyLocalMachine, "Software\\B\\C"));
   a.registry().RollbackBatch();
   EXPECT_FALSE(KeyExists(a.registry(), kHkeyLocalMachine, "Software\\B"));
 
   ASSERT_EQ(a.registry().BeginBatch(), 0);
-  ASSERT_EQ(SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz,
-                   Text("1")),
-            0);
+  ASSERT_EQ(
+      SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz, Text("1")),
+      0);
   ASSERT_EQ(a.registry().CommitBatch(), 0);
   EXPECT_EQ(QueryRaw(other, kHkeyLocalMachine, "Software\\B", "one").data, Text("1"));
 }

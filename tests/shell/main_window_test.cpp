@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
@@ -12,10 +16,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -68,8 +68,8 @@ class MainWindowTest : public ::testing::Test, public EditorFixture {
     ASSERT_EQ(access.WriteValue(kLm, key, "Description", description), 0);
     ASSERT_EQ(access.WriteValue(kLm, key, "ServiceName", service), 0);
   }
-  void Location(int16_t id, const std::string& name, const std::string& nic, const std::string& kind,
-                bool active = false) {
+  void Location(int16_t id, const std::string& name, const std::string& nic,
+                const std::string& kind, bool active = false) {
     store::LocationRecord r;
     r.SessionName = name;
     r.NIC_ID = nic;
@@ -107,8 +107,9 @@ class MainWindowTest : public ::testing::Test, public EditorFixture {
 
   engine::CIpHelper iphelper{fake.iphelper, fake.registry.codepage(), prompt};
   IdleEndpoint endpoint;
-  shell::ShellServices services_{fake.services(), access, locations, settings_store, state, iphelper,
-                                 prompt,          files,  printers,  dialogs,        endpoint};
+  shell::ShellServices services_{fake.services(), access,   locations, settings_store,
+                                 state,           iphelper, prompt,    files,
+                                 printers,        dialogs,  endpoint};
 };
 
 TEST_F(MainWindowTest, TheListGroupsLocationsUnderTheirAdapters) {
@@ -118,15 +119,15 @@ TEST_F(MainWindowTest, TheListGroupsLocationsUnderTheirAdapters) {
   auto w = Start();
   ASSERT_TRUE(w);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Netvane 2.0"));
-  EXPECT_EQ(Texts(*w), (std::vector<std::string>{" Adapter", "[0] Card of SvcA",
-                                                  "Office (IP address : 192.168.10.25)",
-                                                  "[1] Card of Removed", "Gone (Use Dynamic IP Address)",
-                                                  "Home (Use Dynamic IP Address)"}));
+  EXPECT_EQ(Texts(*w), (std::vector<std::string>{
+                           " Adapter", "[0] Card of SvcA", "Office (IP address : 192.168.10.25)",
+                           "[1] Card of Removed", "Gone (Use Dynamic IP Address)",
+                           "Home (Use Dynamic IP Address)"}));
   const auto& n = w->nodes();
   EXPECT_EQ(Image(n[0]), 1);
   EXPECT_EQ(Image(n[1]), 2);
-  EXPECT_EQ(Image(n[2]), 5);  // active on an installed adapter
-  EXPECT_EQ(Image(n[4]), 4);  // active, but its adapter is not installed
+  EXPECT_EQ(Image(n[2]), 5);        // active on an installed adapter
+  EXPECT_EQ(Image(n[4]), 4);        // active, but its adapter is not installed
   EXPECT_EQ(n[5]->parent(), n[1]);  // the same adapter in another letter case
   EXPECT_TRUE(n[1]->isExpanded());
   EXPECT_EQ(w->treIPList()->currentItem(), n[0]);
@@ -223,7 +224,8 @@ TEST_F(MainWindowTest, AnApplyOnTheLegacyRoadEndsWithThePoll) {
                    std::string("\x05\x00\x00\xFF", 4)),
             0);
   w->Timer1Tick();
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Network environment is successfully established."});
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Network environment is successfully established."});
   EXPECT_FALSE(w->Timer1()->isActive());
   EXPECT_FALSE(endpoint.open);
   EXPECT_TRUE(Enabled(w->cmdApply()));
@@ -260,10 +262,11 @@ TEST_F(MainWindowTest, ErrorsReachingTheApplyCommandAreReported) {
   w->ApplyClicked();
   fake.process.missing_error = 2;
   w->ApplyClicked();
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "DHCP Server is running.\r\nPlease, refer to Help[Tip].",
-                            "Please, check if gateway or DNS Configuration is valid.\r\nError Number : 2\r\n"
-                            "Error Description : The system cannot find the file specified.\r\n"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{
+                "DHCP Server is running.\r\nPlease, refer to Help[Tip].",
+                "Please, check if gateway or DNS Configuration is valid.\r\nError Number : 2\r\n"
+                "Error Description : The system cannot find the file specified.\r\n"}));
   EXPECT_TRUE(Enabled(w->cmdApply()));
   EXPECT_TRUE(w->ControlsEnabled);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -299,10 +302,11 @@ TEST_F(MainWindowTest, WithoutTheUpdaterTheExitSaysSoAndGoesOn) {
   state.UpdateDue = true;
   w->close();
   EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "Would you like to check update?",
-                            "Your program has been already updated.\r\nIf you want to update Netvane "
-                            "2.0, install the program again, please."}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{
+                "Would you like to check update?",
+                "Your program has been already updated.\r\nIf you want to update Netvane "
+                "2.0, install the program again, please."}));
   EXPECT_TRUE(fake.process.started.empty());
 }
 
@@ -410,7 +414,8 @@ TEST_F(MainWindowTest, AdaptersButNoLocationAndNoWizardLeavesAddHelpAndExit) {
                             "No location is registered.\r\nWould you like to create new location?",
                             "Netvane 2.0 cannot run due to no location was created."}));
   EXPECT_EQ(prompt.shown[0].buttons, engine::PromptButtons::kYesNo);
-  for (QWidget* off : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(), w->treIPList()}) {
+  for (QWidget* off : std::initializer_list<QWidget*>{w->cmdApply(), w->cmdModify(), w->cmdDelete(),
+                                                      w->treIPList()}) {
     EXPECT_FALSE(Enabled(off)) << off->objectName().toStdString();
   }
   for (QWidget* on : std::initializer_list<QWidget*>{w->cmdAdd(), w->cmdHelp(), w->cmdExit()}) {
@@ -438,7 +443,9 @@ TEST_F(MainWindowTest, AnsweringYesOpensTheWizardWithTheEditorFlagSet) {
 }
 
 TEST_F(MainWindowTest, NoAdapterDisablesTheCommandsThatNeedOne) {
-  ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"), 0);
+  ASSERT_EQ(
+      access.DeleteKeyTree(kLm, "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"),
+      0);
   auto w = Start();
   ASSERT_TRUE(w);
   EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot find the installed network adapter."});
@@ -460,11 +467,15 @@ TEST_F(MainWindowTest, TheAutoStartBoxWritesTheSettingAndTheEntry) {
   auto w = Start();
   ASSERT_TRUE(w);
   EXPECT_FALSE(w->chkStartProgram()->isChecked());
-  QTest::mouseClick(w->chkStartProgram(), Qt::LeftButton, {}, QPoint(8, w->chkStartProgram()->height() / 2));
+  QTest::mouseClick(w->chkStartProgram(), Qt::LeftButton, {},
+                    QPoint(8, w->chkStartProgram()->height() / 2));
   EXPECT_TRUE(state.settings.IsStartProgram);
-  EXPECT_EQ(access.ReadValue(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Netvane 2.0").text,
-            "\"/opt/netvane/Netvane.exe\"");
-  EXPECT_EQ(w->chkStartProgram()->text(), QStringLiteral("&Automatically run when windows starts."));
+  EXPECT_EQ(
+      access.ReadValue(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Netvane 2.0")
+          .text,
+      "\"/opt/netvane/Netvane.exe\"");
+  EXPECT_EQ(w->chkStartProgram()->text(),
+            QStringLiteral("&Automatically run when windows starts."));
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
@@ -482,7 +493,8 @@ TEST_F(MainWindowTest, Windows95IsRefusedBeforeAnySettingIsTouched) {
   ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Orlenta"), 0);
   fake.winver.version = {4, 0, 950, 1};
   EXPECT_EQ(Start(), nullptr);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Netvane 2.0 is available on Windows 98/ME/NT/2000."});
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Netvane 2.0 is available on Windows 98/ME/NT/2000."});
   EXPECT_FALSE(KeyExists(fake.registry.registry(), kLm, "Software\\Orlenta\\Netvane 2.0"));
   fake.winver.version = {5, 0, 0, 0};
   prompt.shown.clear();

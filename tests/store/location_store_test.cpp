@@ -75,8 +75,7 @@ TEST_F(LocationStoreTest, WritesTheRegistryLayoutValueByValue) {
   ASSERT_TRUE(store_.SaveLocation(3, StaticLocation(3, "Office", "El90x1")));
   EXPECT_EQ(ValueNames(raw(), kRoot, Key(3)),
             (std::vector<std::string>{"SessionName", "NIC_ID", "NIC_NAME", "SessionActive",
-                                      "ServiceType", "ExecutePath", "UseProxy",
-                                      "UseWinNetwork"}));
+                                      "ServiceType", "ExecutePath", "UseProxy", "UseWinNetwork"}));
   EXPECT_EQ(Sz(Key(3), "SessionActive"), "No");
   EXPECT_EQ(Sz(Key(3), "UseProxy"), "Yes");
   EXPECT_EQ(Sz(Key(3), "ServiceType"), "USE_STATIC_IP");
@@ -137,9 +136,13 @@ TEST_F(LocationStoreTest, SavingAsDhcpDropsTheTcpIpValues) {
 
 TEST_F(LocationStoreTest, FlagsAreTrueOnlyForYesInAnyCase) {
   ASSERT_TRUE(store_.SaveLocation(1, DhcpLocation(1, "A", "x")));
-  for (const auto& [text, active] : std::vector<std::pair<std::string, bool>>{
-           {"yes", true}, {"YeS", true}, {"YES", true}, {"True", false}, {"1", false},
-           {"", false}, {" YES", false}}) {
+  for (const auto& [text, active] : std::vector<std::pair<std::string, bool>>{{"yes", true},
+                                                                              {"YeS", true},
+                                                                              {"YES", true},
+                                                                              {"True", false},
+                                                                              {"1", false},
+                                                                              {"", false},
+                                                                              {" YES", false}}) {
     ASSERT_EQ(access_.WriteValue(kRoot, Key(1), "SessionActive", text), 0);
     EXPECT_EQ(store_.LoadLocation(1).SessionActive, active) << '"' << text << '"';
   }
@@ -183,8 +186,9 @@ TEST_F(LocationStoreTest, ProxyAndPrinterAreReadOnlyWhenSwitchedOn) {
 
 TEST_F(LocationStoreTest, ListsInRegistryOrderAndSkipsKeysThatAreNoLocation) {
   for (int id : {9, 10, 2}) {
-    ASSERT_TRUE(store_.SaveLocation(static_cast<int16_t>(id),
-                                    DhcpLocation(static_cast<int16_t>(id), "L" + std::to_string(id), "x")));
+    ASSERT_TRUE(
+        store_.SaveLocation(static_cast<int16_t>(id),
+                            DhcpLocation(static_cast<int16_t>(id), "L" + std::to_string(id), "x")));
   }
   for (const char* junk : {"abc", "0", "007", "40000", "-3", "5 ", "32768"}) {
     ASSERT_EQ(access_.CreateKey(kRoot, std::string("SOFTWARE\\Orlenta\\SessionInfo\\") + junk), 0);
@@ -226,8 +230,9 @@ TEST_F(LocationStoreTest, NewIdsFollowTheHighestAndComeBackAfterDeletingIt) {
 }
 
 TEST_F(LocationStoreTest, ActivatingMarksOneLocationPerAdapter) {
-  std::vector<LocationRecord> rows = {DhcpLocation(1, "a", "EL90X1"), DhcpLocation(2, "b", "El90x1"),
-                                      DhcpLocation(5, "c", "el90x1"), DhcpLocation(6, "d", "Other")};
+  std::vector<LocationRecord> rows = {
+      DhcpLocation(1, "a", "EL90X1"), DhcpLocation(2, "b", "El90x1"),
+      DhcpLocation(5, "c", "el90x1"), DhcpLocation(6, "d", "Other")};
   rows[0].SessionActive = true;
   rows[3].SessionActive = true;
   for (const LocationRecord& r : rows) ASSERT_TRUE(store_.SaveLocation(r.LocationId, r));
@@ -242,7 +247,7 @@ TEST_F(LocationStoreTest, ActivatingMarksOneLocationPerAdapter) {
   ASSERT_TRUE(store_.SetActiveLocation(5, table, active));
   EXPECT_EQ(Sz(Key(5), "SessionActive"), "YES");
   EXPECT_EQ(Sz(Key(1), "SessionActive"), "NO");
-  EXPECT_EQ(Sz(Key(2), "SessionActive"), "No");  // was not active: untouched
+  EXPECT_EQ(Sz(Key(2), "SessionActive"), "No");   // was not active: untouched
   EXPECT_EQ(Sz(Key(6), "SessionActive"), "Yes");  // other adapter: untouched
   EXPECT_TRUE(table[store::FindLocationIndex(table, 5)].SessionActive);
   EXPECT_FALSE(table[store::FindLocationIndex(table, 1)].SessionActive);
@@ -276,14 +281,13 @@ TEST_F(LocationStoreTest, AnyRegistryContentLoadsWithoutHarm) {
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "ServiceType", platform::kRegSz,
                    std::string("USE_STATIC_IP\0", 14)),
             0);
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "SessionName", platform::kRegDword,
-                   std::string("\1\2\3\4", 4)),
-            0);
+  ASSERT_EQ(
+      SetRaw(raw(), kRoot, Key(1), "SessionName", platform::kRegDword, std::string("\1\2\3\4", 4)),
+      0);
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "NIC_ID", platform::kRegSz, std::string(5000, 'n')), 0);
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "UseProxy", platform::kRegBinary, ""), 0);
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "UseWinNetwork", platform::kRegSz,
-                   std::string("YES\0", 4)),
-            0);
+  ASSERT_EQ(
+      SetRaw(raw(), kRoot, Key(1), "UseWinNetwork", platform::kRegSz, std::string("YES\0", 4)), 0);
   for (const char* lease : {"abc", "-5", "16777216", "1.5", ""}) {
     ASSERT_EQ(SetRaw(raw(), kRoot, Key(1, "TCP/IP"), "Lease", platform::kRegSz,
                      std::string(lease) + '\0'),
@@ -309,8 +313,7 @@ TEST_F(LocationStoreTest, ASaveThatFailsAtAnyWriteLeavesThePreviousContent) {
   after.Lease = 17;
   ASSERT_TRUE(store_.SaveLocation(7, before));
   // An extra value no location field holds survives a failed save as well.
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)),
-            0);
+  ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)), 0);
   platform::KeyTree original;
   ASSERT_EQ(platform::ReadKeyTree(raw(), kRoot, Key(7), &original), 0);
 
@@ -322,8 +325,7 @@ TEST_F(LocationStoreTest, ASaveThatFailsAtAnyWriteLeavesThePreviousContent) {
     ASSERT_TRUE(store.SaveLocation(7, after));
     writes_of_a_full_save = counting.writes();
     ASSERT_TRUE(store.SaveLocation(7, StaticLocation(7, "Before", "El90x1")));
-    ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary,
-                     std::string("\0\1", 2)),
+    ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)),
               0);
   }
   ASSERT_GT(writes_of_a_full_save, 40);
@@ -383,7 +385,8 @@ TEST(LocationStoreProcesses, TwoProcessesSavingAtOnceLoseNothing) {
   store::LocationTable table;
   ASSERT_EQ(store.LoadLocations(table), 2);
   for (const LocationRecord& r : table) {
-    LocationRecord expected = StaticLocation(r.LocationId, "P" + std::to_string(r.LocationId), "nic");
+    LocationRecord expected =
+        StaticLocation(r.LocationId, "P" + std::to_string(r.LocationId), "nic");
     expected.Lease = kSaves;
     expected.DefaultPrinter = "printer " + std::to_string(kSaves);
     EXPECT_EQ(r, expected);

@@ -70,8 +70,7 @@ TEST_F(RegistryAccessTest, NumbersAreWrittenLowByteFirstAndReadAsHexadecimal) {
   EXPECT_EQ(reg_.ReadValue(kRoot, "Software\\N", "Minus").text, "FFFFFFFE");
 
   // Text that is no number is refused, and nothing is written.
-  EXPECT_EQ(reg_.WriteValue(kRoot, "Software\\N", "Bad", "12abc", store::ValueKind::kNumber),
-            87);
+  EXPECT_EQ(reg_.WriteValue(kRoot, "Software\\N", "Bad", "12abc", store::ValueKind::kNumber), 87);
   EXPECT_EQ(reg_.ReadValue(kRoot, "Software\\N", "Bad").code, 2);
 
   ASSERT_EQ(SetRaw(test_.registry(), kRoot, "Software\\N", "Bin", platform::kRegBinary,
@@ -93,9 +92,9 @@ TEST_F(RegistryAccessTest, OddStoredValuesReadWithoutHarm) {
   ASSERT_EQ(SetRaw(raw, kRoot, "Software\\Odd", "Expand", platform::kRegExpandSz,
                    std::string("%X%\0", 4)),
             0);
-  ASSERT_EQ(SetRaw(raw, kRoot, "Software\\Odd", "Huge", platform::kRegSz,
-                   std::string(2000, 'h') + '\0'),
-            0);
+  ASSERT_EQ(
+      SetRaw(raw, kRoot, "Software\\Odd", "Huge", platform::kRegSz, std::string(2000, 'h') + '\0'),
+      0);
 
   const store::ReadResult zero = reg_.ReadValue(kRoot, "Software\\Odd", "ZeroSz");
   EXPECT_EQ(zero.code, 0);

@@ -35,8 +35,9 @@ class ScriptedDialogs : public editors::DialogRunner {
     dialog.show();
     QApplication::processEvents();
     if (script) script(dialog);
-    ran.push_back(dialog.objectName().isEmpty() ? QString::fromLatin1(dialog.metaObject()->className())
-                                                : dialog.objectName());
+    ran.push_back(dialog.objectName().isEmpty()
+                      ? QString::fromLatin1(dialog.metaObject()->className())
+                      : dialog.objectName());
     return dialog.result();
   }
   std::function<void(QDialog&)> script;

@@ -28,8 +28,7 @@ TestRegistry::TestRegistry(const std::string& codepage)
     : codepage_(codepage),
       registry_(std::make_unique<platform::SqliteRegistry>(dir_.File("registry.db"), codepage_)) {}
 
-int32_t CountingRegistry::CreateKey(RegHandle parent, const std::string& path,
-                                    RegHandle* result) {
+int32_t CountingRegistry::CreateKey(RegHandle parent, const std::string& path, RegHandle* result) {
   if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
   const int32_t r = inner_.CreateKey(parent, path, result);
   if (r == 0) ++open_;
@@ -47,15 +46,13 @@ int32_t CountingRegistry::QueryInfoKey(RegHandle key, uint32_t* subkeys, uint32_
   return inner_.QueryInfoKey(key, subkeys, values);
 }
 
-int32_t CountingRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name,
-                                    uint32_t* name_size, char* class_name,
-                                    uint32_t* class_size) {
+int32_t CountingRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                                    char* class_name, uint32_t* class_size) {
   return inner_.EnumKeyEx(key, index, name, name_size, class_name, class_size);
 }
 
-int32_t CountingRegistry::EnumValue(RegHandle key, uint32_t index, char* name,
-                                    uint32_t* name_size, uint32_t* type, uint8_t* data,
-                                    uint32_t* data_size) {
+int32_t CountingRegistry::EnumValue(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                                    uint32_t* type, uint8_t* data, uint32_t* data_size) {
   return inner_.EnumValue(key, index, name, name_size, type, data, data_size);
 }
 
@@ -106,10 +103,10 @@ bool RunInProcesses(int count, const std::function<int(int)>& body) {
 uint32_t FakeProcess::Start(const std::string& command_line, platform::WindowMode mode) {
   for (const std::string& name : missing) {
     if (command_line.compare(0, name.size(), name) == 0) {
-      throw platform::PlatformError(missing_error,
-                                    missing_error == 2 ? "The system cannot find the file specified."
-                                                       : "Address in use",
-                                    "CreateProcess");
+      throw platform::PlatformError(
+          missing_error,
+          missing_error == 2 ? "The system cannot find the file specified." : "Address in use",
+          "CreateProcess");
     }
   }
   if (on_start) on_start(command_line);
@@ -162,8 +159,7 @@ platform::DeviceHandle FakeDevice::Open(const std::string& name) {
   return 7;
 }
 
-bool FakeDevice::Control(platform::DeviceHandle, uint32_t code, uint8_t* buffer,
-                         uint32_t size) {
+bool FakeDevice::Control(platform::DeviceHandle, uint32_t code, uint8_t* buffer, uint32_t size) {
   requests.push_back({code, std::vector<uint8_t>(buffer, buffer + size)});
   if (code == 0x80000004u) {
     if (refuse_query) return false;
@@ -226,8 +222,8 @@ void PrintTo(const LocationRecord& r, std::ostream* os) {
   *os << "{id=" << r.LocationId << " name=" << r.SessionName << " nic=" << r.NIC_NAME << "/"
       << r.NIC_ID << " active=" << r.SessionActive << " kind=" << r.ServiceType
       << " exec=" << r.ExecutePath << " ip=" << r.IPAddress << "/" << r.SubnetMask
-      << " gw=" << r.Gateway << " dns=" << r.DNS << " lease=" << r.Lease
-      << " proxy=" << r.UseProxy << r.IENC_SameProxy << r.UseIEProxy << r.UseNCProxy << " ie=";
+      << " gw=" << r.Gateway << " dns=" << r.DNS << " lease=" << r.Lease << " proxy=" << r.UseProxy
+      << r.IENC_SameProxy << r.UseIEProxy << r.UseNCProxy << " ie=";
   proxy(r.IEProxy);
   *os << " nc=";
   proxy(r.NCProxy);

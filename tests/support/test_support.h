@@ -13,11 +13,11 @@
 #include "engine/user_prompt.h"
 #include "platform/iphelper.h"
 #include "platform/platform.h"
-#include "platform/profile.h"
 #include "platform/posix/host_file_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/process.h"
+#include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/winver.h"
 #include "registry_raw.h"
@@ -131,8 +131,8 @@ class FakeIpHelper : public platform::IpHelper {
   int calls = 0;
 };
 
-platform::MibIfRow EthernetRow(const std::string& description,
-                               std::vector<uint8_t> mac, uint32_t type = 6);
+platform::MibIfRow EthernetRow(const std::string& description, std::vector<uint8_t> mac,
+                               uint32_t type = 6);
 
 // Records every command line started; no program runs. Programs named in `missing` cannot
 // be started (the platform's "file not found").
@@ -231,8 +231,15 @@ class FakePlatform {
   platform::HostFileSystem files{drive_c.path().string()};
 
  private:
-  platform::Platform services_{registry.registry(), registry.codepage(), winver, iphelper,
-                               process, shell, device, profile, files};
+  platform::Platform services_{registry.registry(),
+                               registry.codepage(),
+                               winver,
+                               iphelper,
+                               process,
+                               shell,
+                               device,
+                               profile,
+                               files};
 };
 
 }  // namespace netvane::testing

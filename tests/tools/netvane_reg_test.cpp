@@ -19,9 +19,9 @@ extern char** environ;
 namespace netvane::testing {
 namespace {
 
+using platform::KeyTree;
 using platform::kHkeyCurrentUser;
 using platform::kHkeyLocalMachine;
-using platform::KeyTree;
 
 struct Outcome {
   int code = -1;
@@ -120,26 +120,27 @@ TEST_F(NetvaneReg, EachDataFormLandsWithItsTypeAndBytes) {
   ExpectValue(key, "Quad", platform::kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08");
   ExpectValue(key, "Spaced", platform::kRegSz, Sz("blank around ="));
   EXPECT_EQ(ValueNames(raw(), kHkeyLocalMachine, key),
-            (std::vector<std::string>{"Plain", "Empty", "", "Number", "Small", "Bytes",
-                                      "NoBytes", "Expand", "Multi", "Quad", "Spaced"}));
+            (std::vector<std::string>{"Plain", "Empty", "", "Number", "Small", "Bytes", "NoBytes",
+                                      "Expand", "Multi", "Quad", "Spaced"}));
   const StoredValue cu = QueryRaw(raw(), kHkeyCurrentUser, "Software\\Short", "Where");
   EXPECT_EQ(cu.type, platform::kRegSz);
   EXPECT_EQ(cu.data, Sz("current user"));
 }
 
 TEST_F(NetvaneReg, DeletionsRemoveWholeTreesAndSingleValues) {
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Gone\\Child\\Grand", "g",
-                   platform::kRegSz, Sz("1")), 0);
+  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Gone\\Child\\Grand", "g", platform::kRegSz,
+                   Sz("1")),
+            0);
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Gone", "top", platform::kRegSz, Sz("1")),
             0);
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\GoneToo", "x", platform::kRegSz,
-                   Sz("stays")), 0);
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\GoneToo", "x", platform::kRegSz, Sz("stays")), 0);
   for (const char* name : {"a", "b", "c", ""}) {
     ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept", name, platform::kRegSz, Sz(name)),
               0);
   }
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Redo\\Old", "old", platform::kRegSz,
-                   Sz("1")), 0);
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\Redo\\Old", "old", platform::kRegSz, Sz("1")), 0);
 
   const Outcome o = Import(
       "REGEDIT4\n\n"
@@ -221,10 +222,12 @@ std::string Repeat(const std::string& s, int n) {
 class MalformedImport : public NetvaneReg, public ::testing::WithParamInterface<Malformed> {};
 
 TEST_P(MalformedImport, FailsNamingFileAndLineAndChangesNothing) {
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Seed\\Sub", "v", platform::kRegSz,
-                   Sz("before")), 0);
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\Seed\\Sub", "v", platform::kRegSz, Sz("before")),
+      0);
   ASSERT_EQ(SetRaw(raw(), kHkeyCurrentUser, "Software\\Seed", "n", platform::kRegDword,
-                   std::string("\1\0\0\0", 4)), 0);
+                   std::string("\1\0\0\0", 4)),
+            0);
   const Snapshot before = Take(reg_);
 
   const Outcome o = Import(GetParam().text);
@@ -259,8 +262,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "continuation"},
         Malformed{"ValueBeforeAnyKey", "REGEDIT4\n\n; no key yet\n\"v\"=\"x\"\n", 4,
                   "value line outside a key"},
-        Malformed{"ValueUnderDeletedKey", kValidStart + "[-HKEY_CURRENT_USER\\Software\\Seed]\r\n"
-                                                        "\"v\"=\"x\"\r\n",
+        Malformed{"ValueUnderDeletedKey",
+                  kValidStart + "[-HKEY_CURRENT_USER\\Software\\Seed]\r\n"
+                                "\"v\"=\"x\"\r\n",
                   7, "value line outside a key"},
         Malformed{"UnterminatedQuote", kValidStart + "\"w\"=\"no end\r\n", 6, "closing quote"},
         Malformed{"UnterminatedName", kValidStart + "\"w=x\r\n", 6, "closing quote"},
@@ -345,9 +349,11 @@ TEST_F(NetvaneReg, ChangeRefusedPartWayPutsBackEveryKeyTouched) {
 }
 
 TEST_F(NetvaneReg, UsageAndUnreadableFileAreErrors) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"import"}, {"import", "a", "b"}, {"export", "a", "b"},
-        {"frobnicate"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"import"},
+                                               {"import", "a", "b"},
+                                               {"export", "a", "b"},
+                                               {"frobnicate"}}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.code, 2) << ::testing::PrintToString(args);
     EXPECT_NE(o.err.find("usage: netvane-reg import FILE"), std::string::npos);
@@ -362,10 +368,11 @@ TEST_F(NetvaneReg, ExportWritesTheTreeDepthFirstInEnumerationOrder) {
   const std::string t = "Software\\Tree";
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t, "zeta", platform::kRegSz, Sz("z")), 0);
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t, "Alpha", platform::kRegDword,
-                   std::string("\x01\0\0\0", 4)), 0);
+                   std::string("\x01\0\0\0", 4)),
+            0);
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t + "\\beta", "", platform::kRegSz, Sz("d")), 0);
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t + "\\Alpha\\Child", "x", platform::kRegBinary,
-                   "\x01"), 0);
+  ASSERT_EQ(
+      SetRaw(raw(), kHkeyLocalMachine, t + "\\Alpha\\Child", "x", platform::kRegBinary, "\x01"), 0);
   const std::string expected =
       "REGEDIT4\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\Tree]\r\n"

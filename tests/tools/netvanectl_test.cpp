@@ -43,8 +43,8 @@ class Netvanectl : public ::testing::Test {
     if (!service.empty()) Text(path, "ServiceName", service);
   }
   void Location(int id, const std::string& name, const std::string& nic_id,
-                const std::string& nic_name, const std::string& active,
-                const std::string& kind, const std::string& ip = "") {
+                const std::string& nic_name, const std::string& active, const std::string& kind,
+                const std::string& ip = "") {
     const std::string key = kSessions + std::to_string(id);
     Text(key, "SessionName", name);
     Text(key, "NIC_ID", nic_id);

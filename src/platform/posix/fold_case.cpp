@@ -55,8 +55,7 @@ std::string FoldCase(std::string_view utf8) {
       continue;
     }
     const locale_t loc = Utf8Locale();
-    const char32_t up =
-        loc ? static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), loc)) : cp;
+    const char32_t up = loc ? static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), loc)) : cp;
     Encode(up, out);
     i += len;
   }

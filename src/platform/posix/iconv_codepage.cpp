@@ -1,7 +1,7 @@
 #include "platform/posix/iconv_codepage.h"
 
-#include <cerrno>
 #include <strings.h>
+#include <cerrno>
 
 namespace netvane::platform {
 namespace {

@@ -30,8 +30,7 @@ constexpr char kSource[] = "Winsock";
     case ENETUNREACH:
       throw PlatformError(10051, "Network is unreachable", kSource);
     case EMSGSIZE:
-      throw PlatformError(10040, "Datagram too large to fit into buffer and is truncated",
-                          kSource);
+      throw PlatformError(10040, "Datagram too large to fit into buffer and is truncated", kSource);
     default:
       throw PlatformError(10000 + err, std::strerror(err), kSource);
   }

@@ -24,8 +24,8 @@ std::string RegistryProfile::SectionKey(const std::string& section) {
 std::string RegistryProfile::ReadEntry(const std::string& section, const std::string& key,
                                        const std::string& fallback) {
   RegHandle h = 0;
-  if (registry_.OpenKeyEx(kHkeyCurrentUser, codepage_.ToAnsi(SectionKey(section)), kKeyRead,
-                          &h) != kErrorSuccess) {
+  if (registry_.OpenKeyEx(kHkeyCurrentUser, codepage_.ToAnsi(SectionKey(section)), kKeyRead, &h) !=
+      kErrorSuccess) {
     return Limit(fallback);
   }
   const std::string name = codepage_.ToAnsi(key);

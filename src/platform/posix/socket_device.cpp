@@ -78,8 +78,7 @@ DeviceHandle SocketDevice::Open(const std::string& name) {
   return fd;
 }
 
-bool SocketDevice::Control(DeviceHandle device, uint32_t code, uint8_t* buffer,
-                           uint32_t size) {
+bool SocketDevice::Control(DeviceHandle device, uint32_t code, uint8_t* buffer, uint32_t size) {
   if (device == kInvalidDevice) return false;
   const int fd = static_cast<int>(device);
   std::vector<uint8_t> request(8 + size);

@@ -133,10 +133,9 @@ bool SqliteRegistry::Open() {
     error_ = "cannot create the folder of the registry file " + path_ + ": " + ec.message();
     return false;
   }
-  const int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                     SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
+  const int rc =
+      sqlite3_open_v2(path_.c_str(), &db_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     error_ = "cannot open the registry file " + path_ + ": " +
              (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
@@ -164,22 +163,24 @@ bool SqliteRegistry::Open() {
   if (app_id == kApplicationId && FindRoots()) return true;
   if (!Exec("BEGIN IMMEDIATE")) return false;
   const bool created =
-      Exec("CREATE TABLE IF NOT EXISTS keys("
-           " id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER, name BLOB NOT NULL,"
-           " fold BLOB NOT NULL, path BLOB NOT NULL UNIQUE)") &&
+      Exec(
+          "CREATE TABLE IF NOT EXISTS keys("
+          " id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER, name BLOB NOT NULL,"
+          " fold BLOB NOT NULL, path BLOB NOT NULL UNIQUE)") &&
       Exec("CREATE INDEX IF NOT EXISTS keys_by_parent ON keys(parent, fold)") &&
-      Exec("CREATE TABLE IF NOT EXISTS vals("
-           " seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"
-           " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
-           " UNIQUE(key, fold))") &&
+      Exec(
+          "CREATE TABLE IF NOT EXISTS vals("
+          " seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"
+          " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+          " UNIQUE(key, fold))") &&
       Exec(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
   if (!created) {
     Exec("ROLLBACK");
     return false;
   }
   for (int i = 0; i < 2; ++i) {
-    sqlite3_stmt* ins = Prepare(
-        "INSERT OR IGNORE INTO keys(parent, name, fold, path) VALUES(NULL, ?1, ?1, ?1)");
+    sqlite3_stmt* ins =
+        Prepare("INSERT OR IGNORE INTO keys(parent, name, fold, path) VALUES(NULL, ?1, ?1, ?1)");
     sqlite3_stmt* sel = Prepare("SELECT id FROM keys WHERE path = ?1");
     if (ins == nullptr || sel == nullptr) {
       Exec("ROLLBACK");
@@ -504,8 +505,7 @@ std::string SqliteRegistry::ToAnsiData(const Value& v) const {
   return v.data;
 }
 
-int32_t SqliteRegistry::CreateKey(RegHandle parent, const std::string& path,
-                                  RegHandle* result) {
+int32_t SqliteRegistry::CreateKey(RegHandle parent, const std::string& path, RegHandle* result) {
   if (result == nullptr) return kErrorInvalidParameter;
   std::string full;
   std::vector<std::string> components;
@@ -591,9 +591,8 @@ int32_t SqliteRegistry::QueryInfoKey(RegHandle key, uint32_t* subkeys, uint32_t*
   return r;
 }
 
-int32_t SqliteRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name,
-                                  uint32_t* name_size, char* class_name,
-                                  uint32_t* class_size) {
+int32_t SqliteRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                                  char* class_name, uint32_t* class_size) {
   Handle* h = Find(key);
   if (h == nullptr) return db_ == nullptr ? kErrorRegistryIoFailed : kErrorInvalidHandle;
   if ((h->access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
@@ -613,9 +612,8 @@ int32_t SqliteRegistry::EnumKeyEx(RegHandle key, uint32_t index, char* name,
   return r;
 }
 
-int32_t SqliteRegistry::EnumValue(RegHandle key, uint32_t index, char* name,
-                                  uint32_t* name_size, uint32_t* type, uint8_t* data,
-                                  uint32_t* data_size) {
+int32_t SqliteRegistry::EnumValue(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
+                                  uint32_t* type, uint8_t* data, uint32_t* data_size) {
   Handle* h = Find(key);
   if (h == nullptr) return db_ == nullptr ? kErrorRegistryIoFailed : kErrorInvalidHandle;
   if ((h->access & kKeyQueryValue) == 0) return kErrorAccessDenied;

@@ -4,12 +4,12 @@
 
 #include "platform/posix/env_windows_version.h"
 #include "platform/posix/host_file_system.h"
+#include "platform/posix/host_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/posix_udp.h"
 #include "platform/posix/registry_profile.h"
-#include "platform/posix/host_system.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/posix/sysfs_iphelper.h"
 #include "platform/system_platform.h"
@@ -31,7 +31,7 @@ class HostPlatform final : public SystemPlatform {
         shell_(process_),
         device_(registry_),
         profile_(registry_, codepage_),
-        services_{registry_, codepage_, winver_, iphelper_, process_,
+        services_{registry_, codepage_, winver_,  iphelper_, process_,
                   shell_,    device_,   profile_, files_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
@@ -39,8 +39,7 @@ class HostPlatform final : public SystemPlatform {
     }
     if (!winver_.ok()) {
       problems_.push_back("unknown Windows version NETVANE_WINDOWS_VERSION=" +
-                          Env("NETVANE_WINDOWS_VERSION") +
-                          " (expected 95, 98, ME, NT4 or 2000)");
+                          Env("NETVANE_WINDOWS_VERSION") + " (expected 95, 98, ME, NT4 or 2000)");
     }
     if (!registry_.ok()) {
       problems_.push_back(registry_.error());

@@ -20,7 +20,7 @@ namespace {
 class Win32Platform final : public SystemPlatform {
  public:
   Win32Platform()
-      : services_{registry_, codepage_, winver_, iphelper_, process_,
+      : services_{registry_, codepage_, winver_,  iphelper_, process_,
                   shell_,    device_,   profile_, files_} {}
 
   Platform& services() override { return services_; }

@@ -69,9 +69,10 @@ class Bstr {
 
 std::wstring Wide(const std::string& utf8) {
   const int in = static_cast<int>(utf8.size());
-  std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0)),
-                   L'\0');
-  if (!out.empty()) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), static_cast<int>(out.size()));
+  std::wstring out(
+      static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0)), L'\0');
+  if (!out.empty())
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), static_cast<int>(out.size()));
   return out;
 }
 

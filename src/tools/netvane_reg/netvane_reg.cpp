@@ -110,8 +110,7 @@ int32_t Apply(platform::Registry& registry, const RegChange& c) {
     case RegChange::Kind::kSetValue:
       r = registry.CreateKey(c.root, c.path, &key);
       if (r != kErrorSuccess) return r;
-      r = registry.SetValueEx(key, c.name, c.type,
-                              reinterpret_cast<const uint8_t*>(c.data.data()),
+      r = registry.SetValueEx(key, c.name, c.type, reinterpret_cast<const uint8_t*>(c.data.data()),
                               static_cast<uint32_t>(c.data.size()));
       registry.CloseKey(key);
       return r;

@@ -296,9 +296,9 @@ bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, Parse
       if (!ReadQuoted(logical, &name_end, &ignored, &ignored_problem)) name_end = logical.size();
     }
     const size_t eq_probe = logical.find('=', name_end);
-    const bool hex = eq_probe != std::string::npos &&
-                     StartsWithNoCase(TrimBlanks(std::string_view(logical).substr(eq_probe + 1)),
-                                      "hex");
+    const bool hex =
+        eq_probe != std::string::npos &&
+        StartsWithNoCase(TrimBlanks(std::string_view(logical).substr(eq_probe + 1)), "hex");
     while (hex && !logical.empty() && logical.back() == '\\') {
       logical.pop_back();
       if (i + 1 >= lines.size()) return fail(line_no, "continuation line missing at the end");
@@ -318,7 +318,8 @@ bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, Parse
       return fail(line_no, problem);
     }
     while (pos < logical.size() && IsBlank(logical[pos])) ++pos;
-    if (pos >= logical.size() || logical[pos] != '=') return fail(line_no, "= expected after the name");
+    if (pos >= logical.size() || logical[pos] != '=')
+      return fail(line_no, "= expected after the name");
     if (!ParseData(std::string_view(logical).substr(pos + 1), &change, &problem)) {
       return fail(line_no, problem);
     }

@@ -48,8 +48,7 @@ void PrintList(const engine::AppState& state, std::ostream& out) {
       int16_t id = 0;
       if (child.parent == node.key && engine::LocationIdFromKey(child.key, &id)) {
         out << "    " << std::setw(5) << id
-            << (child.image == engine::kImageActiveLocation ? " * " : "   ") << child.text
-            << "\n";
+            << (child.image == engine::kImageActiveLocation ? " * " : "   ") << child.text << "\n";
       }
     }
   }
@@ -162,7 +161,8 @@ int Apply(const std::string& which, engine::AppState& state, platform::Platform&
   engine::LoadAll(state, registry, locations, iphelper);
   int16_t id = 0;
   int index = -1;
-  if (store::ParseLocationKeyName(which, &id)) index = store::FindLocationIndex(state.LocationTable, id);
+  if (store::ParseLocationKeyName(which, &id))
+    index = store::FindLocationIndex(state.LocationTable, id);
   if (index < 0) {
     for (size_t i = 0; i < state.LocationTable.size(); ++i) {
       if (state.LocationTable[i].SessionName == which) {

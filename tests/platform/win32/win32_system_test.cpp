@@ -10,10 +10,10 @@
 
 #include "engine/windows_family.h"
 #include "platform/system_platform.h"
-#include "platform/win32/windows_api.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_windows_version.h"
+#include "platform/win32/windows_api.h"
 
 namespace netvane::platform {
 namespace {
@@ -49,7 +49,8 @@ TEST(Win32WindowsVersionTest, TodaysWindowsTakesTheNetshRoad) {
 // The manifest each program carries: the window and the updater ask for an administrator,
 // netvanectl and netvane-reg run as invoked.
 TEST(Win32ProcessTest, ProgramsCarryTheirManifests) {
-  const std::string folder = std::filesystem::path(Win32Process().ProgramPath()).parent_path().string();
+  const std::string folder =
+      std::filesystem::path(Win32Process().ProgramPath()).parent_path().string();
   std::vector<std::pair<const char*, const char*>> programs = {{"netvanectl.exe", "asInvoker"},
                                                                {"netvane-reg.exe", "asInvoker"}};
 #ifdef NETVANE_WINDOWS_GUI
