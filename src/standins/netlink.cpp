@@ -47,7 +47,9 @@ class Socket {
         return std::string("netlink: ") + std::strerror(errno);
       }
       int len = static_cast<int>(n);
-      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(m, len);
+      // The kernel's NLMSG_OK compares its unsigned length with this int.
+      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data());
+           NLMSG_OK(m, len);  // NOLINT(clang-diagnostic-sign-compare)
            m = NLMSG_NEXT(m, len)) {
         if (m->nlmsg_seq != seq_) continue;
         if (m->nlmsg_type == NLMSG_DONE) return "";
