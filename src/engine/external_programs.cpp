@@ -17,7 +17,9 @@ std::string ExternalPrograms::ProgramDirectory() const {
 
 void ExternalPrograms::RunHiddenAndWait(const std::string& command_line) {
   const uint32_t pid = platform_.process.Start(command_line, platform::WindowMode::kHidden);
-  platform_.process.Wait(pid);
+  // The window keeps answering while the program runs; its commands stay disabled for the
+  // whole apply.
+  while (!platform_.process.WaitFor(pid, kWaitSliceMs)) front_end_.LetEventsRunWhileWaiting();
 }
 
 void ExternalPrograms::ReleaseRenew(const std::string& adapter_id, bool release_only,

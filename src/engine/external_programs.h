@@ -14,6 +14,8 @@ namespace netvane::engine {
 
 inline constexpr std::string_view kNetClassPath = "System\\CurrentControlSet\\Services\\Class\\Net";
 
+inline constexpr uint32_t kWaitSliceMs = 10;
+
 class ExternalPrograms {
  public:
   ExternalPrograms(platform::Platform& platform, store::RegistryAccess& registry,
@@ -23,8 +25,9 @@ class ExternalPrograms {
   // The program's folder, ending in exactly one separator.
   std::string ProgramDirectory() const;
 
-  // Starts the command line hidden and waits for it without a time limit. A program that
-  // cannot be started raises PlatformError.
+  // Starts the command line hidden and waits for it without a time limit, letting the front
+  // end's pending events run at least every kWaitSliceMs meanwhile. A program that cannot be
+  // started raises PlatformError.
   void RunHiddenAndWait(const std::string& command_line);
 
   // Releases the adapter's lease (waited for) and, unless `release_only`, starts the renew

@@ -1,6 +1,7 @@
 // What the engine asks of the window it works for (the main window, or netvanectl): the
 // commands' enabled state, the bind poll, message boxes, the busy pointer, a chance for
-// pending window events to run, and the window's UDP endpoint.
+// pending window events to run (also while a program is waited for), and the window's UDP
+// endpoint.
 #pragma once
 
 #include "engine/user_prompt.h"
@@ -27,6 +28,9 @@ class FrontEnd {
   virtual void SetBusyPointer(bool busy) = 0;
   // Lets the window's pending events run once.
   virtual void LetPendingEventsRun() = 0;
+  // Called again and again while the engine waits for a program, so that the window repaints
+  // and answers meanwhile; a front end without a window has nothing to do.
+  virtual void LetEventsRunWhileWaiting() {}
   virtual UserPrompt& Prompt() = 0;
   // The endpoint the local DHCP responder answers on.
   virtual platform::UdpEndpoint& MyWinsock() = 0;

@@ -35,6 +35,10 @@ class Process {
   // Waits, without a time limit, until the process has ended; returns at once for a process
   // that has already ended or is unknown.
   virtual void Wait(uint32_t process_id) = 0;
+  // Waits at most `milliseconds` for the process to end; true once it has ended (or is
+  // unknown). On Windows the wait also ends early when a message arrives for the calling
+  // thread's windows, so that the caller can let its window answer in between.
+  virtual bool WaitFor(uint32_t process_id, uint32_t milliseconds) = 0;
   // The process's exit code, kStillActive while it runs. Raises PlatformError when the
   // process cannot be queried.
   virtual uint32_t ExitCode(uint32_t process_id) = 0;

@@ -262,6 +262,8 @@ void frmMain::SetBusyPointer(bool busy) {
 
 void frmMain::LetPendingEventsRun() { QCoreApplication::processEvents(); }
 
+void frmMain::LetEventsRunWhileWaiting() { QCoreApplication::processEvents(); }
+
 void frmMain::RefreshLocationTree() {
   engine::AppState& state = s_.state;
   if (state.LocationCount() < 1) {
@@ -324,18 +326,31 @@ bool frmMain::SelectedLocation(const char* no_node, const char* not_location, in
   return true;
 }
 
+template <typename Call>
+void frmMain::EngineCall(Call call) {
+  ++engine_calls_;
+  StopWatchingSocket();
+  call();
+  WatchSocket();
+  if (--engine_calls_ == 0 && close_when_idle_) {
+    close_when_idle_ = false;
+    if (session_ending_) close();
+  }
+}
+
 void frmMain::ApplyClicked() {
+  // A click that was queued before the commands were disabled.
+  if (applying_) return;
   int16_t id = 0;
   if (!SelectedLocation("No location is selected. Select location name.",
                         "No location name is selected. Select location name.", &id)) {
     return;
   }
-  StopWatchingSocket();
-  command_.Apply(id);
-  WatchSocket();
+  EngineCall([&] { command_.Apply(id); });
 }
 
 void frmMain::TreeDoubleClicked() {
+  if (applying_) return;
   QTreeWidgetItem* item = tree_->currentItem();
   int16_t id = 0;
   if (s_.state.AdapterCount() == 0 || item == nullptr ||
@@ -346,6 +361,7 @@ void frmMain::TreeDoubleClicked() {
 }
 
 void frmMain::AddClicked() {
+  if (applying_) return;
   {
     editors::frmSessionNew wizard(editor_services_, this);
     RunEditor(wizard);
@@ -362,6 +378,7 @@ void frmMain::RunEditor(QDialog& editor) {
 }
 
 void frmMain::ModifyClicked() {
+  if (applying_) return;
   int16_t id = 0;
   const char* text = "No location name is selected. Select location name.";
   if (!SelectedLocation(text, text, &id)) return;
@@ -374,6 +391,7 @@ void frmMain::ModifyClicked() {
 }
 
 void frmMain::DeleteClicked() {
+  if (applying_) return;
   int16_t id = 0;
   const char* text = "No location name is selected. Select current location name.";
   if (!SelectedLocation(text, text, &id)) return;
@@ -392,13 +410,12 @@ void frmMain::DeleteClicked() {
 }
 
 void frmMain::HelpClicked() {
+  if (applying_) return;
   s_.platform.shell.OpenDocument(engine_.programs().ProgramDirectory() + "NetvaneHelp.chm");
 }
 
 void frmMain::Timer1Tick() {
-  StopWatchingSocket();
-  command_.Tick();
-  WatchSocket();
+  EngineCall([&] { command_.Tick(); });
 }
 
 void frmMain::DataArrival() {
@@ -494,6 +511,12 @@ void frmMain::ShutDown() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+  if (session_ending_ && engine_calls_ > 0) {
+    // The apply under way finishes first; the window closes as soon as it returns.
+    close_when_idle_ = true;
+    event->ignore();
+    return;
+  }
   if (session_ending_) {
     ShutDown();
     event->accept();

@@ -70,6 +70,7 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void FocusApplyCommand() override;
   void SetBusyPointer(bool busy) override;
   void LetPendingEventsRun() override;
+  void LetEventsRunWhileWaiting() override;
   engine::UserPrompt& Prompt() override { return s_.prompt; }
   platform::UdpEndpoint& MyWinsock() override { return s_.winsock; }
 
@@ -135,6 +136,9 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void ShutDown();
   // Runs one of the program's own editors; the window's next activation counts.
   void RunEditor(QDialog& editor);
+  // Runs an apply or a poll tick of the engine, the responder's socket unwatched meanwhile.
+  template <typename Call>
+  void EngineCall(Call call);
 
   ShellServices& s_;
   editors::EditorServices editor_services_;
@@ -145,6 +149,10 @@ class frmMain : public QWidget, public engine::FrontEnd {
   bool busy_pointer_ = false;
   bool applying_ = false;
   bool tray_busy_ = false;
+  // Engine calls under way: their waits let window events run, which must not end the window
+  // under them; a session end's close waits for the last one to return.
+  int engine_calls_ = 0;
+  bool close_when_idle_ = false;
 
   QGroupBox* frame_ = nullptr;
   QTreeWidget* tree_ = nullptr;

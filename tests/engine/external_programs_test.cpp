@@ -114,6 +114,21 @@ TEST_F(ExternalProgramsTest, NtFamiliesUseTheIdentifierAndWaitOnlyForTheRelease)
   }
 }
 
+TEST_F(ExternalProgramsTest, WindowEventsRunWhileAProgramIsWaitedFor) {
+  fake_.process.running_waits = 3;
+  std::vector<int> seen;
+  fake_.process.on_wait = [&](const std::string& line) {
+    EXPECT_EQ(line, "netsh interface ip delete dns \"Card\" all");
+    seen.push_back(front_.events_while_waiting);
+  };
+  programs_.RunHiddenAndWait("netsh interface ip delete dns \"Card\" all");
+  // Events ran after each wait that found the program still running, and not after its end.
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(front_.events_while_waiting, 3);
+  EXPECT_TRUE(fake_.process.started[0].waited);
+  EXPECT_TRUE(front_.events.empty());
+}
+
 TEST_F(ExternalProgramsTest, ReleaseOnlyStopsAfterTheRelease) {
   for (int32_t os : {engine::kOsWin98, engine::kOsWin2000}) {
     fake_.process.started.clear();

@@ -176,11 +176,14 @@ TEST_F(PosixProcessTest, WaitsForTheEndAndReportsExitCodes) {
   ScopedEnv code("ARGV_DUMP_EXIT", "7");
   const uint32_t pid = process_.Start("argv_dump", WindowMode::kMinimizedNoFocus);
   EXPECT_EQ(process_.ExitCode(pid), platform::kStillActive);
+  EXPECT_FALSE(process_.WaitFor(pid, 10));  // a timed wait ends while it runs
   process_.Wait(pid);
   EXPECT_EQ(process_.ExitCode(pid), 7u);
   EXPECT_EQ(ReadDumps(dump_).size(), 1u);
   process_.Wait(pid);  // an ended process: returns at once
-  process_.Wait(1);    // not ours: returns at once
+  EXPECT_TRUE(process_.WaitFor(pid, 0));
+  process_.Wait(1);  // not ours: returns at once
+  EXPECT_TRUE(process_.WaitFor(1, 0));
   EXPECT_THROW(process_.ExitCode(1), PlatformError);
 }
 

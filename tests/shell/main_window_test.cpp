@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
@@ -270,6 +271,48 @@ TEST_F(MainWindowTest, ErrorsReachingTheApplyCommandAreReported) {
   EXPECT_TRUE(Enabled(w->cmdApply()));
   EXPECT_TRUE(w->ControlsEnabled);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, DuringAnApplyTheWindowAnswersButStartsNothingElse) {
+  Location(1, "Office", "SvcA", "USE_STATIC_IP");
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  fake.process.running_waits = 2;
+  int waits = 0;
+  QTimer repaint;
+  int ticks = 0;
+  QObject::connect(&repaint, &QTimer::timeout, [&] { ++ticks; });
+  repaint.start(0);
+  fake.process.on_wait = [&](const std::string&) {
+    if (waits++ != 0) return;
+    // A double click on the list, the buttons, Exit from the icon's menu, the window closed,
+    // and the session ending: all while the first netsh runs.
+    QTest::mouseDClick(w->treIPList()->viewport(), Qt::LeftButton, {},
+                       w->treIPList()->visualItemRect(w->nodes()[2]).center());
+    w->ApplyClicked();
+    w->AddClicked();
+    w->ModifyClicked();
+    w->DeleteClicked();
+    w->HelpClicked();
+    w->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+    w->close();
+    w->SessionEnding();
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+  };
+  w->ApplyClicked();
+  repaint.stop();
+  EXPECT_GT(ticks, 0);  // the window's timers ran during the waits
+  // One apply's programs, in order, and its one message.
+  EXPECT_EQ(fake.process.started.size(), 3u);
+  EXPECT_EQ(fake.process.started[0].command_line,
+            "netsh interface ip set address \"SvcA\" static 192.168.10.25 255.255.255.0");
+  EXPECT_TRUE(dialogs.ran.isEmpty());
+  EXPECT_TRUE(fake.shell.opened.empty());
+  EXPECT_EQ(Messages(), std::vector<std::string>{engine::kBindFailed});
+  // The session's end closed the window once the apply was over.
+  EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(MainWindowTest, TheExitAsksOrOffersTheUpdater) {

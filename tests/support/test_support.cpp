@@ -110,7 +110,7 @@ uint32_t FakeProcess::Start(const std::string& command_line, platform::WindowMod
     }
   }
   if (on_start) on_start(command_line);
-  started.push_back({command_line, mode, false});
+  started.push_back({command_line, mode, false, running_waits});
   return static_cast<uint32_t>(1000 + started.size() - 1);
 }
 
@@ -118,6 +118,18 @@ void FakeProcess::Wait(uint32_t process_id) {
   if (process_id >= 1000 && process_id - 1000 < started.size()) {
     started[process_id - 1000].waited = true;
   }
+}
+
+bool FakeProcess::WaitFor(uint32_t process_id, uint32_t) {
+  if (process_id < 1000 || process_id - 1000 >= started.size()) return true;
+  Started& s = started[process_id - 1000];
+  if (s.waits_left > 0) {
+    --s.waits_left;
+    if (on_wait) on_wait(s.command_line);
+    return false;
+  }
+  s.waited = true;
+  return true;
 }
 
 uint32_t FakeProcess::ExitCode(uint32_t) { return 0; }

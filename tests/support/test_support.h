@@ -142,10 +142,12 @@ class FakeProcess : public platform::Process {
     std::string command_line;
     platform::WindowMode mode;
     bool waited = false;
+    int waits_left = 0;  // timed waits it stays running for
   };
   std::string ProgramPath() const override { return program_path; }
   uint32_t Start(const std::string& command_line, platform::WindowMode mode) override;
   void Wait(uint32_t process_id) override;
+  bool WaitFor(uint32_t process_id, uint32_t milliseconds) override;
   uint32_t ExitCode(uint32_t process_id) override;
   bool Elevated() const override { return elevated; }
 
@@ -157,6 +159,10 @@ class FakeProcess : public platform::Process {
   int32_t missing_error = 2;
   // Called as each command starts (to see what else happened before it).
   std::function<void(const std::string&)> on_start;
+  // Every program started stays running for this many timed waits; `on_wait` is called at
+  // each timed wait that finds it still running.
+  int running_waits = 0;
+  std::function<void(const std::string&)> on_wait;
 };
 
 // A file system of the test's making for the shell: paths in `existing` exist; invoked
@@ -266,11 +272,13 @@ class FakeFrontEnd : public engine::FrontEnd {
   void FocusApplyCommand() override { events.push_back("focus"); }
   void SetBusyPointer(bool busy) override;
   void LetPendingEventsRun() override;
+  void LetEventsRunWhileWaiting() override { ++events_while_waiting; }
   engine::UserPrompt& Prompt() override { return prompt; }
   platform::UdpEndpoint& MyWinsock() override;
 
   ScriptedPrompt prompt;
   std::vector<std::string> events;
+  int events_while_waiting = 0;
   platform::UdpEndpoint* winsock = nullptr;
 };
 

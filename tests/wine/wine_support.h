@@ -59,6 +59,7 @@ class RecordingProcess : public platform::Process {
   std::string ProgramPath() const override { return inner_.ProgramPath(); }
   uint32_t Start(const std::string& command_line, platform::WindowMode mode) override;
   void Wait(uint32_t process_id) override { inner_.Wait(process_id); }
+  bool WaitFor(uint32_t process_id, uint32_t ms) override { return inner_.WaitFor(process_id, ms); }
   uint32_t ExitCode(uint32_t process_id) override { return inner_.ExitCode(process_id); }
   void WaitForAll();
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -178,6 +179,13 @@ void PosixProcess::Wait(uint32_t process_id) {
   const auto pid = static_cast<pid_t>(process_id);
   std::unique_lock<std::mutex> lock(children_->mutex);
   children_->ended.wait(lock, [&] { return children_->running.count(pid) == 0; });
+}
+
+bool PosixProcess::WaitFor(uint32_t process_id, uint32_t milliseconds) {
+  const auto pid = static_cast<pid_t>(process_id);
+  std::unique_lock<std::mutex> lock(children_->mutex);
+  return children_->ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                   [&] { return children_->running.count(pid) == 0; });
 }
 
 uint32_t PosixProcess::ExitCode(uint32_t process_id) {

@@ -23,6 +23,7 @@ class PosixProcess : public Process {
   std::string ProgramPath() const override;
   uint32_t Start(const std::string& command_line, WindowMode mode) override;
   void Wait(uint32_t process_id) override;
+  bool WaitFor(uint32_t process_id, uint32_t milliseconds) override;
   uint32_t ExitCode(uint32_t process_id) override;
 
   // The executable a program name stands for: a path as given, else the running program's

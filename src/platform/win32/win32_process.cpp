@@ -80,6 +80,16 @@ void Win32Process::Wait(uint32_t process_id) {
   CloseHandle(process);
 }
 
+bool Win32Process::WaitFor(uint32_t process_id, uint32_t milliseconds) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, TRUE, process_id);
+  if (process == nullptr) return true;
+  // Returns early for any input or message, so that the caller's window can handle it.
+  const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, milliseconds, QS_ALLINPUT);
+  CloseHandle(process);
+  // A wait that fails cannot be repeated usefully; like Wait, it waits no longer.
+  return result == WAIT_OBJECT_0 || result == WAIT_FAILED;
+}
+
 uint32_t Win32Process::ExitCode(uint32_t process_id) {
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id);
   if (process == nullptr) throw LastError("OpenProcess");

@@ -16,6 +16,7 @@ class Win32Process final : public Process {
   // system's error number and source "CreateProcess".
   uint32_t Start(const std::string& command_line, WindowMode mode) override;
   void Wait(uint32_t process_id) override;
+  bool WaitFor(uint32_t process_id, uint32_t milliseconds) override;
   uint32_t ExitCode(uint32_t process_id) override;
   // The token's elevation; Windows before Vista has none to ask for, so yes there.
   bool Elevated() const override;

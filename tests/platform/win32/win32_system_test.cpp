@@ -119,6 +119,15 @@ TEST(Win32ProcessTest, ProgramPathNamesThisExecutable) {
   EXPECT_EQ(std::string(magic, 2), "MZ");
 }
 
+TEST(Win32ProcessTest, TimedWaitSeesTheEnd) {
+  Win32Process process;
+  const uint32_t pid = process.Start("cmd.exe /c exit 3", WindowMode::kHidden);
+  bool ended = false;
+  for (int i = 0; i < 1000 && !ended; ++i) ended = process.WaitFor(pid, 10);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(process.WaitFor(0xFFFFFFF0u, 10));  // no such process: nothing to wait for
+}
+
 TEST(Win32SystemPlatformTest, BundleIsUsableWithoutProblems) {
   auto system = CreateSystemPlatform();
   EXPECT_TRUE(system->problems().empty());
