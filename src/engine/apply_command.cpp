@@ -8,13 +8,40 @@ std::string ApplyErrorText(const platform::PlatformError& e) {
          std::to_string(e.number()) + "\r\nError Description : " + e.description() + "\r\n";
 }
 
+std::string RestoreQuestion(const std::string& session_name) {
+  return "Restore the previous location \"" + session_name + "\"?";
+}
+
+std::string RestoringText(const std::string& session_name) {
+  return "Restoring the previous location \"" + session_name + "\".";
+}
+
+int16_t ApplyCommand::PreviousLocationOn(int16_t location_id) const {
+  const int i = store::FindLocationIndex(state_.LocationTable, location_id);
+  if (i < 0) return -1;
+  const std::string adapter =
+      store::AsciiUpper(store::Trim(state_.LocationTable[static_cast<size_t>(i)].NIC_ID));
+  for (const store::ActiveLocationEntry& entry : state_.ActiveLocationTable) {
+    if (store::AsciiUpper(store::Trim(entry.AdapterId)) == adapter &&
+        entry.ActiveLocationId != location_id &&
+        store::FindLocationIndex(state_.LocationTable, entry.ActiveLocationId) >= 0) {
+      return entry.ActiveLocationId;
+    }
+  }
+  return -1;
+}
+
 void ApplyCommand::Apply(int16_t location_id) {
+  if (!restoring_) RestoredLocationId = -1;
+  restore_candidate_ = restoring_ ? -1 : PreviousLocationOn(location_id);
   ApplyingLocationId = location_id;
   front_end_.SetCommandsEnabled(false);
   locations_.SetActiveLocation(location_id, state_.LocationTable, state_.ActiveLocationTable);
   front_end_.RefreshLocationTree();
+  bool failed = false;
   try {
     engine_.ApplyLocation(location_id);
+    failed = engine_.ReadBackFailed();
   } catch (const platform::PlatformError& e) {
     // The legacy road may have opened the responder's port before the error.
     CloseUdpEndpoint(front_end_.MyWinsock());
@@ -22,7 +49,30 @@ void ApplyCommand::Apply(int16_t location_id) {
     front_end_.Prompt().Show(ApplyErrorText(e), PromptIcon::kNone, PromptButtons::kOk);
     front_end_.SetCommandsEnabled(true);
     front_end_.FocusApplyCommand();
+    failed = true;
   }
+  if (failed) OfferRestore();
+}
+
+void ApplyCommand::OfferRestore() {
+  const int16_t previous = restore_candidate_;
+  restore_candidate_ = -1;
+  if (previous < 0 || restore_policy == RestorePolicy::kNever) return;
+  const int i = store::FindLocationIndex(state_.LocationTable, previous);
+  if (i < 0) return;
+  const std::string name = state_.LocationTable[static_cast<size_t>(i)].SessionName;
+  if (restore_policy == RestorePolicy::kAsk &&
+      front_end_.Prompt().Show(RestoreQuestion(name), PromptIcon::kQuestion,
+                               PromptButtons::kYesNo) != PromptAnswer::kYes) {
+    return;
+  }
+  if (restore_policy == RestorePolicy::kAlways) {
+    front_end_.Prompt().Show(RestoringText(name), PromptIcon::kInformation, PromptButtons::kOk);
+  }
+  RestoredLocationId = previous;
+  restoring_ = true;
+  Apply(previous);
+  restoring_ = false;
 }
 
 void ApplyCommand::ResetPoll() {
@@ -58,6 +108,7 @@ void ApplyCommand::EndPoll(bool bound) {
   }
   front_end_.SetCommandsEnabled(true);
   front_end_.FocusApplyCommand();
+  if (!bound) OfferRestore();
 }
 
 }  // namespace netvane::engine

@@ -17,6 +17,13 @@ inline constexpr int16_t kBindPollTicks = 15;
 // The message for an error that ended an apply.
 std::string ApplyErrorText(const platform::PlatformError& error);
 
+// What happens after a failed apply when another location was active on the same adapter.
+enum class RestorePolicy { kAsk, kAlways, kNever };
+
+// The question after a failed apply, and what is said instead when the restore is not asked.
+std::string RestoreQuestion(const std::string& session_name);
+std::string RestoringText(const std::string& session_name);
+
 class ApplyCommand {
  public:
   ApplyCommand(Engine& engine, store::LocationStore& locations, AppState& state,
@@ -25,6 +32,9 @@ class ApplyCommand {
 
   // Applies a location once the command's checks have passed: marks it active, refreshes the
   // list and hands it to the engine; an error from the system ends the apply with its report.
+  // When the apply fails (its error report, a failed read-back, or later the poll running out)
+  // and another location was active on the adapter, that one is offered back, as
+  // `restore_policy` says; a restore that fails too is not offered again.
   void Apply(int16_t location_id);
 
   // The poll's counters back at the start (the front end calls this when it starts its
@@ -36,14 +46,22 @@ class ApplyCommand {
   int16_t ApplyingLocationId = 0;
   int16_t PollTicks = 0;
   bool PollDone = false;
+  RestorePolicy restore_policy = RestorePolicy::kAsk;
+  // The location put back after the last failed apply, or -1.
+  int16_t RestoredLocationId = -1;
 
  private:
   void EndPoll(bool bound);
+  // The location active on the adapter of `location_id` before it, or -1.
+  int16_t PreviousLocationOn(int16_t location_id) const;
+  void OfferRestore();
 
   Engine& engine_;
   store::LocationStore& locations_;
   AppState& state_;
   FrontEnd& front_end_;
+  int16_t restore_candidate_ = -1;
+  bool restoring_ = false;
 };
 
 }  // namespace netvane::engine

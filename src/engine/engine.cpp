@@ -40,6 +40,7 @@ void Engine::Finish() {
 }
 
 void Engine::ApplyLocation(int16_t location_id) {
+  read_back_failed_ = false;
   front_end_.SetBusyPointer(true);
   front_end_.LetPendingEventsRun();
   const store::LocationRecord* found = Find(location_id);
@@ -140,6 +141,7 @@ void Engine::ApplyNetworkNetsh(int16_t location_id) {
   const bool taken = ReadNormalised(key, "IPAddress") == r.IPAddress &&
                      ReadNormalised(key, "SubnetMask") == r.SubnetMask &&
                      ReadNormalised(key, "DefaultGateway") == r.Gateway;
+  read_back_failed_ = !taken;
   front_end_.Prompt().Show(taken ? kBindSucceeded : kBindFailed, PromptIcon::kInformation,
                            PromptButtons::kOk);
   if (kind == store::kUseHanaroOutPppModem && !r.ExecutePath.empty()) {

@@ -59,6 +59,8 @@ class Engine {
 
   ExternalPrograms& programs() { return programs_; }
   DhcpResponder& responder() { return responder_; }
+  // Whether the last apply's read-back found the system without the location's values.
+  bool ReadBackFailed() const { return read_back_failed_; }
 
  private:
   const store::LocationRecord* Find(int16_t location_id) const;
@@ -72,6 +74,7 @@ class Engine {
   FrontEnd& front_end_;
   ExternalPrograms programs_;
   DhcpResponder responder_;
+  bool read_back_failed_ = false;
 };
 
 // The PrinterPorts entry DRIVER,PORT,...: the driver before the first comma and the port

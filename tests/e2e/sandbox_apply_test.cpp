@@ -258,6 +258,38 @@ TEST_F(SandboxApply, AResponderThatCannotAnswerEndsWithTheTimeoutMessage) {
       std::string::npos);
 }
 
+TEST_F(SandboxApply, AStaticLocationThatDoesNotTakeIsRestoredToTheDhcpOneBeforeIt) {
+  ASSERT_EQ(Apply("2").status, 0);
+  ASSERT_TRUE(Eventually([&] { return !Addresses().empty(); }));
+  // The network's own address: netsh refuses it, so the read-back finds the old values.
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\6]\n"
+      "\"SessionName\"=\"Typo\"\n\"NIC_ID\"=\"nv0\"\n\"NIC_NAME\"=\"nv0\"\n"
+      "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+      "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\6\\TCP/IP]\n"
+      "\"IPAddress\"=\"10.77.0.0\"\n\"SubnetMask\"=\"255.255.255.0\"\n\"Gateway\"=\"10.77.0.2\"\n"
+      "\"DNS\"=\"10.77.0.54\"\n\"Lease\"=\"3600\"\n");
+  const Result r = InSandbox("netvanectl apply 6 --restore-on-failure");
+  EXPECT_EQ(r.status, 1) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out,
+            "Troubles occurred in binding selected location data to your system.\n"
+            "Restoring the previous location \"Home (DHCP)\".\n"
+            "netvanectl: the previous location \"Home (DHCP)\" was restored.\n");
+  // Leased again, with the network's route and server instead of the failed location's.
+  ASSERT_TRUE(Eventually([&] {
+    return Addresses().rfind("10.77.0.1", 0) == 0 &&
+           Export(kInterfaceKey).find("\"EnableDHCP\"=dword:00000001") != std::string::npos &&
+           DefaultRoutes() == "default via 10.77.0.1 dev nv0 metric 1 \n";
+  })) << Addresses()
+      << DefaultRoutes() << Export(kInterfaceKey);
+  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\n");
+  EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\2").find("\"SessionActive\"=\"YES\""),
+            std::string::npos);
+  EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\6").find("\"SessionActive\"=\"NO\""),
+            std::string::npos);
+}
+
 TEST_F(SandboxApply, AnAdapterNameWithBlanksAndQuotesDoesNoHarm) {
   const std::string marker = "/tmp/netvane-e2e-" + id_;
   Seed(

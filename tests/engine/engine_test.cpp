@@ -514,5 +514,106 @@ TEST_F(ApplyCommandTest, AnAddressInUseAndOtherErrorsEndTheApplyWithTheirReport)
             "DHCP Server is running.\r\nPlease, refer to Help[Tip].");
 }
 
+// A failed apply offers back the location that was active on the adapter before it.
+class RestoreTest : public ApplyCommandTest {
+ protected:
+  void SetUp() override {
+    ApplyCommandTest::SetUp();
+    LocationRecord home;
+    home.SessionName = "Home";
+    home.NIC_ID = "aa";  // the same adapter in another letter case
+    home.ServiceType = "USE_DHCP";
+    ASSERT_TRUE(locations_.SaveLocation(2, home));
+    Reload();
+    ASSERT_TRUE(locations_.SetActiveLocation(2, state_.LocationTable, state_.ActiveLocationTable));
+  }
+  void Reload() {
+    locations_.LoadLocations(state_.LocationTable);
+    store::BuildActiveLocationTable(state_.AdapterTable, state_.LocationTable,
+                                    state_.ActiveLocationTable);
+  }
+  bool Active(int16_t id) {
+    Reload();
+    return state_
+        .LocationTable[static_cast<size_t>(store::FindLocationIndex(state_.LocationTable, id))]
+        .SessionActive;
+  }
+  const Lines kDhcpApply{"netsh interface ip delete dns \"aa\" all",
+                         "netsh interface ip set address \"aa\" source=dhcp",
+                         "ipconfig.exe /release aa", "ipconfig.exe /renew aa"};
+};
+
+TEST_F(RestoreTest, AFailedReadBackOffersThePreviousLocationAndYesAppliesIt) {
+  state_.OSKind = engine::kOsWin2000;
+  command_.Apply(1);
+  ASSERT_EQ(Messages(), (Lines{engine::kBindFailed, "Restore the previous location \"Home\"?"}));
+  EXPECT_EQ(front_.prompt.shown[1].icon, engine::PromptIcon::kQuestion);
+  EXPECT_EQ(front_.prompt.shown[1].buttons, engine::PromptButtons::kYesNo);
+  const Lines started = Started();
+  ASSERT_GE(started.size(), kDhcpApply.size());
+  EXPECT_EQ(Lines(started.end() - 4, started.end()), kDhcpApply);
+  EXPECT_EQ(command_.RestoredLocationId, 2);
+  EXPECT_TRUE(Active(2));
+  EXPECT_FALSE(Active(1));
+  EXPECT_EQ(Lines(front_.events.end() - 2, front_.events.end()), (Lines{"enabled", "idle"}));
+
+  // No leaves the failed location in place and starts nothing more.
+  fake_.process.started.clear();
+  front_.prompt.shown.clear();
+  front_.prompt.answers = {engine::PromptAnswer::kOk, engine::PromptAnswer::kNo};
+  command_.Apply(1);
+  EXPECT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Started().size(), 3u);  // the static apply's own netsh runs
+  EXPECT_EQ(command_.RestoredLocationId, -1);
+  EXPECT_TRUE(Active(1));
+}
+
+TEST_F(RestoreTest, AnErrorReportOffersItOnceEvenWhenTheRestoreFailsToo) {
+  state_.OSKind = engine::kOsWin2000;
+  fake_.process.missing = {"netsh"};
+  command_.Apply(1);
+  const std::string error =
+      "Please, check if gateway or DNS Configuration is valid.\r\nError Number : 2\r\n"
+      "Error Description : The system cannot find the file specified.\r\n";
+  EXPECT_EQ(Messages(), (Lines{error, "Restore the previous location \"Home\"?", error}));
+  EXPECT_EQ(front_.events.back(), "focus");
+  EXPECT_TRUE(Active(2));  // marked before the restore's own apply failed
+}
+
+TEST_F(RestoreTest, APollThatRunsOutOffersItAfterItsMessageAndASuccessDoesNot) {
+  command_.Apply(1);  // Windows 98: the answer comes from the poll
+  command_.ResetPoll();
+  Bind();
+  EXPECT_TRUE(command_.Tick());
+  EXPECT_EQ(Messages(), Lines{engine::kBindSucceeded});
+
+  front_.prompt.shown.clear();
+  front_.prompt.answers = {engine::PromptAnswer::kOk, engine::PromptAnswer::kYes};
+  ASSERT_TRUE(locations_.SetActiveLocation(2, state_.LocationTable, state_.ActiveLocationTable));
+  Reload();
+  ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000",
+                   "DHCPIPAddress", platform::kRegBinary, std::string(4, '\0')),
+            0);
+  command_.Apply(1);
+  command_.ResetPoll();
+  fake_.process.started.clear();
+  for (int i = 1; i < engine::kBindPollTicks; ++i) ASSERT_FALSE(command_.Tick()) << i;
+  EXPECT_TRUE(command_.Tick());
+  EXPECT_EQ(Messages(), (Lines{engine::kBindFailed, "Restore the previous location \"Home\"?"}));
+  EXPECT_EQ(Started(), (Lines{"ipconfig.exe /release 0", "ipconfig.exe /renew 0"}));
+  EXPECT_TRUE(Active(2));
+}
+
+TEST_F(RestoreTest, NothingIsOfferedWithoutAnotherActiveLocationOrWhenNeverAsked) {
+  state_.OSKind = engine::kOsWin2000;
+  command_.restore_policy = engine::RestorePolicy::kNever;
+  command_.Apply(1);
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+  command_.restore_policy = engine::RestorePolicy::kAsk;
+  front_.prompt.shown.clear();
+  command_.Apply(1);  // location 1 is the active one now
+  EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
+}
+
 }  // namespace
 }  // namespace netvane::testing

@@ -22,6 +22,7 @@
 
 #include "../editors/editor_fixture.h"
 #include "editors/session_new.h"
+#include "engine/location_tree.h"
 #include "platform/posix/posix_udp.h"
 #include "shell/notice.h"
 #include "shell/single_instance.h"
@@ -313,6 +314,23 @@ TEST_F(MainWindowTest, DuringAnApplyTheWindowAnswersButStartsNothingElse) {
   EXPECT_EQ(Messages(), std::vector<std::string>{engine::kBindFailed});
   // The session's end closed the window once the apply was over.
   EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(MainWindowTest, AFailedApplyOffersThePreviousLocationBack) {
+  Location(1, "Office", "SvcA", "USE_STATIC_IP");
+  Location(2, "Home", "SvcA", "USE_DHCP", true);
+  auto w = Start();
+  ASSERT_TRUE(w);
+  Select(*w, 3);
+  w->ApplyClicked();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{engine::kBindFailed,
+                                                  "Restore the previous location \"Home\"?"}));
+  EXPECT_EQ(prompt.shown[1].icon, engine::PromptIcon::kQuestion);
+  EXPECT_EQ(fake.process.started.back().command_line, "ipconfig.exe /renew SvcA");
+  // The list marks the restored location as the active one, and the commands are back.
+  EXPECT_EQ(Image(w->nodes()[2]), engine::kImageLocation);
+  EXPECT_EQ(Image(w->nodes()[3]), engine::kImageActiveLocation);
+  EXPECT_TRUE(Enabled(w->cmdApply()));
 }
 
 TEST_F(MainWindowTest, TheExitAsksOrOffersTheUpdater) {

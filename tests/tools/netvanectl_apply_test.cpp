@@ -144,6 +144,35 @@ TEST_F(NetvanectlApply, AFailedReadBackEndsWithStatusOne) {
   EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
 }
 
+TEST_F(NetvanectlApply, RestoreOnFailurePutsBackTheLocationThatWasActive) {
+  StaticLocation();
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"
+      "\"SessionName\"=\"Home\"\n\"NIC_ID\"=\"Card \\\"A\\\"; $(x)\"\n"
+      "\"ServiceType\"=\"USE_DHCP\"\n\"SessionActive\"=\"YES\"\n");
+  // Without the option the failure stands as before.
+  Result r = Apply("3");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n\"SessionActive\"=\"YES\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\3]\n\"SessionActive\"=\"NO\"\n");
+  std::filesystem::remove(log_);
+
+  r = Run("'" + (bin_ / "netvanectl").string() + "' apply 3 --restore-on-failure");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "Troubles occurred in binding selected location data to your system.\n"
+            "Restoring the previous location \"Home\".\n"
+            "netvanectl: the previous location \"Home\" was restored.\n");
+  const std::string log = Log();
+  EXPECT_NE(log.find("[Card A; $(x)]\n[source=dhcp]\n\nipconfig\n[/release]\n"), std::string::npos)
+      << log;
+  EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\5").find("\"SessionActive\"=\"YES\""),
+            std::string::npos);
+  EXPECT_EQ(Run("'" + (bin_ / "netvanectl").string() + "' apply 3 --restore").status, 2);
+}
+
 TEST_F(NetvanectlApply, DhcpLocationReportsNothingAndEndsWithStatusZero) {
   Seed(
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\5]\n"

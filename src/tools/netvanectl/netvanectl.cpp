@@ -1,5 +1,6 @@
 #include "tools/netvanectl/netvanectl.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <iomanip>
@@ -24,7 +25,9 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "usage: netvanectl list             adapters and stored locations\n"
     "       netvanectl show ID          every field of location ID\n"
-    "       netvanectl apply ID|NAME    apply a location, as the Apply button does\n";
+    "       netvanectl apply ID|NAME [--restore-on-failure]\n"
+    "                                   apply a location, as the Apply button does; after a\n"
+    "                                   failure, put back the location active before it\n";
 
 const char* YesNo(bool flag) { return flag ? "Yes" : "No"; }
 
@@ -154,9 +157,22 @@ bool IsFailureReport(const std::string& text) {
          text.rfind("Error in executing the internet connecting program.", 0) == 0;
 }
 
-int Apply(const std::string& which, engine::AppState& state, platform::Platform& platform,
-          store::RegistryAccess& registry, store::LocationStore& locations,
-          engine::CIpHelper& iphelper, const EndpointFactory& make_endpoint, ConsolePrompt& prompt,
+// Tells how the restore after a failed apply ended, from the messages shown after it began.
+void ReportRestore(const engine::AppState& state, int16_t restored, const ConsolePrompt& prompt,
+                   std::ostream& out) {
+  const int i = store::FindLocationIndex(state.LocationTable, restored);
+  const std::string name = i < 0 ? "" : state.LocationTable[static_cast<size_t>(i)].SessionName;
+  const std::vector<std::string>& shown = prompt.shown();
+  auto it = std::find(shown.begin(), shown.end(), engine::RestoringText(name));
+  const bool failed = std::any_of(it, shown.end(), IsFailureReport);
+  out << "netvanectl: the previous location \"" << name << "\" "
+      << (failed ? "could not be restored either" : "was restored") << ".\n";
+}
+
+int Apply(const std::string& which, bool restore, engine::AppState& state,
+          platform::Platform& platform, store::RegistryAccess& registry,
+          store::LocationStore& locations, engine::CIpHelper& iphelper,
+          const EndpointFactory& make_endpoint, ConsolePrompt& prompt, std::ostream& out,
           std::ostream& err) {
   engine::LoadAll(state, registry, locations, iphelper);
   int16_t id = 0;
@@ -186,9 +202,12 @@ int Apply(const std::string& which, engine::AppState& state, platform::Platform&
   engine::Engine engine(platform, registry, state, front_end);
   engine::ApplyCommand command(engine, locations, state, front_end);
   front_end.Attach(&engine, &command);
+  command.restore_policy = restore ? engine::RestorePolicy::kAlways : engine::RestorePolicy::kNever;
   command.Apply(id);
   front_end.RunPoll();
   endpoint->Close();
+  if (command.RestoredLocationId >= 0)
+    ReportRestore(state, command.RestoredLocationId, prompt, out);
   for (const std::string& text : prompt.shown()) {
     if (IsFailureReport(text)) return kExitFailed;
   }
@@ -219,8 +238,9 @@ int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& plat
     return args.empty() ? kExitUsage : kExitDone;
   }
   const std::string& command = args[0];
-  if ((command == "list" && args.size() != 1) ||
-      ((command == "show" || command == "apply") && args.size() != 2)) {
+  const bool restore = command == "apply" && args.size() == 3 && args[2] == "--restore-on-failure";
+  if ((command == "list" && args.size() != 1) || (command == "show" && args.size() != 2) ||
+      (command == "apply" && args.size() != 2 && !restore)) {
     err << "netvanectl: wrong number of arguments for " << command << "\n" << kUsage;
     return kExitUsage;
   }
@@ -257,8 +277,8 @@ int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& plat
   }
 
   if (command == "apply") {
-    return Apply(args[1], state, platform, registry, locations, iphelper, make_endpoint, prompt,
-                 err);
+    return Apply(args[1], restore, state, platform, registry, locations, iphelper, make_endpoint,
+                 prompt, out, err);
   }
 
   engine::LoadAll(state, registry, locations, iphelper);
