@@ -61,6 +61,19 @@ class SandboxApply : public ::testing::Test {
     Import(file);
   }
 
+  // Location 4, for Windows 98: the responder answers nothing for a mask that does not begin
+  // with 255, so the bind poll runs out.
+  void BrokenLegacyLocation() {
+    Seed(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4]\n"
+        "\"SessionName\"=\"Broken\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
+        "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
+        "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4\\TCP/IP]\n"
+        "\"IPAddress\"=\"10.77.0.31\"\n\"SubnetMask\"=\"254.0.0.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
+        "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
+  }
+
   // A program of the build folder inside the client namespace; standard output only.
   Result InSandbox(const std::string& command, const std::string& env = "") {
     return RunShell("ip netns exec " + Namespace() + " env NETVANE_REGISTRY='" + registry_ + "' " +
@@ -240,15 +253,7 @@ TEST_F(SandboxApply, ModemAndAdslKindsLeaseReleaseOrStartTheirProgram) {
 }
 
 TEST_F(SandboxApply, AResponderThatCannotAnswerEndsWithTheTimeoutMessage) {
-  // The responder answers nothing for a mask that does not begin with 255.
-  Seed(
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4]\n"
-      "\"SessionName\"=\"Broken\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
-      "\"ServiceType\"=\"USE_STATIC_IP\"\n\"ExecutePath\"=\"\"\n"
-      "\"UseProxy\"=\"No\"\n\"UseWinNetwork\"=\"No\"\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\4\\TCP/IP]\n"
-      "\"IPAddress\"=\"10.77.0.31\"\n\"SubnetMask\"=\"254.0.0.0\"\n\"Gateway\"=\"10.77.0.1\"\n"
-      "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
+  BrokenLegacyLocation();
   const Result r = Apply("4", "NETVANE_WINDOWS_VERSION=98");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Troubles occurred in binding selected location data to your system.\n");
@@ -287,6 +292,25 @@ TEST_F(SandboxApply, AStaticLocationThatDoesNotTakeIsRestoredToTheDhcpOneBeforeI
   EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\2").find("\"SessionActive\"=\"YES\""),
             std::string::npos);
   EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\6").find("\"SessionActive\"=\"NO\""),
+            std::string::npos);
+}
+
+TEST_F(SandboxApply, OnWindows98APollThatRunsOutIsRestoredToTheDhcpLocationBeforeIt) {
+  BrokenLegacyLocation();
+  Seed(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orlenta\\SessionInfo\\7]\n"
+      "\"SessionName\"=\"Home 98\"\n\"NIC_ID\"=\"02-4E-56-00-00-01\"\n\"NIC_NAME\"=\"nv0\"\n"
+      "\"ServiceType\"=\"USE_DHCP\"\n\"SessionActive\"=\"YES\"\n");
+  const Result r =
+      InSandbox("netvanectl apply 4 --restore-on-failure", "NETVANE_WINDOWS_VERSION=98");
+  EXPECT_EQ(r.status, 1) << ReadFile(dir_.File("stderr.txt"));
+  EXPECT_EQ(r.out,
+            "Troubles occurred in binding selected location data to your system.\n"
+            "Restoring the previous location \"Home 98\".\n"
+            "netvanectl: the previous location \"Home 98\" was restored.\n");
+  // The network's DHCP server leases the adapter again.
+  EXPECT_TRUE(Eventually([&] { return Addresses().rfind("10.77.0.1", 0) == 0; })) << Addresses();
+  EXPECT_NE(Export("HKLM\\SOFTWARE\\Orlenta\\SessionInfo\\7").find("\"SessionActive\"=\"YES\""),
             std::string::npos);
 }
 
