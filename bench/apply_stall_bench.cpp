@@ -57,15 +57,7 @@ int main(int argc, char** argv) {
 
   testing::FakePlatform fake;
   SlowTools tools;
-  platform::Platform services{fake.registry.registry(),
-                              fake.registry.codepage(),
-                              fake.winver,
-                              fake.iphelper,
-                              tools,
-                              fake.shell,
-                              fake.device,
-                              fake.profile,
-                              fake.files};
+  platform::Platform services = fake.ServicesWith(tools);
   store::RegistryAccess access(fake.registry.registry(), fake.registry.codepage());
   access.CreateKey(platform::kHkeyLocalMachine, kCard);
   access.WriteValue(platform::kHkeyLocalMachine, kCard, "Description", "Card A");

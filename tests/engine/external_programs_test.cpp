@@ -217,15 +217,7 @@ TEST(ExternalProgramsReal, ARenewThatNeverEndsDoesNotBlock) {
 
   FakePlatform fake;
   InScratch process(dir.File("Netvane"));
-  platform::Platform services{fake.registry.registry(),
-                              fake.registry.codepage(),
-                              fake.winver,
-                              fake.iphelper,
-                              process,
-                              fake.shell,
-                              fake.device,
-                              fake.profile,
-                              fake.files};
+  platform::Platform services{fake.ServicesWith(process)};
   store::RegistryAccess access(fake.registry.registry(), fake.registry.codepage());
   engine::AppState state;
   state.OSKind = engine::kOsWin2000;

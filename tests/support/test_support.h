@@ -225,6 +225,18 @@ class FakePlatform {
  public:
   explicit FakePlatform(const std::string& codepage = "") : registry(codepage) {}
   platform::Platform& services() { return services_; }
+  // The same services with the system's processes (or another double) instead of `process`.
+  platform::Platform ServicesWith(platform::Process& other) {
+    return {registry.registry(),
+            registry.codepage(),
+            winver,
+            iphelper,
+            other,
+            shell,
+            device,
+            profile,
+            files};
+  }
 
   TestRegistry registry;
   FakeWindowsVersion winver;

@@ -51,15 +51,7 @@ class UpdaterFixture {
 
   FakePlatform fake_;
   platform::PosixProcess process_;
-  platform::Platform services_{fake_.registry.registry(),
-                               fake_.registry.codepage(),
-                               fake_.winver,
-                               fake_.iphelper,
-                               process_,
-                               fake_.shell,
-                               fake_.device,
-                               fake_.profile,
-                               fake_.files};
+  platform::Platform services_{fake_.ServicesWith(process_)};
   updater::basRegistry registry_{fake_.registry.registry(), fake_.registry.codepage()};
   std::string install_ = fake_.drive_c.File("Program Files/Netvane");
   std::string ftp_root_;
