@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <deque>
 
 #include "engine/address.h"
 #include "platform/platform_error.h"
@@ -64,46 +63,6 @@ Bytes ClientMessage(uint8_t type, uint32_t xid = 0x12345678, Bytes extra_options
   return m;
 }
 
-// A scripted endpoint: datagrams to deliver, and what the responder does with it.
-class FakeEndpoint : public platform::UdpEndpoint {
- public:
-  void SetProtocol(int p) override { protocol = p; }
-  void SetRemoteHost(const std::string& h) override { host = h; }
-  void SetRemotePort(uint16_t p) override { remote = p; }
-  void SetLocalPort(uint16_t p) override { local = p; }
-  void Bind() override {
-    if (bind_error != 0) throw platform::PlatformError(bind_error, "Address in use", "Winsock");
-    open = true;
-    ++binds;
-  }
-  void Close() override { open = false; }
-  int State() const override { return open ? 1 : 0; }
-  uint32_t BytesWaiting() override {
-    return inbox.empty() ? 0 : static_cast<uint32_t>(inbox.front().size());
-  }
-  Bytes GetData() override {
-    Bytes d = inbox.front();
-    inbox.pop_front();
-    return d;
-  }
-  void SendData(const Bytes& datagram) override {
-    if (!open) throw platform::PlatformError(40006, "Wrong state", "Winsock");
-    sent.push_back(datagram);
-  }
-  std::intptr_t NativeHandle() const override { return open ? 5 : -1; }
-  bool WaitForData(int) override { return !inbox.empty(); }
-
-  std::deque<Bytes> inbox;
-  std::vector<Bytes> sent;
-  bool open = false;
-  int binds = 0;
-  int bind_error = 0;
-  int protocol = 0;
-  std::string host;
-  uint16_t remote = 0;
-  uint16_t local = 0;
-};
-
 class ResponderTest : public ::testing::Test {
  protected:
   ResponderTest() {
@@ -147,7 +106,7 @@ class ResponderTest : public ::testing::Test {
 
   engine::AppState state_;
   FakeFrontEnd front_;
-  FakeEndpoint endpoint_;
+  ScriptedEndpoint endpoint_;
   DhcpResponder responder_{state_, front_};
 };
 

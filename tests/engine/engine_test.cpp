@@ -19,27 +19,6 @@ using Lines = std::vector<std::string>;
 constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
 constexpr platform::RegHandle kCu = platform::kHkeyCurrentUser;
 
-// A scripted endpoint that only counts what happens to it.
-class QuietEndpoint : public platform::UdpEndpoint {
- public:
-  void SetProtocol(int) override {}
-  void SetRemoteHost(const std::string& h) override { host = h; }
-  void SetRemotePort(uint16_t p) override { remote = p; }
-  void SetLocalPort(uint16_t p) override { local = p; }
-  void Bind() override { open = true; }
-  void Close() override { open = false; }
-  int State() const override { return open ? 1 : 0; }
-  uint32_t BytesWaiting() override { return 0; }
-  std::vector<uint8_t> GetData() override { return {}; }
-  void SendData(const std::vector<uint8_t>&) override {}
-  std::intptr_t NativeHandle() const override { return open ? 3 : -1; }
-  bool WaitForData(int) override { return false; }
-  bool open = false;
-  std::string host;
-  uint16_t remote = 0;
-  uint16_t local = 0;
-};
-
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest() {
@@ -96,7 +75,7 @@ class EngineTest : public ::testing::Test {
   store::RegistryAccess access_{fake_.registry.registry(), fake_.registry.codepage()};
   engine::AppState state_;
   FakeFrontEnd front_;
-  QuietEndpoint endpoint_;
+  ScriptedEndpoint endpoint_;
   Engine engine_{fake_.services(), access_, state_, front_};
 };
 

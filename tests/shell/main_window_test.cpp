@@ -36,24 +36,6 @@ using shell::frmMain;
 constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
 constexpr int kImageRole = Qt::UserRole + 1;
 
-// The responder's endpoint, without a socket.
-class IdleEndpoint : public platform::UdpEndpoint {
- public:
-  void SetProtocol(int) override {}
-  void SetRemoteHost(const std::string&) override {}
-  void SetRemotePort(uint16_t) override {}
-  void SetLocalPort(uint16_t) override {}
-  void Bind() override { open = true; }
-  void Close() override { open = false; }
-  int State() const override { return open ? 1 : 0; }
-  uint32_t BytesWaiting() override { return 0; }
-  std::vector<uint8_t> GetData() override { return {}; }
-  void SendData(const std::vector<uint8_t>&) override {}
-  std::intptr_t NativeHandle() const override { return -1; }
-  bool WaitForData(int) override { return false; }
-  bool open = false;
-};
-
 class MainWindowTest : public ::testing::Test, public EditorFixture {
  protected:
   MainWindowTest() {
@@ -108,7 +90,7 @@ class MainWindowTest : public ::testing::Test, public EditorFixture {
   static bool Enabled(QWidget* w) { return w->isEnabled(); }
 
   engine::CIpHelper iphelper{fake.iphelper, fake.registry.codepage(), prompt};
-  IdleEndpoint endpoint;
+  ScriptedEndpoint endpoint;
   shell::ShellServices services_{fake.services(), access,   locations, settings_store,
                                  state,           iphelper, prompt,    files,
                                  printers,        dialogs,  endpoint};

@@ -21,6 +21,7 @@
 #include "platform/registry.h"
 #include "platform/winver.h"
 #include "registry_raw.h"
+#include "scripted_endpoint.h"
 #include "scripted_prompt.h"
 
 namespace netvane::testing {

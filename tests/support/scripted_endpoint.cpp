@@ -1,0 +1,28 @@
+#include "scripted_endpoint.h"
+
+#include "platform/platform_error.h"
+
+namespace netvane::testing {
+
+void ScriptedEndpoint::Bind() {
+  if (bind_error != 0) throw platform::PlatformError(bind_error, "Address in use", "Winsock");
+  open = true;
+}
+
+uint32_t ScriptedEndpoint::BytesWaiting() {
+  return inbox.empty() ? 0 : static_cast<uint32_t>(inbox.front().size());
+}
+
+std::vector<uint8_t> ScriptedEndpoint::GetData() {
+  if (inbox.empty()) return {};
+  std::vector<uint8_t> datagram = std::move(inbox.front());
+  inbox.pop_front();
+  return datagram;
+}
+
+void ScriptedEndpoint::SendData(const std::vector<uint8_t>& datagram) {
+  if (!open) throw platform::PlatformError(40006, "Wrong state", "Winsock");
+  sent.push_back(datagram);
+}
+
+}  // namespace netvane::testing
