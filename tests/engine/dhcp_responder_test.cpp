@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "engine/address.h"
+#include "engine/engine.h"
 #include "platform/platform_error.h"
 #include "platform/posix/posix_udp.h"
 #include "test_support.h"
@@ -70,6 +70,7 @@ class ResponderTest : public ::testing::Test {
     Configure("192.168.10.25", "255.255.255.0", "", "", 1193046);
   }
 
+  // The responder's values as the engine prepares them for a static location.
   void Configure(const std::string& ip, const std::string& mask, const std::string& gateways,
                  const std::string& dns, double lease) {
     store::LocationRecord r;
@@ -78,20 +79,7 @@ class ResponderTest : public ::testing::Test {
     r.Gateway = gateways;
     r.DNS = dns;
     r.Lease = lease;
-    engine::Octets o;
-    engine::ResponderConfig& c = state_.Responder;
-    c = engine::ResponderConfig{};
-    if (engine::ParseAddress(ip, &o)) {
-      for (int i = 0; i < 4; ++i) c.address[i] = std::to_string(o[i]);
-    }
-    if (engine::ParseAddress(mask, &o)) {
-      for (int i = 0; i < 4; ++i) c.mask[i] = std::to_string(o[i]);
-    }
-    c.gateway_count = engine::ParseAddressList(gateways, &c.gateways);
-    c.dns_count = engine::ParseAddressList(dns, &c.dns);
-    const auto stamp = static_cast<uint32_t>(lease);
-    c.lease = {255, static_cast<uint8_t>(stamp >> 16), static_cast<uint8_t>(stamp >> 8),
-               static_cast<uint8_t>(stamp)};
+    engine_.PrepareResponder(r);
   }
 
   // Delivers one datagram through the data-arrival event; returns the reply, if any.
@@ -104,10 +92,13 @@ class ResponderTest : public ::testing::Test {
     return endpoint_.sent.back();
   }
 
+  FakePlatform fake_;
+  store::RegistryAccess access_{fake_.registry.registry(), fake_.registry.codepage()};
   engine::AppState state_;
   FakeFrontEnd front_;
   ScriptedEndpoint endpoint_;
-  DhcpResponder responder_{state_, front_};
+  engine::Engine engine_{fake_.services(), access_, state_, front_};
+  DhcpResponder& responder_ = engine_.responder();
 };
 
 // Where the options start in a reply, and the option bytes.
