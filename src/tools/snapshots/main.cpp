@@ -4,7 +4,9 @@
 // scene.cpp.
 #include <QApplication>
 #include <QDir>
-#include <QStackedWidget>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <cstdio>
 
@@ -31,14 +33,57 @@ bool Save(QWidget& widget, const QString& dir, const QString& name) {
   return ok;
 }
 
+// Types an address into `box` and, when `add` is named, presses that button beside it.
+void EnterAddress(editors::frmSessionNew& wizard, editors::IpAddressControl* box,
+                  const char* address, const char* add = nullptr) {
+  QString text = QString::fromLatin1(address);
+  box->SetIP(text);
+  if (add != nullptr) wizard.findChild<QPushButton*>(QLatin1String(add))->click();
+}
+
+// What a user enters on each page of the wizard, choosing the one connection kind that visits
+// every page: an external ADSL modem over PPP.
+void FillPage(editors::frmSessionNew& wizard, int page) {
+  switch (page) {
+    case 0:
+      wizard.txtSessionName()->setText(QStringLiteral("Travel"));
+      break;
+    case 1:
+      wizard.optStep1(3)->setChecked(true);  // ADSL User
+      break;
+    case 2:
+      wizard.optStep2(2)->setChecked(true);  // External ADSL Modem User (PPP)
+      break;
+    case 3:
+      wizard.txtProgramName()->setText(QString::fromLatin1(snapshots::kDialProgram));
+      break;
+    case 4:
+      EnterAddress(wizard, wizard.txtIP(), "192.168.20.7");
+      EnterAddress(wizard, wizard.txtSubnet(), "255.255.255.0");
+      EnterAddress(wizard, wizard.txtGateway(), "192.168.20.1", "cmdAddGateway");
+      EnterAddress(wizard, wizard.txtDNS(), "192.168.20.2", "cmdAddDNS");
+      break;
+    default:
+      break;
+  }
+}
+
+// Each page is reached with Next, as a user reaches it, so the navigation buttons are drawn
+// as they are on that page; the last page is not confirmed, so nothing is saved.
 bool RenderWizard(Scene& s, const QString& out) {
   editors::frmSessionNew wizard(s.editor_services);
   wizard.show();
-  auto* stack = wizard.findChild<QStackedWidget*>();
   bool ok = true;
   for (int page = 0; page < kWizardPages; ++page) {
-    stack->setCurrentIndex(page);
+    if (wizard.m_Step() != page) {
+      const std::string why = s.prompt.shown.empty() ? "" : s.prompt.shown.back().text;
+      std::printf("FAILED the wizard stayed on page %d instead of %d: %s\n", wizard.m_Step(), page,
+                  why.c_str());
+      return false;
+    }
+    FillPage(wizard, page);
     ok = Save(wizard, out, QStringLiteral("wizard-page-%1").arg(page)) && ok;
+    if (page + 1 < kWizardPages) wizard.cmdNext()->click();
   }
   return ok;
 }
