@@ -69,6 +69,8 @@ void ApplyCommand::OfferRestore() {
   if (restore_policy == RestorePolicy::kAlways) {
     front_end_.Prompt().Show(RestoringText(name), PromptIcon::kInformation, PromptButtons::kOk);
   }
+  // A renew must not start while the failed apply's filter is still being switched off.
+  engine_.programs().WaitForFilterSwitch();
   RestoredLocationId = previous;
   restoring_ = true;
   Apply(previous);

@@ -16,7 +16,10 @@ std::string ExternalPrograms::ProgramDirectory() const {
 }
 
 void ExternalPrograms::RunHiddenAndWait(const std::string& command_line) {
-  const uint32_t pid = platform_.process.Start(command_line, platform::WindowMode::kHidden);
+  WaitLettingEventsRun(platform_.process.Start(command_line, platform::WindowMode::kHidden));
+}
+
+void ExternalPrograms::WaitLettingEventsRun(uint32_t pid) {
   // The window keeps answering while the program runs; its commands stay disabled for the
   // whole apply.
   while (!platform_.process.WaitFor(pid, kWaitSliceMs)) front_end_.LetEventsRunWhileWaiting();
@@ -48,9 +51,16 @@ void ExternalPrograms::SwitchFilter(char letter) {
   const store::KeyList instances = registry_.EnumKeys(platform::kHkeyLocalMachine, kNetClassPath);
   if (instances.code != platform::kErrorSuccess) return;
   const std::string tool = ProgramDirectory() + "NVEFilter " + letter + " ";
+  filter_switches_.clear();
   for (const std::string& name : instances.names) {
-    platform_.process.Start(tool + store::Trim(name), platform::WindowMode::kHidden);
+    filter_switches_.push_back(
+        platform_.process.Start(tool + store::Trim(name), platform::WindowMode::kHidden));
   }
+}
+
+void ExternalPrograms::WaitForFilterSwitch() {
+  for (const uint32_t pid : filter_switches_) WaitLettingEventsRun(pid);
+  filter_switches_.clear();
 }
 
 void ExternalPrograms::LoadDHCPFilter() { SwitchFilter('L'); }

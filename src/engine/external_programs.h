@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/app_state.h"
 #include "engine/front_end.h"
@@ -39,6 +40,9 @@ class ExternalPrograms {
   // Starts NVEFilter for every network class instance, hidden and not waited for.
   void LoadDHCPFilter();
   void UnloadDHCPFilter();
+  // Waits, letting the front end's events run, until the filter switches started last have
+  // ended, so that what follows finds the filter in its new state.
+  void WaitForFilterSwitch();
 
   // Invokes the default verb of the program at `path`; false, without an error, for a path
   // of blanks only. Shell errors are raised as PlatformError.
@@ -49,11 +53,13 @@ class ExternalPrograms {
 
  private:
   void SwitchFilter(char letter);
+  void WaitLettingEventsRun(uint32_t pid);
 
   platform::Platform& platform_;
   store::RegistryAccess& registry_;
   const AppState& state_;
   FrontEnd& front_end_;
+  std::vector<uint32_t> filter_switches_;
 };
 
 }  // namespace netvane::engine

@@ -570,6 +570,7 @@ TEST_F(RestoreTest, APollThatRunsOutOffersItAfterItsMessageAndASuccessDoesNot) {
   front_.prompt.answers = {engine::PromptAnswer::kOk, engine::PromptAnswer::kYes};
   ASSERT_TRUE(locations_.SetActiveLocation(2, state_.LocationTable, state_.ActiveLocationTable));
   Reload();
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
   ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000",
                    "DHCPIPAddress", platform::kRegBinary, std::string(4, '\0')),
             0);
@@ -579,7 +580,10 @@ TEST_F(RestoreTest, APollThatRunsOutOffersItAfterItsMessageAndASuccessDoesNot) {
   for (int i = 1; i < engine::kBindPollTicks; ++i) ASSERT_FALSE(command_.Tick()) << i;
   EXPECT_TRUE(command_.Tick());
   EXPECT_EQ(Messages(), (Lines{engine::kBindFailed, "Restore the previous location \"Home\"?"}));
-  EXPECT_EQ(Started(), (Lines{"ipconfig.exe /release 0", "ipconfig.exe /renew 0"}));
+  // The filter is off before the restore's release.
+  EXPECT_EQ(Started(), (Lines{"/opt/netvane/NVEFilter U 0000", "ipconfig.exe /release 0",
+                              "ipconfig.exe /renew 0"}));
+  EXPECT_TRUE(fake_.process.started[0].waited);
   EXPECT_TRUE(Active(2));
 }
 
