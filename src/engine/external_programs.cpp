@@ -7,12 +7,7 @@
 namespace netvane::engine {
 
 std::string ExternalPrograms::ProgramDirectory() const {
-  const std::string path = platform_.process.ProgramPath();
-  const size_t sep = path.find_last_of("\\/");
-  std::string dir = sep == std::string::npos ? std::string() : path.substr(0, sep);
-  // A root folder keeps its own separator.
-  if (dir.empty() || dir.back() != platform::kPathSeparator) dir += platform::kPathSeparator;
-  return dir;
+  return platform::ProgramDirectory(platform_.process);
 }
 
 void ExternalPrograms::RunHiddenAndWait(const std::string& command_line) {

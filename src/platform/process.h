@@ -48,4 +48,14 @@ class Process {
   virtual bool Elevated() const { return true; }
 };
 
+// The running program's folder, ending in exactly one separator: where its companions are.
+inline std::string ProgramDirectory(const Process& process) {
+  const std::string path = process.ProgramPath();
+  const size_t sep = path.find_last_of("\\/");
+  std::string dir = sep == std::string::npos ? std::string() : path.substr(0, sep);
+  // A root folder keeps its own separator.
+  if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
+  return dir;
+}
+
 }  // namespace netvane::platform

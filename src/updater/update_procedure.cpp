@@ -25,6 +25,9 @@ constexpr char kUpdatePath[] = "c:\\netvane.exe";
 constexpr char kListPath[] = "c:\\list.txt";
 constexpr auto kRunPoll = std::chrono::milliseconds(20);
 constexpr char kPatchInfoFailure[] = "An error occured. Retry after quit program.";
+constexpr char kFromPackageManager[] =
+    "Netvane was installed from a package: its updates come from the system's package manager. "
+    "Nothing was downloaded or installed.";
 constexpr char kNotABuildNumber[] =
     "The patch information on the update server is not a build number. Nothing was installed.";
 
@@ -252,8 +255,18 @@ bool UpdateProcedure::RunAndWait(const std::string& program) {
   return true;
 }
 
+bool UpdateProcedure::PackageManaged() const {
+  std::string content;
+  return platform_.files.ReadAll(platform::ProgramDirectory(platform_.process) + kPackageMarker,
+                                 &content);
+}
+
 bool UpdateProcedure::Run() {
   if (running_) return true;
+  if (PackageManaged()) {
+    Message(kFromPackageManager, PromptIcon::kInformation);
+    return true;
+  }
   running_ = true;
   Phase = 1;
   view_.SetBar(UpdateBar::kPb, 0, 100);
@@ -374,6 +387,12 @@ bool UpdateProcedure::Run() {
 void UpdateProcedure::Activated() {
   if (running_) return;
   if (!registry_.Read(kHkeyLocalMachine, kProgramKey, "AutoUpdate").Equals(1)) return;
+  // Said once: the window is activated again when the message closes.
+  if (PackageManaged()) {
+    registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoUpdate", "00");
+    Message(kFromPackageManager, PromptIcon::kInformation);
+    return;
+  }
   if (!Run()) return;
   registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoUpdate", "00");
   Message("Auto update is successfully completed.", PromptIcon::kInformation);

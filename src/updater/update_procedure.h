@@ -20,6 +20,10 @@ inline constexpr char kAnonymousPassword[] = "netvane-update@netvane.example";
 // The update server to use: NETVANE_UPDATE_SERVER (host or host:port) when set.
 std::string UpdateServerHost();
 
+// Beside the programs when a system package installed them: the package manager owns those files
+// and brings their updates.
+inline constexpr char kPackageMarker[] = "package-managed";
+
 inline constexpr char kProgramKey[] = "SOFTWARE\\Orlenta\\Netvane 2.0";
 inline constexpr char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netvane.exe";
@@ -105,6 +109,7 @@ class UpdateProcedure {
   // The name of the listing's entry equal to `name` ignoring case (the last one), or empty.
   std::string FindInListing(const std::string& name);
   bool RunAndWait(const std::string& program);
+  bool PackageManaged() const;
   void Message(const std::string& text, engine::PromptIcon icon = engine::PromptIcon::kNone);
 
   cFTP& ftp_;

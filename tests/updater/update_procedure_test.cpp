@@ -195,6 +195,33 @@ TEST_F(UpdateProcedureTest, AutoUpdateAloneReportsAndSwitchesItselfOff) {
   EXPECT_EQ(view_.prompt.shown.size(), 1u);
 }
 
+TEST_F(UpdateProcedureTest, APackageInstallIsLeftToThePackageManager) {
+  ServerFile("eng.txt", "000124");
+  ServerFile("NVE20Eng-000124.exe", "new");
+  ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
+  ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "AutoUpdate", "1"));
+  Installed(install_);
+  PackageInstall();
+  Start();
+  const std::string message =
+      "Netvane was installed from a package: its updates come from the system's package manager. "
+      "Nothing was downloaded or installed.";
+  EXPECT_TRUE(procedure_->Run());
+  EXPECT_EQ(Messages(), std::vector<std::string>{message});
+  EXPECT_EQ(view_.prompt.shown[0].icon, engine::PromptIcon::kInformation);
+  EXPECT_FALSE(fs::exists(Drive("eng.txt")));
+  EXPECT_FALSE(fs::exists(install_ + "/netvane.exe"));
+  EXPECT_EQ(BuildNo().number, 123);
+  EXPECT_TRUE(view_.running_states.empty());
+  // Unattended, it says so once and switches itself off; nothing is downloaded either.
+  procedure_->Activated();
+  procedure_->Activated();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{message, message}));
+  EXPECT_EQ(registry_.Read(kLm, kProgramKey, "AutoUpdate").number, 0);
+  EXPECT_FALSE(fs::exists(Drive("eng.txt")));
+  EXPECT_EQ(BuildNo().number, 123);
+}
+
 TEST_F(UpdateProcedureTest, CancelDuringTheUpdateFileInstallsNothing) {
   ServerFile("eng.txt", "000124");
   ServerFile("NVE20Eng-000124.exe", std::string(100000, 'c'));

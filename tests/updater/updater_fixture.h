@@ -16,6 +16,15 @@
 
 namespace netvane::testing {
 
+// Real processes; the updater's own path is the test's to set.
+class UpdaterProcess : public platform::PosixProcess {
+ public:
+  std::string ProgramPath() const override {
+    return program_path.empty() ? PosixProcess::ProgramPath() : program_path;
+  }
+  std::string program_path;
+};
+
 class UpdaterFixture {
  protected:
   UpdaterFixture() {
@@ -41,6 +50,11 @@ class UpdaterFixture {
   updater::basRegistry::Value ProgramValue(const std::string& name) {
     return registry_.Read(platform::kHkeyLocalMachine, updater::kProgramKey, name);
   }
+  // The updater runs from the installed folder, which a system package put there.
+  void PackageInstall() {
+    process_.program_path = install_ + "/NVEupdate";
+    std::ofstream(install_ + "/" + updater::kPackageMarker);
+  }
   std::string Drive(const std::string& name) { return fake_.drive_c.File(name); }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -50,7 +64,7 @@ class UpdaterFixture {
   }
 
   FakePlatform fake_;
-  platform::PosixProcess process_;
+  UpdaterProcess process_;
   platform::Platform services_{fake_.ServicesWith(process_)};
   updater::basRegistry registry_{fake_.registry.registry(), fake_.registry.codepage()};
   std::string install_ = fake_.drive_c.File("Program Files/Netvane");
