@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 
 using Result = ShellResult;
+
+// The programs under test: the build's own, or those in NETVANE_E2E_BIN (an installed package).
+std::string BinDir() {
+  const char* dir = std::getenv("NETVANE_E2E_BIN");
+  return dir != nullptr && *dir != '\0' ? dir : BIN_DIR;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -50,8 +57,8 @@ class SandboxApply : public ::testing::Test {
   std::string Namespace() const { return "nvc-" + id_; }
 
   void Import(const std::string& file) {
-    const Result r = RunShell("NETVANE_REGISTRY='" + registry_ + "' " +
-                              BIN_DIR "/netvane-reg import '" + file + "' 2>&1");
+    const Result r = RunShell("NETVANE_REGISTRY='" + registry_ + "' " + BinDir() +
+                              "/netvane-reg import '" + file + "' 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
   }
 
@@ -74,10 +81,10 @@ class SandboxApply : public ::testing::Test {
         "\"DNS\"=\"10.77.0.53\"\n\"Lease\"=\"3600\"\n");
   }
 
-  // A program of the build folder inside the client namespace; standard output only.
+  // A program under test inside the client namespace; standard output only.
   Result InSandbox(const std::string& command, const std::string& env = "") {
     return RunShell("ip netns exec " + Namespace() + " env NETVANE_REGISTRY='" + registry_ + "' " +
-                    env + " " + BIN_DIR "/" + command + " 2>'" + dir_.File("stderr.txt") + "'");
+                    env + " " + BinDir() + "/" + command + " 2>'" + dir_.File("stderr.txt") + "'");
   }
 
   Result Apply(const std::string& id, const std::string& env = "") {
@@ -92,8 +99,8 @@ class SandboxApply : public ::testing::Test {
   }
   std::string ResolvConf() { return ReadFile("/etc/netns/" + Namespace() + "/resolv.conf"); }
   std::string Export(const std::string& key) {
-    return RunShell("NETVANE_REGISTRY='" + registry_ + "' " BIN_DIR "/netvane-reg export '" + key +
-                    "'")
+    return RunShell("NETVANE_REGISTRY='" + registry_ + "' " + BinDir() + "/netvane-reg export '" +
+                    key + "'")
         .out;
   }
 
