@@ -48,6 +48,18 @@ std::string FormatIpv4(uint32_t address) {
          std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
 }
 
+std::vector<uint32_t> ParseIpv4List(const std::string& text) {
+  std::vector<uint32_t> list;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of(" ,", pos);
+    if (end == std::string::npos) end = text.size();
+    if (auto a = ParseIpv4(text.substr(pos, end - pos))) list.push_back(*a);
+    pos = end + 1;
+  }
+  return list;
+}
+
 std::optional<int> MaskPrefix(uint32_t mask) {
   int prefix = 0;
   while (prefix < 32 && (mask & (0x80000000u >> prefix)) != 0) ++prefix;
@@ -90,6 +102,52 @@ std::string NotAHostAddress(uint32_t address, int prefix) {
 std::string NotADnsServer(uint32_t address) {
   const std::string reason = NotAHostAddress(address);
   return reason == "a loopback address" ? "" : reason;
+}
+
+std::string CheckStaticAddress(const std::string& address, const std::string& mask, uint32_t* value,
+                               int* prefix) {
+  const std::optional<uint32_t> a = ParseIpv4(address);
+  const std::optional<uint32_t> m = ParseIpv4(mask);
+  if (!a || *a == 0) return "\"" + address + "\" is not a valid address";
+  const std::optional<int> p = m ? MaskPrefix(*m) : std::nullopt;
+  if (!p || *p == 0) return "\"" + mask + "\" is not a valid subnet mask";
+  if (const std::string why = NotAHostAddress(*a, *p); !why.empty())
+    return "\"" + address + "\" is not a valid address: " + why;
+  *value = *a;
+  *prefix = *p;
+  return "";
+}
+
+std::string CheckGateway(const std::string& text, uint32_t* value) {
+  const std::optional<uint32_t> a = ParseIpv4(text);
+  if (!a) return "\"" + text + "\" is not a valid gateway";
+  if (const std::string why = NotAHostAddress(*a); !why.empty())
+    return "\"" + text + "\" is not a valid gateway: " + why;
+  *value = *a;
+  return "";
+}
+
+std::string CheckMetric(const std::string& text, uint32_t* value) {
+  const std::optional<long> n = ParseNumber(text, 0, 9999);
+  if (!n) return "\"" + text + "\" is not a valid gateway metric";
+  *value = static_cast<uint32_t>(*n);
+  return "";
+}
+
+std::string CheckDnsServer(const std::string& text, uint32_t* value) {
+  const std::optional<uint32_t> a = ParseIpv4(text);
+  if (!a) return "\"" + text + "\" is not a valid DNS server address";
+  if (const std::string why = NotADnsServer(*a); !why.empty())
+    return "\"" + text + "\" is not a valid DNS server address: " + why;
+  *value = *a;
+  return "";
+}
+
+std::string CheckDnsIndex(const std::string& text, uint32_t* value) {
+  const std::optional<long> n = ParseNumber(text, 1, 9999);
+  if (!n) return "\"" + text + "\" is not a valid index";
+  *value = static_cast<uint32_t>(*n);
+  return "";
 }
 
 bool InterfaceExists(const std::string& name) {

@@ -29,6 +29,8 @@ struct InterfaceState {
 // A dotted quad with four decimal parts 0..255 (no blanks, no other forms); host order.
 std::optional<uint32_t> ParseIpv4(const std::string& text);
 std::string FormatIpv4(uint32_t address);
+// The dotted quads of a list separated by blanks or commas; other words are skipped.
+std::vector<uint32_t> ParseIpv4List(const std::string& text);
 // Prefix length of a contiguous mask, or nullopt.
 std::optional<int> MaskPrefix(uint32_t mask);
 // A whole number in [min, max] (up to ten decimal digits, nothing else).
@@ -41,6 +43,15 @@ std::string NotAHostAddress(uint32_t address);
 std::string NotAHostAddress(uint32_t address, int prefix);
 // Why `address` cannot be a DNS server; empty when it can (a loopback resolver can).
 std::string NotADnsServer(uint32_t address);
+
+// The checks of netsh's arguments, shared with the privileged helper: each gives the message
+// for a bad argument (empty when it is good) and stores the value it read.
+std::string CheckStaticAddress(const std::string& address, const std::string& mask, uint32_t* value,
+                               int* prefix);
+std::string CheckGateway(const std::string& text, uint32_t* value);
+std::string CheckMetric(const std::string& text, uint32_t* value);
+std::string CheckDnsServer(const std::string& text, uint32_t* value);
+std::string CheckDnsIndex(const std::string& text, uint32_t* value);
 
 // True when `name` names an existing network interface.
 bool InterfaceExists(const std::string& name);

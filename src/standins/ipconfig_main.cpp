@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "helper/request.h"
 #include "platform/posix/host_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/registry_values.h"
@@ -22,6 +23,7 @@
 #include "platform/win_codes.h"
 #include "standins/host_network.h"
 #include "standins/loopback_dhcp.h"
+#include "standins/privileged.h"
 #include "standins/system_record.h"
 
 namespace netvane::standins {
@@ -50,18 +52,6 @@ Family CurrentFamily() {
   if (strcasecmp(v.c_str(), "NT4") == 0) return Family::kNt4;
   if (v.empty() || v == "2000") return Family::kNt;
   return Family::kNone;
-}
-
-std::vector<uint32_t> ParseList(const std::string& text) {
-  std::vector<uint32_t> list;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of(" ,", pos);
-    if (end == std::string::npos) end = text.size();
-    if (auto a = ParseIpv4(text.substr(pos, end - pos))) list.push_back(*a);
-    pos = end + 1;
-  }
-  return list;
 }
 
 class Ipconfig {
@@ -104,7 +94,7 @@ class Ipconfig {
     const std::string key = CurrentFamily() == Family::kNt4 ? Nt4Key(name) : InterfaceKey(name);
     if (RecordedEnableDhcp(registry_, key).value_or(0) != 1) return Fail(kNotDhcp);
     if (!renew) return Release(name, "nt " + key);
-    return RunDhcpClient(name, "nt " + key);
+    return Renew(name, "nt " + key, helper::Operation::kRenew);
   }
 
   // Windows 98 and ME: the adapter by its number among the Ethernet adapters.
@@ -130,13 +120,8 @@ class Ipconfig {
       entry = text;
     }
     if (!renew) return Release(name, "vxd " + entry);
-    if (FilterOn(entry)) {
-      std::string error;
-      const std::optional<Lease> lease = LoopbackExchange(ReadInterface(name).mac, 20, &error);
-      if (!lease) return Fail(error);
-      return Bind(name, "vxd " + entry, *lease);
-    }
-    return RunDhcpClient(name, "vxd " + entry);
+    if (FilterOn(entry)) return Renew(name, "vxd " + entry, helper::Operation::kRenewLocal);
+    return Renew(name, "vxd " + entry, helper::Operation::kRenew);
   }
 
   // NVEFilter is started beside the renew, so its switch may arrive a moment later.
@@ -150,8 +135,11 @@ class Ipconfig {
   }
 
   int Release(const std::string& name, const std::string& record) {
-    std::string error = FlushAddresses(name);
-    if (error.empty()) error = SetInterfaceDns(registry_, name, OwnDns(name), StaticDns(name));
+    const std::string error = Change(helper::Operation::kRelease, {name}, [&] {
+      std::string e = FlushAddresses(name);
+      if (e.empty()) e = SetInterfaceDns(registry_, name, OwnDns(name), StaticDns(name));
+      return e;
+    });
     Lease none;
     int32_t code = RecordLease(record, none);
     if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
@@ -160,21 +148,31 @@ class Ipconfig {
     return 0;
   }
 
+  // Without root the helper takes the lease and configures the interface; its lease is
+  // recorded here.
+  int Renew(const std::string& name, const std::string& record, helper::Operation operation) {
+    const std::optional<helper::Reply> reply = ViaHelper(operation, {name});
+    if (reply) {
+      if (reply->status != helper::Status::kDone) return Fail(reply->message);
+      const std::optional<Lease> lease = helper::LeaseOfFields(reply->fields);
+      if (!lease) return Fail("the privileged helper's lease is malformed");
+      return Record(name, record, *lease, "");
+    }
+    if (operation == helper::Operation::kRenew) return RunDhcpClient(name, record);
+    std::string error;
+    const std::optional<Lease> lease = LoopbackExchange(ReadInterface(name).mac, 20, &error);
+    if (!lease) return Fail(error);
+    return Bind(name, record, *lease);
+  }
+
   int RunDhcpClient(const std::string& name, const std::string& record) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n <= 0) return Fail("cannot find this program for the DHCP client's script");
     self[n] = '\0';
     setenv(kHookVariable, record.c_str(), 1);
-    // Our own script, never the system's, which would rewrite the machine's resolv.conf.
-    for (const char* client : {"udhcpc", "/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
-      const int status = RunProgram(
-          {client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2", "-s", self}, true);
-      if (status < 0) continue;
-      if (status != 0) return Fail("Unable to contact your DHCP server. Request has timed out.");
-      return 0;
-    }
-    return Fail("no DHCP client: install udhcpc");
+    const std::string error = standins::RunDhcpClient(name, self);
+    return error.empty() ? 0 : Fail(error);
   }
 
   // The DHCP client's script: called with the event, the lease in the environment.
@@ -183,33 +181,27 @@ class Ipconfig {
     if (!InterfaceExists(name)) return Fail("the DHCP client names no interface");
     if (event == "deconfig") return Release(name, record);
     if (event != "bound" && event != "renew") return 0;
-    Lease lease;
-    const std::optional<uint32_t> address = ParseIpv4(Env("ip"));
-    const std::optional<uint32_t> mask = ParseIpv4(Env("subnet"));
-    if (!address || !mask) return Fail("the DHCP client gave no address");
-    lease.address = *address;
-    lease.mask = *mask;
-    lease.routers = ParseList(Env("router"));
-    lease.dns = ParseList(Env("dns"));
-    lease.server = ParseIpv4(Env("serverid")).value_or(0);
-    lease.seconds = static_cast<uint32_t>(ParseNumber(Env("lease"), 0, 0xFFFFFFFFL).value_or(0));
-    return Bind(name, record, lease);
+    const std::optional<Lease> lease = LeaseFromClientEnvironment();
+    if (!lease) return Fail("the DHCP client gave no address");
+    return Bind(name, record, *lease);
   }
 
   // Configures the interface with the lease and records it.
   int Bind(const std::string& name, const std::string& record, const Lease& lease) {
-    const std::optional<int> prefix = MaskPrefix(lease.mask);
-    if (!prefix || *prefix == 0 || lease.address == 0)
-      return Fail("the lease has no usable address");
-    std::string error = SetAddress(name, lease.address, *prefix);
-    if (error.empty()) error = DeleteDefaultRoutes(name);
-    for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {
-      error = AddDefaultRoute(name, FormatIpv4(lease.routers[i]), static_cast<uint32_t>(i + 1));
-    }
+    if (!LeasePrefix(lease)) return Fail("the lease has no usable address");
+    std::string error = BindLease(name, lease);
     std::vector<std::string> dns;
     for (uint32_t d : lease.dns) dns.push_back(FormatIpv4(d));
     const std::vector<std::string> wanted = StaticDns(name).empty() ? dns : StaticDns(name);
     if (error.empty()) error = SetInterfaceDns(registry_, name, OwnDns(name), wanted);
+    return Record(name, record, lease, error);
+  }
+
+  // Records what the interface carries after a lease; `error` is what configuring it reported.
+  int Record(const std::string& name, const std::string& record, const Lease& lease,
+             const std::string& error) {
+    std::vector<std::string> dns;
+    for (uint32_t d : lease.dns) dns.push_back(FormatIpv4(d));
     int32_t code = platform::SetText(registry_, platform::kHkeyLocalMachine, InterfaceKey(name),
                                      "DhcpNameServer", Joined(dns));
     if (code == 0) code = RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
@@ -238,7 +230,7 @@ class Ipconfig {
     const std::optional<std::string> dhcp = platform::GetText(
         registry_, platform::kHkeyLocalMachine, InterfaceKey(name), "DhcpNameServer");
     if (dhcp) {
-      for (uint32_t a : ParseList(*dhcp)) own.push_back(FormatIpv4(a));
+      for (uint32_t a : ParseIpv4List(*dhcp)) own.push_back(FormatIpv4(a));
     }
     return own;
   }

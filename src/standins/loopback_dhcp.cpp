@@ -1,5 +1,7 @@
 #include "standins/loopback_dhcp.h"
 
+#include "standins/host_network.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -159,6 +162,56 @@ std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int sec
   close(fd);
   if (!ack) *error = offer ? "no DHCPACK from 127.0.0.1:67" : "no DHCPOFFER from 127.0.0.1:67";
   return ack;
+}
+
+std::string RunDhcpClient(const std::string& name, const std::string& script) {
+  for (const char* client : {"udhcpc", "/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
+    const int status = RunProgram(
+        {client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2", "-s", script}, true);
+    if (status < 0) continue;
+    return status == 0 ? "" : "Unable to contact your DHCP server. Request has timed out.";
+  }
+  return "no DHCP client: install udhcpc";
+}
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+}  // namespace
+
+std::optional<Lease> LeaseFromClientEnvironment() {
+  const std::optional<uint32_t> address = ParseIpv4(Env("ip"));
+  const std::optional<uint32_t> mask = ParseIpv4(Env("subnet"));
+  if (!address || !mask) return std::nullopt;
+  Lease lease;
+  lease.address = *address;
+  lease.mask = *mask;
+  lease.routers = ParseIpv4List(Env("router"));
+  lease.dns = ParseIpv4List(Env("dns"));
+  lease.server = ParseIpv4(Env("serverid")).value_or(0);
+  lease.seconds = static_cast<uint32_t>(ParseNumber(Env("lease"), 0, 0xFFFFFFFFL).value_or(0));
+  return lease;
+}
+
+std::optional<int> LeasePrefix(const Lease& lease) {
+  const std::optional<int> prefix = MaskPrefix(lease.mask);
+  if (!prefix || *prefix == 0 || lease.address == 0) return std::nullopt;
+  return prefix;
+}
+
+std::string BindLease(const std::string& name, const Lease& lease) {
+  const std::optional<int> prefix = LeasePrefix(lease);
+  if (!prefix) return "the lease has no usable address";
+  std::string error = SetAddress(name, lease.address, *prefix);
+  if (error.empty()) error = DeleteDefaultRoutes(name);
+  for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {
+    error = AddDefaultRoute(name, FormatIpv4(lease.routers[i]), static_cast<uint32_t>(i + 1));
+  }
+  return error;
 }
 
 }  // namespace netvane::standins

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "standins/system_record.h"
@@ -23,5 +24,20 @@ std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t ty
 // Runs the exchange, retrying each step, for at most `seconds`. nullopt when no ACK came.
 std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int seconds,
                                       std::string* error);
+
+// Runs the DHCP client (udhcpc) for interface `name` until it has a lease or gives up, with
+// `script` as its script (ours, never the system's, which would rewrite the machine's
+// resolv.conf). Empty on success, else the message for the user.
+std::string RunDhcpClient(const std::string& name, const std::string& script);
+
+// The lease the DHCP client hands its script in the environment; nullopt without an address.
+std::optional<Lease> LeaseFromClientEnvironment();
+
+// The prefix of the lease's mask when the lease carries a usable address.
+std::optional<int> LeasePrefix(const Lease& lease);
+
+// Gives interface `name` the lease's address and its routers as gateways (metrics 1, 2 ...).
+// Empty on success, else what went wrong.
+std::string BindLease(const std::string& name, const Lease& lease);
 
 }  // namespace netvane::standins

@@ -10,10 +10,13 @@
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/sqlite_registry.h"
 #include "standins/host_network.h"
+#include "standins/privileged.h"
 #include "standins/system_record.h"
 
 namespace netvane::standins {
 namespace {
+
+using helper::Operation;
 
 constexpr char kUsage[] =
     "usage: netsh interface ip set address NAME static ADDRESS MASK\n"
@@ -58,12 +61,15 @@ class Netsh {
     if (Is(verb, "set") && Is(object, "address")) return SetAddress(name, rest);
     if (Is(verb, "delete") && Is(object, "address")) {
       if (rest.size() != 1 || !Is(Option(rest[0], "gateway").value_or(""), "all")) return Usage();
-      return Done(name, DeleteDefaultRoutes(name), std::nullopt);
+      return Done(
+          name,
+          Change(Operation::kDeleteGateways, {name}, [&] { return DeleteDefaultRoutes(name); }),
+          std::nullopt);
     }
     if (Is(verb, "add") && Is(object, "address")) return AddGateway(name, rest);
     if (Is(verb, "delete") && Is(object, "dns")) {
       if (rest.size() != 1 || !Is(rest[0], "all")) return Usage();
-      return SetDns(name, {});
+      return SetDns(name, {}, Operation::kDeleteDns, {name});
     }
     if (Is(verb, "add") && Is(object, "dns")) return AddDns(name, rest);
     return Usage();
@@ -96,66 +102,67 @@ class Netsh {
     if (rest.size() == 1 &&
         (Is(rest[0], "dynamic") || Is(Option(rest[0], "source").value_or(""), "dhcp"))) {
       // The DHCP client's renew brings the address; until then the interface has none.
-      return Done(name, FlushAddresses(name), true);
+      return Done(name, Change(Operation::kSetDhcp, {name}, [&] { return FlushAddresses(name); }),
+                  true);
     }
     if (rest.size() != 3 || !Is(rest[0], "static")) return Usage();
-    const std::optional<uint32_t> address = ParseIpv4(rest[1]);
-    const std::optional<uint32_t> mask = ParseIpv4(rest[2]);
-    if (!address || *address == 0) return Fail("\"" + rest[1] + "\" is not a valid address");
-    const std::optional<int> prefix = mask ? MaskPrefix(*mask) : std::nullopt;
-    if (!prefix || *prefix == 0) return Fail("\"" + rest[2] + "\" is not a valid subnet mask");
-    if (const std::string why = NotAHostAddress(*address, *prefix); !why.empty())
-      return Fail("\"" + rest[1] + "\" is not a valid address: " + why);
-    return Done(name, standins::SetAddress(name, *address, *prefix), false);
+    uint32_t address = 0;
+    int prefix = 0;
+    if (const std::string why = CheckStaticAddress(rest[1], rest[2], &address, &prefix);
+        !why.empty())
+      return Fail(why);
+    const std::string error = Change(Operation::kSetStatic, {name, rest[1], rest[2]},
+                                     [&] { return standins::SetAddress(name, address, prefix); });
+    return Done(name, error, false);
   }
 
   int AddGateway(const std::string& name, const std::vector<std::string>& rest) {
     std::optional<uint32_t> gateway;
-    std::optional<long> metric = 0;
+    uint32_t metric = 0;
     for (const std::string& word : rest) {
       if (auto g = Option(word, "gateway")) {
-        gateway = ParseIpv4(*g);
-        if (!gateway) return Fail("\"" + *g + "\" is not a valid gateway");
-        if (const std::string why = NotAHostAddress(*gateway); !why.empty())
-          return Fail("\"" + *g + "\" is not a valid gateway: " + why);
+        gateway = 0;
+        if (const std::string why = CheckGateway(*g, &*gateway); !why.empty()) return Fail(why);
       } else if (auto m = Option(word, "gwmetric")) {
-        metric = ParseNumber(*m, 0, 9999);
-        if (!metric) return Fail("\"" + *m + "\" is not a valid gateway metric");
+        if (const std::string why = CheckMetric(*m, &metric); !why.empty()) return Fail(why);
       } else {
         return Usage();
       }
     }
     if (!gateway) return Usage();
-    return Done(name, AddDefaultRoute(name, FormatIpv4(*gateway), static_cast<uint32_t>(*metric)),
-                std::nullopt);
+    const std::string dotted = FormatIpv4(*gateway);
+    const std::string error = Change(Operation::kAddGateway, {name, dotted, std::to_string(metric)},
+                                     [&] { return AddDefaultRoute(name, dotted, metric); });
+    return Done(name, error, std::nullopt);
   }
 
   int AddDns(const std::string& name, const std::vector<std::string>& rest) {
     if (rest.empty() || rest.size() > 2) return Usage();
-    const std::optional<uint32_t> server = ParseIpv4(rest[0]);
-    if (!server) return Fail("\"" + rest[0] + "\" is not a valid DNS server address");
-    if (const std::string why = NotADnsServer(*server); !why.empty())
-      return Fail("\"" + rest[0] + "\" is not a valid DNS server address: " + why);
-    std::optional<long> index = 1 << 20;
+    uint32_t server = 0;
+    if (const std::string why = CheckDnsServer(rest[0], &server); !why.empty()) return Fail(why);
+    uint32_t index = 1 << 20;
     if (rest.size() == 2) {
       const std::optional<std::string> text = Option(rest[1], "index");
       if (!text) return Usage();
-      index = ParseNumber(*text, 1, 9999);
-      if (!index) return Fail("\"" + *text + "\" is not a valid index");
+      if (const std::string why = CheckDnsIndex(*text, &index); !why.empty()) return Fail(why);
     }
     std::vector<std::string> servers = RecordedNameServers(registry_, name);
-    const std::string dotted = FormatIpv4(*server);
+    const std::string dotted = FormatIpv4(server);
     for (const std::string& s : servers) {
       if (s == dotted) return Fail("the DNS server " + dotted + " is already configured");
     }
-    const size_t at = std::min<size_t>(servers.size(), static_cast<size_t>(*index - 1));
+    const size_t at = std::min<size_t>(servers.size(), index - 1);
     servers.insert(servers.begin() + static_cast<long>(at), dotted);
-    return SetDns(name, servers);
+    return SetDns(name, servers, Operation::kAddDns,
+                  {name, dotted, std::to_string(std::min<uint32_t>(index, 9999))});
   }
 
-  int SetDns(const std::string& name, const std::vector<std::string>& servers) {
-    const std::string error =
-        SetInterfaceDns(registry_, name, RecordedNameServers(registry_, name), servers);
+  // The helper keeps its own account of the servers it added; the registry gets `servers`.
+  int SetDns(const std::string& name, const std::vector<std::string>& servers, Operation operation,
+             const std::vector<std::string>& args) {
+    const std::string error = Change(operation, args, [&] {
+      return SetInterfaceDns(registry_, name, RecordedNameServers(registry_, name), servers);
+    });
     if (!error.empty()) return Fail(error);
     const int32_t code = RecordNameServers(registry_, name, servers);
     if (code != 0)

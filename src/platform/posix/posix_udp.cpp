@@ -1,6 +1,7 @@
 #include "platform/posix/posix_udp.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -8,14 +9,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
+#include "helper/wire.h"
 #include "platform/platform_error.h"
 
 namespace netvane::platform {
 namespace {
 
 constexpr char kSource[] = "Winsock";
+constexpr uint16_t kResponderPort = 67;
 
 // The socket control's numbers and texts for what can go wrong.
 [[noreturn]] void Raise(int err) {
@@ -34,6 +38,20 @@ constexpr char kSource[] = "Winsock";
     default:
       throw PlatformError(10000 + err, std::strerror(err), kSource);
   }
+}
+
+// The local DHCP responder's port from the privileged helper, for a caller that may not bind
+// it: the socket, or -1 with the error number to raise.
+int ResponderSocketFromHelper(int* err) {
+  int fd = -1;
+  const std::optional<helper::Reply> reply =
+      helper::CallHelper(helper::EncodeRequest(helper::Operation::kResponderSocket, {}), &fd);
+  if (!reply) return -1;
+  if (fd < 0 && reply->status == helper::Status::kFailed && reply->fields.size() == 1) {
+    *err = std::atoi(reply->fields[0].c_str());
+  }
+  if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return fd;
 }
 
 [[noreturn]] void RaiseState() {
@@ -58,8 +76,12 @@ void PosixUdpEndpoint::Bind() {
   addr.sin_addr.s_addr = htonl(INADDR_ANY);
   addr.sin_port = htons(local_port_);
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-    const int err = errno;
+    int err = errno;
     ::close(fd);
+    if (err == EACCES && local_port_ == kResponderPort) {
+      fd_ = ResponderSocketFromHelper(&err);
+      if (fd_ >= 0) return;
+    }
     Raise(err);
   }
   fd_ = fd;

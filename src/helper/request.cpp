@@ -1,0 +1,114 @@
+#include "helper/request.h"
+
+#include <sstream>
+
+#include "standins/host_network.h"
+
+namespace netvane::helper {
+namespace {
+
+// A name the kernel could give an interface: 1 to 15 printable bytes, no slash or blank.
+bool PlausibleInterfaceName(const std::string& name) {
+  if (name.empty() || name.size() > 15 || name == "." || name == "..") return false;
+  for (const char c : name) {
+    if (c <= ' ' || c > '~' || c == '/') return false;
+  }
+  return true;
+}
+
+size_t ArgumentsOf(Operation op) {
+  switch (op) {
+    case Operation::kSetStatic:
+    case Operation::kAddGateway:
+    case Operation::kAddDns:
+      return 3;
+    case Operation::kResponderSocket:
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+Decoded Refuse(const std::string& why) { return {std::nullopt, why}; }
+
+}  // namespace
+
+Decoded DecodeRequest(const uint8_t* data, size_t size) {
+  const std::optional<Frame> frame = SplitFrame(data, size);
+  if (!frame) return Refuse("malformed request");
+  if (frame->code < static_cast<uint8_t>(Operation::kSetStatic) ||
+      frame->code > static_cast<uint8_t>(Operation::kResponderSocket)) {
+    return Refuse("unknown operation " + std::to_string(frame->code));
+  }
+  Request r;
+  r.operation = static_cast<Operation>(frame->code);
+  const std::vector<std::string>& a = frame->fields;
+  if (a.size() != ArgumentsOf(r.operation)) return Refuse("wrong number of arguments");
+  if (a.empty()) return {r, ""};
+  if (!PlausibleInterfaceName(a[0])) return Refuse("there is no interface named \"" + a[0] + "\"");
+  r.interface = a[0];
+  std::string why;
+  switch (r.operation) {
+    case Operation::kSetStatic:
+      why = standins::CheckStaticAddress(a[1], a[2], &r.address, &r.prefix);
+      break;
+    case Operation::kAddGateway:
+      why = standins::CheckGateway(a[1], &r.address);
+      if (why.empty()) why = standins::CheckMetric(a[2], &r.number);
+      break;
+    case Operation::kAddDns:
+      why = standins::CheckDnsServer(a[1], &r.address);
+      if (why.empty()) why = standins::CheckDnsIndex(a[2], &r.number);
+      break;
+    default:
+      break;
+  }
+  if (!why.empty()) return Refuse(why);
+  return {r, ""};
+}
+
+namespace {
+
+std::string JoinedAddresses(const std::vector<uint32_t>& list) {
+  std::string text;
+  for (const uint32_t a : list) text += (text.empty() ? "" : " ") + standins::FormatIpv4(a);
+  return text;
+}
+
+bool SplitAddresses(const std::string& text, std::vector<uint32_t>* list) {
+  std::istringstream in(text);
+  for (std::string word; in >> word;) {
+    const std::optional<uint32_t> a = standins::ParseIpv4(word);
+    if (!a) return false;
+    list->push_back(*a);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> LeaseFields(const standins::Lease& lease) {
+  return {standins::FormatIpv4(lease.address), standins::FormatIpv4(lease.mask),
+          JoinedAddresses(lease.routers),      JoinedAddresses(lease.dns),
+          standins::FormatIpv4(lease.server),  std::to_string(lease.seconds)};
+}
+
+std::optional<standins::Lease> LeaseOfFields(const std::vector<std::string>& fields) {
+  if (fields.size() != 6) return std::nullopt;
+  standins::Lease lease;
+  const std::optional<uint32_t> address = standins::ParseIpv4(fields[0]);
+  const std::optional<uint32_t> mask = standins::ParseIpv4(fields[1]);
+  const std::optional<uint32_t> server = standins::ParseIpv4(fields[4]);
+  const std::optional<long> seconds = standins::ParseNumber(fields[5], 0, 0xFFFFFFFFL);
+  if (!address || !mask || !server || !seconds || !SplitAddresses(fields[2], &lease.routers) ||
+      !SplitAddresses(fields[3], &lease.dns)) {
+    return std::nullopt;
+  }
+  lease.address = *address;
+  lease.mask = *mask;
+  lease.server = *server;
+  lease.seconds = static_cast<uint32_t>(*seconds);
+  return lease;
+}
+
+}  // namespace netvane::helper

@@ -1,0 +1,37 @@
+// What the helper accepts: a request read from the bytes of one packet, every argument checked
+// by the stand-ins' own rules before anything runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "helper/wire.h"
+#include "standins/system_record.h"
+
+namespace netvane::helper {
+
+struct Request {
+  Operation operation = Operation::kResponderSocket;
+  std::string interface;
+  uint32_t address = 0;  // the static address, gateway or DNS server (host order)
+  int prefix = 0;        // of a static address
+  uint32_t number = 0;   // a gateway's metric, a DNS server's index (from 1)
+};
+
+// The request, or why it is refused. A pure function of the bytes: whether the interface
+// exists is the operation's own check.
+struct Decoded {
+  std::optional<Request> request;
+  std::string refusal;
+};
+Decoded DecodeRequest(const uint8_t* data, size_t size);
+
+// A lease as the reply's fields: address, mask, routers, DNS servers (lists separated by
+// blanks), server, seconds. LeaseOfFields reads them back; nullopt when they are not a lease.
+std::vector<std::string> LeaseFields(const standins::Lease& lease);
+std::optional<standins::Lease> LeaseOfFields(const std::vector<std::string>& fields);
+
+}  // namespace netvane::helper
