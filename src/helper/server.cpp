@@ -63,14 +63,16 @@ void ServeConnection(int conn, const std::string& group, const Settings& setting
   if (getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return;
   const std::string who =
       "uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) + ")";
+  // The request is read even from a caller who is refused: a hang-up on a request left unread
+  // would reset the connection before the refusal reaches them.
+  setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &kRequestPatience, sizeof kRequestPatience);
+  uint8_t buffer[kLargestMessage + 1];
+  const ssize_t n = recv(conn, buffer, sizeof buffer, MSG_TRUNC);
   if (const std::string why = Refusal(peer.uid, group); !why.empty()) {
     std::fprintf(stderr, "netvane-helper: refused %s: %s\n", who.c_str(), why.c_str());
     SendReply(conn, {Status::kRefused, "not permitted: " + why, {}}, -1);
     return;
   }
-  setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &kRequestPatience, sizeof kRequestPatience);
-  uint8_t buffer[kLargestMessage + 1];
-  const ssize_t n = recv(conn, buffer, sizeof buffer, MSG_TRUNC);
   if (n <= 0) return;
   const Decoded decoded = n > static_cast<ssize_t>(kLargestMessage)
                               ? Decoded{std::nullopt, "malformed request"}

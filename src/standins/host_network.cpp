@@ -118,13 +118,25 @@ std::string CheckStaticAddress(const std::string& address, const std::string& ma
   return "";
 }
 
-std::string CheckGateway(const std::string& text, uint32_t* value) {
+namespace {
+
+// An address as `what`, which `rule` says why it cannot be (empty when it can).
+std::string CheckAddress(const std::string& text, const std::string& what,
+                         std::string (*rule)(uint32_t), uint32_t* value) {
   const std::optional<uint32_t> a = ParseIpv4(text);
-  if (!a) return "\"" + text + "\" is not a valid gateway";
-  if (const std::string why = NotAHostAddress(*a); !why.empty())
-    return "\"" + text + "\" is not a valid gateway: " + why;
+  if (!a) return "\"" + text + "\" is not a valid " + what;
+  if (const std::string why = rule(*a); !why.empty())
+    return "\"" + text + "\" is not a valid " + what + ": " + why;
   *value = *a;
   return "";
+}
+
+std::string NotAHostAddressAlone(uint32_t address) { return NotAHostAddress(address); }
+
+}  // namespace
+
+std::string CheckGateway(const std::string& text, uint32_t* value) {
+  return CheckAddress(text, "gateway", NotAHostAddressAlone, value);
 }
 
 std::string CheckMetric(const std::string& text, uint32_t* value) {
@@ -135,12 +147,7 @@ std::string CheckMetric(const std::string& text, uint32_t* value) {
 }
 
 std::string CheckDnsServer(const std::string& text, uint32_t* value) {
-  const std::optional<uint32_t> a = ParseIpv4(text);
-  if (!a) return "\"" + text + "\" is not a valid DNS server address";
-  if (const std::string why = NotADnsServer(*a); !why.empty())
-    return "\"" + text + "\" is not a valid DNS server address: " + why;
-  *value = *a;
-  return "";
+  return CheckAddress(text, "DNS server address", NotADnsServer, value);
 }
 
 std::string CheckDnsIndex(const std::string& text, uint32_t* value) {

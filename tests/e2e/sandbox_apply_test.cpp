@@ -13,14 +13,7 @@ TEST_F(SandboxApply, StaticLocationSetsAddressGatewaysWithMetricsAndDnsServers) 
   const Result list = InSandbox("netvanectl list");
   EXPECT_NE(list.out.find("[0] Ethernet adapter nv0 (nv0)"), std::string::npos) << list.out;
 
-  const Result r = Apply("1");
-  EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
-  EXPECT_EQ(r.out, "Network environment is successfully established.\n");
-  EXPECT_EQ(Addresses(), "10.77.0.25/24\n");
-  EXPECT_EQ(DefaultRoutes(),
-            "default via 10.77.0.1 dev nv0 metric 1 \n"
-            "default via 10.77.0.2 dev nv0 metric 2 \n");
-  EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\nnameserver 10.77.0.54\n");
+  ExpectStaticLocationApplied(Apply("1"));
   const std::string recorded = Export(kInterfaceKey);
   // 10.77.0.25; 255.255.255.0; 10.77.0.1 and 10.77.0.2, each closed by NUL, then the list.
   EXPECT_NE(recorded.find("\"IPAddress\"=hex(7):31,30,2e,37,37,2e,30,2e,32,35,00,00"),

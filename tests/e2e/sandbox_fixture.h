@@ -108,6 +108,17 @@ class SandboxApply : public ::testing::Test {
         .out;
   }
 
+  // Location 1 of data/sandbox.reg: its address, two gateways and two DNS servers.
+  void ExpectStaticLocationApplied(const Result& r) {
+    EXPECT_EQ(r.status, 0) << ReadFile(dir_.File("stderr.txt"));
+    EXPECT_EQ(r.out, "Network environment is successfully established.\n");
+    EXPECT_EQ(Addresses(), "10.77.0.25/24\n");
+    EXPECT_EQ(DefaultRoutes(),
+              "default via 10.77.0.1 dev nv0 metric 1 \n"
+              "default via 10.77.0.2 dev nv0 metric 2 \n");
+    EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\nnameserver 10.77.0.54\n");
+  }
+
   // The renew runs on after netvanectl has finished; waits until `done` holds, up to 15 s.
   template <typename Done>
   bool Eventually(Done done) {
