@@ -153,7 +153,14 @@ class Ipconfig {
   int Renew(const std::string& name, const std::string& record, helper::Operation operation) {
     const std::optional<helper::Reply> reply = ViaHelper(operation, {name});
     if (reply) {
-      if (reply->status != helper::Status::kDone) return Fail(reply->message);
+      if (reply->status != helper::Status::kDone) {
+        // The helper gave the address up before asking, as the DHCP client's start does here.
+        if (operation == helper::Operation::kRenew) {
+          RecordLease(record, Lease{});
+          RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
+        }
+        return Fail(reply->message);
+      }
       const std::optional<Lease> lease = helper::LeaseOfFields(reply->fields);
       if (!lease) return Fail("the privileged helper's lease is malformed");
       return Record(name, record, *lease, "");
