@@ -16,6 +16,12 @@
 namespace netvane::standins::netlink {
 namespace {
 
+// NLMSG_OK without its comparison of the unsigned header length with a signed one.
+bool MessageFits(const nlmsghdr* m, int len) {
+  return len >= static_cast<int>(sizeof(nlmsghdr)) && m->nlmsg_len >= sizeof(nlmsghdr) &&
+         m->nlmsg_len <= static_cast<unsigned>(len);
+}
+
 class Socket {
  public:
   Socket() : fd_(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
@@ -47,9 +53,7 @@ class Socket {
         return std::string("netlink: ") + std::strerror(errno);
       }
       int len = static_cast<int>(n);
-      // The kernel's NLMSG_OK compares its unsigned length with this int.
-      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data());
-           NLMSG_OK(m, len);  // NOLINT(clang-diagnostic-sign-compare)
+      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data()); MessageFits(m, len);
            m = NLMSG_NEXT(m, len)) {
         if (m->nlmsg_seq != seq_) continue;
         if (m->nlmsg_type == NLMSG_DONE) return "";
