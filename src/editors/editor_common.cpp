@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTimer>
 
 #include "editors/ip_address_control.h"
@@ -119,13 +118,6 @@ class SelectAllFilter : public QObject {
 
 void SelectAllOnFocus(QLineEdit* edit) { edit->installEventFilter(new SelectAllFilter(edit)); }
 
-void NoDefaultButtons(QWidget* window) {
-  for (QPushButton* b : window->findChildren<QPushButton*>()) {
-    b->setAutoDefault(false);
-    b->setDefault(false);
-  }
-}
-
 QString TrimBlanks(const QString& text) {
   qsizetype b = 0;
   qsizetype e = text.size();
@@ -145,16 +137,9 @@ void RemoveSelectedRow(QListWidget* list) {
 }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
+  QLabel* label = qt_common::NamedLabel(parent, name, text);
   label->setWordWrap(true);
   return label;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
 }
 
 IpAddressControl* NewAddress(QWidget* parent, const char* name) {

@@ -8,8 +8,9 @@
 
 #include "editors/seams.h"
 #include "engine/app_state.h"
-#include "engine/user_prompt.h"
 #include "platform/shell.h"
+#include "prompt/user_prompt.h"
+#include "qt_common/controls.h"
 #include "store/location_store.h"
 #include "store/registry_access.h"
 #include "store/settings.h"
@@ -18,7 +19,6 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 
 namespace netvane::editors {
@@ -29,14 +29,17 @@ struct EditorServices {
   store::SettingsStore& settings;
   store::RegistryAccess& registry;
   platform::Shell& shell;
-  engine::UserPrompt& prompt;
+  UserPrompt& prompt;
   FileChooser& files;
   PrinterList& printers;
   DialogRunner& dialogs;
 };
 
-inline QString Q(const std::string& s) { return QString::fromStdString(s); }
-inline std::string S(const QString& s) { return s.toStdString(); }
+// The helpers every window shares, under the editors' names too.
+using qt_common::NewButton;
+using qt_common::NoDefaultButtons;
+using qt_common::Q;
+using qt_common::S;
 
 // The adapters as combo box items: the description as text, and the key "K_", the entry's
 // number in four digits and its identifier.
@@ -67,9 +70,6 @@ bool KindIndexesFor(const std::string& service_type, int* kind_index, int* adsl_
 // Selects the whole text of a line edit whenever it gets the focus.
 void SelectAllOnFocus(QLineEdit* edit);
 
-// Disables every default-button behaviour, so that Enter does only what the windows say.
-void NoDefaultButtons(QWidget* window);
-
 // Leading and trailing blanks off, as the program has always trimmed its texts.
 QString TrimBlanks(const QString& text);
 
@@ -81,8 +81,7 @@ void AddAddressRow(IpAddressControl* box, QListWidget* list);
 void RemoveSelectedRow(QListWidget* list);
 
 // Controls named as the windows name them.
-QLabel* NewLabel(QWidget* parent, const char* name, const QString& text);
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& text);
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text);  // word-wrapped
 IpAddressControl* NewAddress(QWidget* parent, const char* name);
 
 }  // namespace netvane::editors

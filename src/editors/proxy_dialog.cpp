@@ -39,7 +39,7 @@ std::string ToUtf8(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-frmProxy::frmProxy(engine::AppState& state, engine::UserPrompt& prompt, QWidget* parent)
+frmProxy::frmProxy(engine::AppState& state, UserPrompt& prompt, QWidget* parent)
     : QDialog(parent), state_(state), prompt_(prompt) {
   setObjectName(QStringLiteral("frmProxy"));
   setWindowTitle(QStringLiteral("Netvane 2.0 - Proxy settings"));
@@ -164,14 +164,14 @@ void frmProxy::OnOk() {
   for (size_t i = 0; i < 5; ++i) {
     if (!kind_[i]->text().isEmpty() && port_[i]->text().isEmpty()) {
       port_[i]->setFocus();
-      prompt_.Show("Input Port number.", engine::PromptIcon::kNone, engine::PromptButtons::kOk);
+      prompt_.Show("Input Port number.", PromptIcon::kNone, PromptButtons::kOk);
       return;
     }
   }
   for (size_t i = 0; i < 5; ++i) {
     if (!port_[i]->text().isEmpty() && kind_[i]->text().isEmpty()) {
       kind_[i]->setFocus();
-      prompt_.Show("Input proxy server.", engine::PromptIcon::kNone, engine::PromptButtons::kOk);
+      prompt_.Show("Input proxy server.", PromptIcon::kNone, PromptButtons::kOk);
       return;
     }
   }

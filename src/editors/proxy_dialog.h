@@ -7,7 +7,7 @@
 #include <array>
 
 #include "engine/app_state.h"
-#include "engine/user_prompt.h"
+#include "prompt/user_prompt.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -19,7 +19,7 @@ class frmProxy : public QDialog {
   Q_OBJECT
 
  public:
-  frmProxy(engine::AppState& state, engine::UserPrompt& prompt, QWidget* parent = nullptr);
+  frmProxy(engine::AppState& state, UserPrompt& prompt, QWidget* parent = nullptr);
 
   QLineEdit* txtExpKind(int i) const { return kind_[static_cast<size_t>(i)]; }
   QLineEdit* txtExpPort(int i) const { return port_[static_cast<size_t>(i)]; }
@@ -46,7 +46,7 @@ class frmProxy : public QDialog {
   void OnReset();
 
   engine::AppState& state_;
-  engine::UserPrompt& prompt_;
+  UserPrompt& prompt_;
   std::array<QLineEdit*, 5> kind_{};
   std::array<QLineEdit*, 5> port_{};
   QCheckBox* all_ = nullptr;

@@ -20,9 +20,6 @@
 namespace netvane::editors {
 namespace {
 
-using engine::PromptButtons;
-using engine::PromptIcon;
-
 constexpr int kTabGeneral = 0;
 constexpr int kTabAdsl = 1;
 constexpr int kTabTcpIp = 2;

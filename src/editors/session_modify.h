@@ -80,7 +80,7 @@ class frmSessionModify : public QDialog {
   void FillPrinters(const store::LocationRecord& r);
   void PrinterChecked(QTreeWidgetItem* item);
   void PrinterClicked();
-  bool Fail(const char* text, engine::PromptIcon icon, int tab, QWidget* focus);
+  bool Fail(const char* text, PromptIcon icon, int tab, QWidget* focus);
 
   EditorServices& s_;
   store::LocationRecord location_;

@@ -22,9 +22,6 @@
 namespace netvane::editors {
 namespace {
 
-using engine::PromptButtons;
-using engine::PromptIcon;
-
 constexpr int kLastPage = 5;
 
 // A plain drawing for the launch-program page.

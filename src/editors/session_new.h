@@ -59,7 +59,7 @@ class frmSessionNew : public QDialog {
   void SetTabOrder();
   void ShowPage(int target);
   // A failed check: its message, then the focus where it belongs; always false.
-  bool Fail(const char* text, engine::PromptIcon icon, QWidget* focus);
+  bool Fail(const char* text, PromptIcon icon, QWidget* focus);
   bool PassPage0(int* target);
   bool PassPage1(int* target);
   bool PassPage3(int* target);

@@ -1,19 +1,14 @@
-// Message boxes: every user message of the engine and the windows goes through this one
-// interface (the windows show a modal box titled "Netvane 2.0"; tests script the answers).
+// The message-box interface under the engine's names. It lives apart (prompt/user_prompt.h), so
+// that the updater reports through it without the engine.
 #pragma once
 
-#include <string>
+#include "prompt/user_prompt.h"
 
 namespace netvane::engine {
 
-enum class PromptIcon { kNone, kInformation, kQuestion, kExclamation, kCritical };
-enum class PromptButtons { kOk, kYesNo };
-enum class PromptAnswer { kOk, kYes, kNo };
-
-class UserPrompt {
- public:
-  virtual ~UserPrompt() = default;
-  virtual PromptAnswer Show(const std::string& text, PromptIcon icon, PromptButtons buttons) = 0;
-};
+using netvane::PromptAnswer;
+using netvane::PromptButtons;
+using netvane::PromptIcon;
+using netvane::UserPrompt;
 
 }  // namespace netvane::engine

@@ -24,13 +24,10 @@
 #include "engine/location_tree.h"
 #include "platform/command_line.h"
 #include "platform/platform_error.h"
+#include "qt_common/controls.h"
 
 namespace netvane::shell {
 namespace {
-
-using engine::PromptAnswer;
-using engine::PromptButtons;
-using engine::PromptIcon;
 
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
@@ -131,7 +128,7 @@ void frmMain::BuildWindow() {
 
   auto* commands = new QVBoxLayout();
   auto button = [&](const char* name, const QString& text) {
-    auto* b = editors::NewButton(frame_, name, text);
+    auto* b = qt_common::NewButton(frame_, name, text);
     commands->addWidget(b);
     return b;
   };
@@ -169,7 +166,7 @@ void frmMain::BuildWindow() {
   connect(display, &QAction::triggered, this, &frmMain::DisplayClicked);
   connect(exit, &QAction::triggered, this, [this] { close(); });
 
-  editors::NoDefaultButtons(this);
+  qt_common::NoDefaultButtons(this);
   connect(apply_, &QPushButton::clicked, this, &frmMain::ApplyClicked);
   connect(add_, &QPushButton::clicked, this, &frmMain::AddClicked);
   connect(modify_, &QPushButton::clicked, this, &frmMain::ModifyClicked);
@@ -286,13 +283,13 @@ void frmMain::RefreshLocationTree() {
   std::map<QString, QTreeWidgetItem*> by_key;
   for (const engine::TreeNode& node :
        engine::BuildLocationTree(state.LocationTable, state.ActiveLocationTable)) {
-    QTreeWidgetItem* parent = node.parent.empty() ? nullptr : by_key[editors::Q(node.parent)];
+    QTreeWidgetItem* parent = node.parent.empty() ? nullptr : by_key[qt_common::Q(node.parent)];
     auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
-    item->setText(0, editors::Q(node.text));
+    item->setText(0, qt_common::Q(node.text));
     item->setIcon(0, TreeImage(node.image));
-    item->setData(0, kKeyRole, editors::Q(node.key));
+    item->setData(0, kKeyRole, qt_common::Q(node.key));
     item->setData(0, kImageRole, node.image);
-    by_key[editors::Q(node.key)] = item;
+    by_key[qt_common::Q(node.key)] = item;
     nodes_.push_back(item);
     // A location is shown with its adapter node opened.
     if (node.image == engine::kImageLocation || node.image == engine::kImageActiveLocation) {
@@ -318,7 +315,7 @@ bool frmMain::SelectedLocation(const char* no_node, const char* not_location, in
     s_.prompt.Show(no_node, PromptIcon::kNone, PromptButtons::kOk);
     return false;
   }
-  const std::string key = editors::S(item->data(0, kKeyRole).toString());
+  const std::string key = qt_common::S(item->data(0, kKeyRole).toString());
   if (!engine::LocationIdFromKey(key, id)) {
     s_.prompt.Show(not_location, PromptIcon::kNone, PromptButtons::kOk);
     return false;
@@ -354,7 +351,7 @@ void frmMain::TreeDoubleClicked() {
   QTreeWidgetItem* item = tree_->currentItem();
   int16_t id = 0;
   if (s_.state.AdapterCount() == 0 || item == nullptr ||
-      !engine::LocationIdFromKey(editors::S(item->data(0, kKeyRole).toString()), &id)) {
+      !engine::LocationIdFromKey(qt_common::S(item->data(0, kKeyRole).toString()), &id)) {
     return;
   }
   ApplyClicked();

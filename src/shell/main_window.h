@@ -15,6 +15,7 @@
 #include "engine/front_end.h"
 #include "engine/ip_helper.h"
 #include "platform/platform.h"
+#include "prompt/user_prompt.h"
 
 class QCheckBox;
 class QDialog;
@@ -38,7 +39,7 @@ struct ShellServices {
   store::SettingsStore& settings;
   engine::AppState& state;
   engine::CIpHelper& iphelper;
-  engine::UserPrompt& prompt;
+  UserPrompt& prompt;
   editors::FileChooser& files;
   editors::PrinterList& printers;
   editors::DialogRunner& dialogs;
@@ -71,7 +72,7 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void SetBusyPointer(bool busy) override;
   void LetPendingEventsRun() override;
   void LetEventsRunWhileWaiting() override;
-  engine::UserPrompt& Prompt() override { return s_.prompt; }
+  UserPrompt& Prompt() override { return s_.prompt; }
   platform::UdpEndpoint& MyWinsock() override { return s_.winsock; }
 
   void ReloadAndRefresh();

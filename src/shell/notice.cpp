@@ -8,16 +8,11 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "qt_common/controls.h"
+
 namespace netvane::shell {
-namespace {
 
-QLabel* NewLabel(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
-
-}  // namespace
+using qt_common::NamedLabel;
 
 frmNotice::frmNotice(store::SettingsStore& store, store::Settings& settings, QWidget* parent)
     : QDialog(parent), store_(store), settings_(settings) {
@@ -30,7 +25,7 @@ frmNotice::frmNotice(store::SettingsStore& store, store::Settings& settings, QWi
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
   icon->setAlignment(Qt::AlignTop);
 
-  QLabel* heading = NewLabel(this, "Label1", QStringLiteral("Notice for Windows NT/2000 User"));
+  QLabel* heading = NamedLabel(this, "Label1", QStringLiteral("Notice for Windows NT/2000 User"));
   QFont bold = heading->font();
   bold.setBold(true);
   heading->setFont(bold);
@@ -39,12 +34,12 @@ frmNotice::frmNotice(store::SettingsStore& store, store::Settings& settings, QWi
   texts->addWidget(heading);
   texts->addSpacing(8);
   texts->addWidget(
-      NewLabel(this, "Label2",
-               QStringLiteral("If DHCP Server is running in your computer, Netvane  2.0 could")));
-  texts->addWidget(NewLabel(this, "Label3", QStringLiteral("run irregularly.")));
+      NamedLabel(this, "Label2",
+                 QStringLiteral("If DHCP Server is running in your computer, Netvane  2.0 could")));
+  texts->addWidget(NamedLabel(this, "Label3", QStringLiteral("run irregularly.")));
   texts->addSpacing(8);
   texts->addWidget(
-      NewLabel(this, "Label4", QStringLiteral("Please refer to Help of this program.")));
+      NamedLabel(this, "Label4", QStringLiteral("Please refer to Help of this program.")));
 
   auto* top = new QHBoxLayout;
   top->addWidget(icon);

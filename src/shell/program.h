@@ -4,10 +4,10 @@
 
 #include <memory>
 
-#include "editors/prompt.h"
 #include "editors/seams.h"
 #include "engine/ip_helper.h"
 #include "platform/system_platform.h"
+#include "qt_common/qt_prompt.h"
 #include "shell/startup.h"
 #include "store/location_store.h"
 #include "store/registry_access.h"
@@ -26,7 +26,7 @@ class NetvaneProgram {
 
  private:
   std::unique_ptr<platform::SystemPlatform> system_;
-  editors::QtPrompt prompt_;
+  qt_common::QtPrompt prompt_;
   std::unique_ptr<store::RegistryAccess> registry_;
   std::unique_ptr<store::LocationStore> locations_;
   std::unique_ptr<store::SettingsStore> settings_;

@@ -11,8 +11,8 @@ std::unique_ptr<frmMain> NetvaneMain(ShellServices& s, const StartupOptions& opt
   engine::AppState& state = s.state;
   state.OSKind = engine::DetectWindowsFamily(s.platform.winver);
   if (state.OSKind == engine::kOsUnknown || state.OSKind == engine::kOsWin95) {
-    s.prompt.Show("Netvane 2.0 is available on Windows 98/ME/NT/2000.", engine::PromptIcon::kNone,
-                  engine::PromptButtons::kOk);
+    s.prompt.Show("Netvane 2.0 is available on Windows 98/ME/NT/2000.", PromptIcon::kNone,
+                  PromptButtons::kOk);
     return nullptr;
   }
   s.settings.LoadSettings(state.settings);

@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "editors/prompt.h"
 #include "platform/ftp.h"
 #include "platform/system_platform.h"
+#include "qt_common/qt_prompt.h"
 #include "updater/window.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, title, problems.join(QLatin1Char('\n')));
     return 1;
   }
-  editors::QtPrompt prompt(nullptr, title);
+  qt_common::QtPrompt prompt(nullptr, title);
   updater::frmMain window(platform::CreateSystemFtp(), system->services(), prompt);
   prompt.SetParent(&window);
   window.PlaceWindow();

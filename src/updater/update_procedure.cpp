@@ -13,8 +13,6 @@
 namespace netvane::updater {
 namespace {
 
-using engine::PromptButtons;
-using engine::PromptIcon;
 using platform::kHkeyCurrentUser;
 using platform::kHkeyLocalMachine;
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/user_prompt.h"
 #include "platform/platform.h"
+#include "prompt/user_prompt.h"
 #include "updater/ftp_client.h"
 
 namespace netvane::updater {
@@ -71,7 +71,7 @@ class UpdaterView {
   virtual void ProcedureRunning(bool running) = 0;
   virtual void SetWindowShown(bool shown) = 0;
   virtual void LetPendingEventsRun() = 0;
-  virtual engine::UserPrompt& Prompt() = 0;
+  virtual UserPrompt& Prompt() = 0;
   // Ends the program at once.
   virtual void EndProgram() = 0;
   // The connection values typed in the window.
@@ -110,7 +110,7 @@ class UpdateProcedure {
   std::string FindInListing(const std::string& name);
   bool RunAndWait(const std::string& program);
   bool PackageManaged() const;
-  void Message(const std::string& text, engine::PromptIcon icon = engine::PromptIcon::kNone);
+  void Message(const std::string& text, PromptIcon icon = PromptIcon::kNone);
 
   cFTP& ftp_;
   platform::Platform& platform_;

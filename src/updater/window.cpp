@@ -16,19 +16,16 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "editors/editor_common.h"
+#include "qt_common/controls.h"
 
 namespace netvane::updater {
 namespace {
 
-using editors::Q;
-using editors::S;
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text = QString()) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
+using qt_common::NamedLabel;
+using qt_common::NewButton;
+using qt_common::NoDefaultButtons;
+using qt_common::Q;
+using qt_common::S;
 
 QRadioButton* Option(QWidget* parent, const char* name, const QString& text) {
   auto* o = new QRadioButton(text, parent);
@@ -46,7 +43,7 @@ QString DateText(double days) {
 }  // namespace
 
 frmMain::frmMain(std::unique_ptr<platform::Ftp> session, platform::Platform& platform,
-                 engine::UserPrompt& prompt, QWidget* parent)
+                 UserPrompt& prompt, QWidget* parent)
     : QWidget(parent), prompt_(prompt) {
   setObjectName(QStringLiteral("frmMain"));
   BuildWindow();
@@ -88,8 +85,8 @@ void frmMain::BuildWindow() {
   g->addWidget(user_, 1, 1);
   g->addWidget(new QLabel(QStringLiteral("Password"), settings), 2, 0);
   g->addWidget(password_, 2, 1);
-  connect_ = editors::NewButton(settings, "cmdConnect", QStringLiteral("&Connect"));
-  disconnect_ = editors::NewButton(settings, "cmdDisconnect", QStringLiteral("&Disconnect"));
+  connect_ = NewButton(settings, "cmdConnect", QStringLiteral("&Connect"));
+  disconnect_ = NewButton(settings, "cmdDisconnect", QStringLiteral("&Disconnect"));
   g->addWidget(connect_, 0, 2);
   g->addWidget(disconnect_, 1, 2);
   auto* modes = new QWidget(settings);
@@ -108,7 +105,7 @@ void frmMain::BuildWindow() {
   g->addWidget(types, 3, 2);
   layout->addWidget(settings);
 
-  directory_ = Label(this, "lblDir", QStringLiteral("Current Directory: "));
+  directory_ = NamedLabel(this, "lblDir", QStringLiteral("Current Directory: "));
   layout->addWidget(directory_);
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("lv"));
@@ -119,14 +116,14 @@ void frmMain::BuildWindow() {
   layout->addWidget(list_);
 
   auto* progress = new QGridLayout();
-  label4_ = Label(this, "Label4");
+  label4_ = NamedLabel(this, "Label4");
   pb_ = new QProgressBar(this);
   pb_->setObjectName(QStringLiteral("pb"));
-  label7_ = Label(this, "Label7", QStringLiteral("0% Received"));
-  label8_ = Label(this, "Label8");
+  label7_ = NamedLabel(this, "Label7", QStringLiteral("0% Received"));
+  label8_ = NamedLabel(this, "Label8");
   pb2_ = new QProgressBar(this);
   pb2_->setObjectName(QStringLiteral("pb2"));
-  label9_ = Label(this, "Label9", QStringLiteral("0% Received"));
+  label9_ = NamedLabel(this, "Label9", QStringLiteral("0% Received"));
   for (QProgressBar* bar : {pb_, pb2_}) bar->setTextVisible(false);
   progress->addWidget(label4_, 0, 0, 1, 2);
   progress->addWidget(pb_, 1, 0);
@@ -138,14 +135,14 @@ void frmMain::BuildWindow() {
 
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
-  download_ = editors::NewButton(this, "cmdDownload", QStringLiteral("Update Now"));
-  cancel_ = editors::NewButton(this, "cmdCancel", QStringLiteral("Cancel"));
-  quit_ = editors::NewButton(this, "Command1", QStringLiteral("Quit"));
+  download_ = NewButton(this, "cmdDownload", QStringLiteral("Update Now"));
+  cancel_ = NewButton(this, "cmdCancel", QStringLiteral("Cancel"));
+  quit_ = NewButton(this, "Command1", QStringLiteral("Quit"));
   buttons->addWidget(download_);
   buttons->addWidget(cancel_);
   buttons->addWidget(quit_);
   layout->addLayout(buttons);
-  editors::NoDefaultButtons(this);
+  NoDefaultButtons(this);
 
   connect(connect_, &QPushButton::clicked, this, &frmMain::ConnectClicked);
   connect(disconnect_, &QPushButton::clicked, this, &frmMain::DisconnectClicked);

@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <memory>
 
-#include "editors/prompt.h"
 #include "updater/update_procedure.h"
 
 class QLabel;
@@ -22,8 +21,8 @@ class frmMain : public QWidget, public UpdaterView {
 
  public:
   // `prompt` shows the messages (the program's own message boxes, or a test's script).
-  frmMain(std::unique_ptr<platform::Ftp> session, platform::Platform& platform,
-          engine::UserPrompt& prompt, QWidget* parent = nullptr);
+  frmMain(std::unique_ptr<platform::Ftp> session, platform::Platform& platform, UserPrompt& prompt,
+          QWidget* parent = nullptr);
   ~frmMain() override;
 
   // UpdaterView.
@@ -33,7 +32,7 @@ class frmMain : public QWidget, public UpdaterView {
   void ProcedureRunning(bool running) override;
   void SetWindowShown(bool shown) override;
   void LetPendingEventsRun() override;
-  engine::UserPrompt& Prompt() override { return prompt_; }
+  UserPrompt& Prompt() override { return prompt_; }
   void EndProgram() override;
   std::string Server() override;
   std::string User() override;
@@ -58,7 +57,7 @@ class frmMain : public QWidget, public UpdaterView {
  private:
   void BuildWindow();
 
-  engine::UserPrompt& prompt_;
+  UserPrompt& prompt_;
   std::unique_ptr<cFTP> ftp_;
   std::unique_ptr<UpdateProcedure> procedure_;
   bool ended_ = false;

@@ -3,18 +3,17 @@
 
 #include <QString>
 
-#include "engine/user_prompt.h"
+#include "prompt/user_prompt.h"
 
 class QWidget;
 
-namespace netvane::editors {
+namespace netvane::qt_common {
 
-class QtPrompt : public engine::UserPrompt {
+class QtPrompt : public UserPrompt {
  public:
   explicit QtPrompt(QWidget* parent = nullptr, QString title = QStringLiteral("Netvane 2.0"))
       : parent_(parent), title_(std::move(title)) {}
-  engine::PromptAnswer Show(const std::string& text, engine::PromptIcon icon,
-                            engine::PromptButtons buttons) override;
+  PromptAnswer Show(const std::string& text, PromptIcon icon, PromptButtons buttons) override;
   void SetParent(QWidget* parent) { parent_ = parent; }
 
  private:
@@ -22,4 +21,4 @@ class QtPrompt : public engine::UserPrompt {
   QString title_;
 };
 
-}  // namespace netvane::editors
+}  // namespace netvane::qt_common
