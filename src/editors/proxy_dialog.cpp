@@ -9,30 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "editors/proxy_rows.h"
+#include "qt_common/controls.h"
+
 namespace netvane::editors {
 namespace {
 
-using Field = std::string store::ProxySettings::*;
-
-struct Row {
-  const char* label;
-  Field address;
-  Field port;
-};
-
-constexpr std::array<Row, 5> kRows{{
-    {"HTTP", &store::ProxySettings::HTTPAddress, &store::ProxySettings::HTTPPort},
-    {"Secure", &store::ProxySettings::SecureAddress, &store::ProxySettings::SecurePort},
-    {"FTP", &store::ProxySettings::FTPAddress, &store::ProxySettings::FTPPort},
-    {"Gopher", &store::ProxySettings::GopherAddress, &store::ProxySettings::GopherPort},
-    {"Socks", &store::ProxySettings::SocksAddress, &store::ProxySettings::SocksPort},
-}};
-
-QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
+using qt_common::NamedLabel;
+using qt_common::NewButton;
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 std::string ToUtf8(const QString& text) { return text.toStdString(); }
@@ -50,58 +34,8 @@ frmProxy::frmProxy(engine::AppState& state, UserPrompt& prompt, QWidget* parent)
   enabled_back_ = palette().color(QPalette::Active, QPalette::Base);
   disabled_back_ = palette().color(QPalette::Active, QPalette::Window);
 
-  auto* frame = new QFrame(this);
-  frame->setObjectName(QStringLiteral("SSFrame3"));
-  frame->setFrameShape(QFrame::StyledPanel);
-  auto* grid = new QGridLayout(frame);
-
-  auto* heading = NamedLabel(
-      "Label27", QStringLiteral("Enables to set Proxy server.   (For Internet Explorer User Only)"),
-      frame);
-  auto* instruction = NamedLabel(
-      "Label26",
-      QStringLiteral("Fill the following entries up with valid address if you need  to set proxy."),
-      frame);
-  instruction->setWordWrap(true);
-  grid->addWidget(heading, 0, 0, 1, 3);
-  grid->addWidget(instruction, 1, 0, 1, 3);
-  grid->addWidget(NamedLabel("Label36", QStringLiteral(" Type"), frame), 2, 0);
-  grid->addWidget(NamedLabel("Label10", QStringLiteral("Proxy Server"), frame), 2, 1);
-  grid->addWidget(NamedLabel("Label13", QStringLiteral("Port"), frame), 2, 2);
-
-  for (int i = 0; i < 5; ++i) {
-    const auto at = static_cast<size_t>(i);
-    kind_[at] = new QLineEdit(frame);
-    kind_[at]->setObjectName(QStringLiteral("txtExpKind(%1)").arg(i));
-    port_[at] = new QLineEdit(frame);
-    port_[at]->setObjectName(QStringLiteral("txtExpPort(%1)").arg(i));
-    port_[at]->setMaximumWidth(80);
-    grid->addWidget(new QLabel(QString::fromLatin1(kRows[at].label), frame), 3 + i, 0);
-    grid->addWidget(kind_[at], 3 + i, 1);
-    grid->addWidget(port_[at], 3 + i, 2);
-  }
-  // Tab order follows the rows: address, then port.
-  for (size_t i = 0; i < 5; ++i) {
-    setTabOrder(kind_[i], port_[i]);
-    if (i + 1 < 5) setTabOrder(port_[i], kind_[i + 1]);
-  }
-
-  all_ = new QCheckBox(QStringLiteral("Use the same proxy for all protocols."), frame);
-  all_->setObjectName(QStringLiteral("ChkExpALL"));
-  grid->addWidget(all_, 8, 0, 1, 3);
-
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setObjectName(QStringLiteral("cmdOK"));
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel_->setObjectName(QStringLiteral("cmdCancel"));
-  reset_ = new QPushButton(QStringLiteral("Reset"), this);
-  reset_->setObjectName(QStringLiteral("cmdNew"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
-  buttons->addWidget(reset_);
-
+  QFrame* frame = BuildServerFrame();
+  QLayout* buttons = BuildButtons();
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(frame);
   outer->addLayout(buttons);
@@ -118,6 +52,64 @@ frmProxy::frmProxy(engine::AppState& state, UserPrompt& prompt, QWidget* parent)
   Load();
 }
 
+QFrame* frmProxy::BuildServerFrame() {
+  auto* frame = new QFrame(this);
+  frame->setObjectName(QStringLiteral("SSFrame3"));
+  frame->setFrameShape(QFrame::StyledPanel);
+  auto* grid = new QGridLayout(frame);
+
+  auto* heading = NamedLabel(
+      frame, "Label27",
+      QStringLiteral("Enables to set Proxy server.   (For Internet Explorer User Only)"));
+  auto* instruction = NamedLabel(
+      frame, "Label26",
+      QStringLiteral(
+          "Fill the following entries up with valid address if you need  to set proxy."));
+  instruction->setWordWrap(true);
+  grid->addWidget(heading, 0, 0, 1, 3);
+  grid->addWidget(instruction, 1, 0, 1, 3);
+  grid->addWidget(NamedLabel(frame, "Label36", QStringLiteral(" Type")), 2, 0);
+  grid->addWidget(NamedLabel(frame, "Label10", QStringLiteral("Proxy Server")), 2, 1);
+  grid->addWidget(NamedLabel(frame, "Label13", QStringLiteral("Port")), 2, 2);
+  AddServerRows(frame, grid);
+
+  all_ = new QCheckBox(QStringLiteral("Use the same proxy for all protocols."), frame);
+  all_->setObjectName(QStringLiteral("ChkExpALL"));
+  grid->addWidget(all_, 8, 0, 1, 3);
+  return frame;
+}
+
+void frmProxy::AddServerRows(QWidget* frame, QGridLayout* grid) {
+  for (int i = 0; i < 5; ++i) {
+    const auto at = static_cast<size_t>(i);
+    kind_[at] = new QLineEdit(frame);
+    kind_[at]->setObjectName(QStringLiteral("txtExpKind(%1)").arg(i));
+    port_[at] = new QLineEdit(frame);
+    port_[at]->setObjectName(QStringLiteral("txtExpPort(%1)").arg(i));
+    port_[at]->setMaximumWidth(80);
+    grid->addWidget(new QLabel(QString::fromLatin1(kProxyRows[at].label), frame), 3 + i, 0);
+    grid->addWidget(kind_[at], 3 + i, 1);
+    grid->addWidget(port_[at], 3 + i, 2);
+  }
+  // Tab order follows the rows: address, then port.
+  for (size_t i = 0; i < 5; ++i) {
+    setTabOrder(kind_[i], port_[i]);
+    if (i + 1 < 5) setTabOrder(port_[i], kind_[i + 1]);
+  }
+}
+
+QLayout* frmProxy::BuildButtons() {
+  ok_ = NewButton(this, "cmdOK", QStringLiteral("OK"));
+  cancel_ = NewButton(this, "cmdCancel", QStringLiteral("Cancel"));
+  reset_ = NewButton(this, "cmdNew", QStringLiteral("Reset"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  buttons->addWidget(reset_);
+  return buttons;
+}
+
 void frmProxy::Load() {
   const store::ProxySettings& proxy = state_.PendingProxy;
   if (!state_.PendingProxySet) {
@@ -129,9 +121,9 @@ void frmProxy::Load() {
     port_[0]->setText(FromUtf8(proxy.DefaultPort));
   } else {
     all_->setChecked(false);
-    for (size_t i = 0; i < kRows.size(); ++i) {
-      kind_[i]->setText(FromUtf8(proxy.*kRows[i].address));
-      port_[i]->setText(FromUtf8(proxy.*kRows[i].port));
+    for (size_t i = 0; i < kProxyRows.size(); ++i) {
+      kind_[i]->setText(FromUtf8(proxy.*kProxyRows[i].address));
+      port_[i]->setText(FromUtf8(proxy.*kProxyRows[i].port));
     }
   }
 }
@@ -189,9 +181,9 @@ void frmProxy::OnOk() {
       proxy.DefaultPort = ToUtf8(port_[0]->text());
     } else {
       proxy.AllProtocolSameProxy = false;
-      for (size_t i = 0; i < kRows.size(); ++i) {
-        proxy.*kRows[i].address = ToUtf8(kind_[i]->text());
-        proxy.*kRows[i].port = ToUtf8(port_[i]->text());
+      for (size_t i = 0; i < kProxyRows.size(); ++i) {
+        proxy.*kProxyRows[i].address = ToUtf8(kind_[i]->text());
+        proxy.*kProxyRows[i].port = ToUtf8(port_[i]->text());
       }
     }
     state_.PendingProxySet = true;

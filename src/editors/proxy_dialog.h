@@ -10,6 +10,9 @@
 #include "prompt/user_prompt.h"
 
 class QCheckBox;
+class QFrame;
+class QGridLayout;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -35,6 +38,9 @@ class frmProxy : public QDialog {
  private:
   using BoxArray = std::array<QLineEdit*, 5>;
 
+  QFrame* BuildServerFrame();
+  void AddServerRows(QWidget* frame, QGridLayout* grid);
+  QLayout* BuildButtons();
   void Load();
   // Enables ("True") or disables ("False") boxes first..last of `boxes`, with the matching
   // background.

@@ -116,6 +116,19 @@ frmMain::~frmMain() { StopWatchingSocket(); }
 
 void frmMain::BuildWindow() {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(BuildLocationFrame());
+  layout->addLayout(BuildBottomRow());
+
+  timer_ = new QTimer(this);
+  timer_->setObjectName(QStringLiteral("Timer1"));
+  connect(timer_, &QTimer::timeout, this, &frmMain::Timer1Tick);
+
+  BuildTrayMenu();
+  qt_common::NoDefaultButtons(this);
+  ConnectCommands();
+}
+
+QGroupBox* frmMain::BuildLocationFrame() {
   frame_ = new QGroupBox(QStringLiteral("Location Settings "), this);
   frame_->setObjectName(QStringLiteral("SSFrame1"));
   auto* frame_layout = new QHBoxLayout(frame_);
@@ -140,8 +153,10 @@ void frmMain::BuildWindow() {
   help_ = button("cmdHelp", QStringLiteral("Help"));
   exit_ = button("cmdExit", QStringLiteral("Exit"));
   frame_layout->addLayout(commands);
-  layout->addWidget(frame_);
+  return frame_;
+}
 
+QHBoxLayout* frmMain::BuildBottomRow() {
   auto* bottom = new QHBoxLayout();
   start_program_ = new QCheckBox(QStringLiteral("&Automatically run when windows starts."), this);
   start_program_->setObjectName(QStringLiteral("chkStartProgram"));
@@ -150,12 +165,10 @@ void frmMain::BuildWindow() {
   link_ = new editors::HyperLinkControl(s_.platform.shell, this);
   link_->setObjectName(QStringLiteral("HyperLinkControl"));
   bottom->addWidget(link_);
-  layout->addLayout(bottom);
+  return bottom;
+}
 
-  timer_ = new QTimer(this);
-  timer_->setObjectName(QStringLiteral("Timer1"));
-  connect(timer_, &QTimer::timeout, this, &frmMain::Timer1Tick);
-
+void frmMain::BuildTrayMenu() {
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("mnuPopup"));
   QAction* display = popup_->addAction(QStringLiteral("Display"));
@@ -165,8 +178,9 @@ void frmMain::BuildWindow() {
   exit->setObjectName(QStringLiteral("mnuExit"));
   connect(display, &QAction::triggered, this, &frmMain::DisplayClicked);
   connect(exit, &QAction::triggered, this, [this] { close(); });
+}
 
-  qt_common::NoDefaultButtons(this);
+void frmMain::ConnectCommands() {
   connect(apply_, &QPushButton::clicked, this, &frmMain::ApplyClicked);
   connect(add_, &QPushButton::clicked, this, &frmMain::AddClicked);
   connect(modify_, &QPushButton::clicked, this, &frmMain::ModifyClicked);

@@ -20,6 +20,7 @@
 class QCheckBox;
 class QDialog;
 class QGroupBox;
+class QHBoxLayout;
 class QMenu;
 class QPushButton;
 class QSocketNotifier;
@@ -128,6 +129,10 @@ class frmMain : public QWidget, public engine::FrontEnd {
 
  private:
   void BuildWindow();
+  QGroupBox* BuildLocationFrame();
+  QHBoxLayout* BuildBottomRow();
+  void BuildTrayMenu();
+  void ConnectCommands();
   // The location id of the selected node, after the command's checks; false when a check
   // showed its message.
   bool SelectedLocation(const char* no_node, const char* not_location, int16_t* id);

@@ -69,7 +69,17 @@ frmMain::~frmMain() = default;
 
 void frmMain::BuildWindow() {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(BuildConnectionBox());
+  directory_ = NamedLabel(this, "lblDir", QStringLiteral("Current Directory: "));
+  layout->addWidget(directory_);
+  layout->addWidget(BuildListing());
+  layout->addLayout(BuildProgress());
+  layout->addLayout(BuildButtons());
+  NoDefaultButtons(this);
+  ConnectControls();
+}
 
+QGroupBox* frmMain::BuildConnectionBox() {
   auto* settings = new QGroupBox(QStringLiteral("FTP"), this);
   auto* g = new QGridLayout(settings);
   server_ = new QLineEdit(settings);
@@ -103,18 +113,20 @@ void frmMain::BuildWindow() {
   t->addWidget(ascii_);
   g->addWidget(modes, 3, 0, 1, 2);
   g->addWidget(types, 3, 2);
-  layout->addWidget(settings);
+  return settings;
+}
 
-  directory_ = NamedLabel(this, "lblDir", QStringLiteral("Current Directory: "));
-  layout->addWidget(directory_);
+QTreeWidget* frmMain::BuildListing() {
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("lv"));
   list_->setRootIsDecorated(false);
   list_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"),
                           QStringLiteral("Last Accessed"), QStringLiteral("Attributes")});
   list_->setMinimumHeight(160);
-  layout->addWidget(list_);
+  return list_;
+}
 
+QGridLayout* frmMain::BuildProgress() {
   auto* progress = new QGridLayout();
   label4_ = NamedLabel(this, "Label4");
   pb_ = new QProgressBar(this);
@@ -131,8 +143,10 @@ void frmMain::BuildWindow() {
   progress->addWidget(label8_, 2, 0, 1, 2);
   progress->addWidget(pb2_, 3, 0);
   progress->addWidget(label9_, 3, 1);
-  layout->addLayout(progress);
+  return progress;
+}
 
+QHBoxLayout* frmMain::BuildButtons() {
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
   download_ = NewButton(this, "cmdDownload", QStringLiteral("Update Now"));
@@ -141,9 +155,10 @@ void frmMain::BuildWindow() {
   buttons->addWidget(download_);
   buttons->addWidget(cancel_);
   buttons->addWidget(quit_);
-  layout->addLayout(buttons);
-  NoDefaultButtons(this);
+  return buttons;
+}
 
+void frmMain::ConnectControls() {
   connect(connect_, &QPushButton::clicked, this, &frmMain::ConnectClicked);
   connect(disconnect_, &QPushButton::clicked, this, &frmMain::DisconnectClicked);
   connect(download_, &QPushButton::clicked, this, [this] { procedure_->Run(); });

@@ -7,6 +7,9 @@
 
 #include "updater/update_procedure.h"
 
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -56,6 +59,11 @@ class frmMain : public QWidget, public UpdaterView {
 
  private:
   void BuildWindow();
+  QGroupBox* BuildConnectionBox();
+  QTreeWidget* BuildListing();
+  QGridLayout* BuildProgress();
+  QHBoxLayout* BuildButtons();
+  void ConnectControls();
 
   UserPrompt& prompt_;
   std::unique_ptr<cFTP> ftp_;
