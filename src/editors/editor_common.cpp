@@ -66,36 +66,44 @@ std::string JoinRows(const QListWidget* list) {
   return S(rows.join(QLatin1Char(',')));
 }
 
-std::string ServiceTypeFor(int kind_index, int adsl_index) {
-  switch (kind_index) {
-    case 0:
+std::string ServiceTypeFor(ConnectionKind kind, AdslType adsl) {
+  switch (kind) {
+    case ConnectionKind::kDhcp:
       return std::string(store::kUseDhcp);
-    case 1:
+    case ConnectionKind::kStaticIp:
       return std::string(store::kUseStaticIp);
-    case 2:
+    case ConnectionKind::kCableModem:
       return std::string(store::kUseCableModem);
-    case 3: {
-      static const std::string_view kAdsl[] = {store::kUseHanaroInModem, store::kUseHanaroUsbModem,
-                                               store::kUseHanaroOutPppModem,
-                                               store::kUseHanaroOutRasModem};
-      return std::string(kAdsl[adsl_index >= 0 && adsl_index < 4 ? adsl_index : 0]);
+    case ConnectionKind::kAdsl: {
+      static const std::string_view kAdsl[kAdslTypes] = {
+          store::kUseHanaroInModem, store::kUseHanaroUsbModem, store::kUseHanaroOutPppModem,
+          store::kUseHanaroOutRasModem};
+      const int i = static_cast<int>(adsl);
+      return std::string(kAdsl[i >= 0 && i < kAdslTypes ? i : 0]);
     }
-    default:
-      return std::string(store::kUseKtAdsl);
+    case ConnectionKind::kKtAdsl:
+      break;
   }
+  return std::string(store::kUseKtAdsl);
 }
 
-bool KindIndexesFor(const std::string& kind, int* kind_index, int* adsl_index) {
-  for (int k = 0; k < 5; ++k) {
-    for (int a = 0; a < (k == 3 ? 4 : 1); ++a) {
-      if (ServiceTypeFor(k, a) == kind) {
-        *kind_index = k;
-        if (k == 3) *adsl_index = a;
+bool KindIndexesFor(const std::string& service_type, ConnectionKind* kind, AdslType* adsl) {
+  for (int k = 0; k < kConnectionKinds; ++k) {
+    const auto candidate = static_cast<ConnectionKind>(k);
+    const int types = candidate == ConnectionKind::kAdsl ? kAdslTypes : 1;
+    for (int a = 0; a < types; ++a) {
+      if (ServiceTypeFor(candidate, static_cast<AdslType>(a)) == service_type) {
+        *kind = candidate;
+        if (candidate == ConnectionKind::kAdsl) *adsl = static_cast<AdslType>(a);
         return true;
       }
     }
   }
   return false;
+}
+
+bool LaunchesProgram(ConnectionKind kind) {
+  return kind == ConnectionKind::kAdsl || kind == ConnectionKind::kKtAdsl;
 }
 
 namespace {

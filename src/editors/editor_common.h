@@ -62,10 +62,20 @@ void SearchProgram(FileChooser& files, QWidget* parent, QLineEdit* box);
 // The rows of a list joined by "," (empty for no rows).
 std::string JoinRows(const QListWidget* list);
 
-// The connection kind of the option buttons: page/tab choice (0..4) and ADSL type (0..3).
-std::string ServiceTypeFor(int kind_index, int adsl_index);
-// The option buttons of a connection kind; false for a kind outside the eight.
-bool KindIndexesFor(const std::string& service_type, int* kind_index, int* adsl_index);
+// The connection kinds in the order of their option buttons (optStep1), and the ADSL modem
+// types in the order of theirs (optStep2).
+enum class ConnectionKind { kDhcp, kStaticIp, kCableModem, kAdsl, kKtAdsl };
+enum class AdslType { kInModem, kUsbModem, kOutPppModem, kOutRasModem };
+inline constexpr int kConnectionKinds = 5;
+inline constexpr int kAdslTypes = 4;
+
+// The connection kind of the option buttons (the modem type counts for kAdsl only).
+std::string ServiceTypeFor(ConnectionKind kind, AdslType adsl);
+// The option buttons of a connection kind (the modem type is set for kAdsl only); false for a
+// kind outside the eight.
+bool KindIndexesFor(const std::string& service_type, ConnectionKind* kind, AdslType* adsl);
+// The ADSL kinds start a connection program.
+bool LaunchesProgram(ConnectionKind kind);
 
 // Selects the whole text of a line edit whenever it gets the focus.
 void SelectAllOnFocus(QLineEdit* edit);

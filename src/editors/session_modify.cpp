@@ -1,6 +1,5 @@
 #include "editors/session_modify.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +14,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <array>
+
+#include "editors/proxy_rows.h"
 
 namespace netvane::editors {
 namespace {
@@ -26,197 +27,127 @@ constexpr int kTabTcpIp = 2;
 constexpr int kTabPrinter = 3;
 constexpr int kTabProxy = 4;
 
-// The proxy rows' fields, top to bottom.
-struct ProxyRow {
-  std::string store::ProxySettings::*address;
-  std::string store::ProxySettings::*port;
-};
-constexpr ProxyRow kRows[5] = {
-    {&store::ProxySettings::HTTPAddress, &store::ProxySettings::HTTPPort},
-    {&store::ProxySettings::SecureAddress, &store::ProxySettings::SecurePort},
-    {&store::ProxySettings::FTPAddress, &store::ProxySettings::FTPPort},
-    {&store::ProxySettings::GopherAddress, &store::ProxySettings::GopherPort},
-    {&store::ProxySettings::SocksAddress, &store::ProxySettings::SocksPort},
-};
-
 }  // namespace
 
 frmSessionModify::frmSessionModify(EditorServices& services, QWidget* parent)
-    : QDialog(parent), s_(services) {
+    : LocationDialog(services, parent) {
   setObjectName(QStringLiteral("frmSessionModify"));
   setWindowTitle(QStringLiteral("Netvane 2.0 - Location Settings Modify"));
   setMinimumWidth(600);  // all five tab captions in one row
-  BuildWindow();
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(BuildHead());
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("tabSession"));
+  layout->addWidget(tabs_);
+  tabs_->addTab(BuildGeneralTab(), QStringLiteral("General"));
+  tabs_->addTab(BuildAdslTab(), QStringLiteral("ADSL User"));
+  tabs_->addTab(BuildTcpIpTab(), QStringLiteral("TCP/IP Properties"));
+  tabs_->addTab(BuildPrinterTab(), QStringLiteral("Printer Settings"));
+  tabs_->addTab(BuildProxyTab(), QStringLiteral("Proxy Settings"));
+  layout->addLayout(BuildButtons());
+  SelectAllOnFocus(name_);
   NoDefaultButtons(this);
   SetTabOrder();
 }
 
-void frmSessionModify::BuildWindow() {
-  auto* layout = new QVBoxLayout(this);
+QLayout* frmSessionModify::BuildHead() {
   auto* head = new QGridLayout();
   head->addWidget(NewLabel(this, "Label1", QStringLiteral("Location Name")), 0, 0);
-  name_ = new QLineEdit(this);
-  name_->setObjectName(QStringLiteral("txtSessionName"));
+  NewNameAndAdapter(this);
   head->addWidget(name_, 0, 1);
   head->addWidget(NewLabel(this, "Label37", QStringLiteral("Selected Adapter")), 1, 0);
-  nic_ = new QComboBox(this);
-  nic_->setObjectName(QStringLiteral("cboNIC"));
   head->addWidget(nic_, 1, 1);
-  layout->addLayout(head);
+  return head;
+}
 
-  tabs_ = new QTabWidget(this);
-  tabs_->setObjectName(QStringLiteral("tabSession"));
-  layout->addWidget(tabs_);
-
-  // Tab 0: connection kind.
-  auto* general = new QWidget(tabs_);
-  {
-    auto* l = new QVBoxLayout(general);
-    l->addWidget(NewLabel(general, "Label7",
-                          QStringLiteral("Choose the way  how to set TCP/IP properties.")));
-    l->addWidget(NewLabel(general, "Label9",
-                          QStringLiteral("Do you connect Internet by following methods?")));
-    const QString captions[5] = {
-        QStringLiteral("Obtain an IP address automatically"),
-        QStringLiteral("Specify an IP address"), QStringLiteral("Cable Modem User (DHCP User)"),
-        QStringLiteral("ADSL User"), QString::fromUtf8("한국통신 ADSL 방식")};
-    auto* group = new QButtonGroup(general);
-    for (int i = 0; i < 5; ++i) {
-      auto* option = new QRadioButton(captions[i], general);
-      option->setObjectName(QStringLiteral("optStep1(%1)").arg(i));
-      group->addButton(option, i);
-      kind_[static_cast<size_t>(i)] = option;
-      l->addWidget(option);
-      connect(option, &QRadioButton::clicked, this, [this, i] { KindClicked(i); });
-    }
-    l->addStretch();
+QWidget* frmSessionModify::BuildGeneralTab() {
+  auto* tab = new KindPage(tabs_, QStringLiteral("Choose the way  how to set TCP/IP properties."),
+                           QString::fromUtf8("한국통신 ADSL 방식"));
+  kinds_ = tab->kinds();
+  for (int i = 0; i < kConnectionKinds; ++i) {
+    connect(kinds_->option(i), &QRadioButton::clicked, this,
+            [this, i] { KindClicked(static_cast<ConnectionKind>(i)); });
   }
-  tabs_->addTab(general, QStringLiteral("General"));
+  return tab;
+}
 
-  // Tab 1: ADSL type and program.
-  auto* adsl = new QWidget(tabs_);
-  {
-    auto* l = new QGridLayout(adsl);
-    l->addWidget(NewLabel(adsl, "Label6", QStringLiteral("Select your ADSL service type.")), 0, 0,
-                 1, 2);
-    const QString captions[4] = {QStringLiteral("Internal ADSL Modem User"),
-                                 QStringLiteral("USB ADSL Modem User"),
-                                 QStringLiteral("External ADSL Modem User (PPP)"),
-                                 QStringLiteral("External ADSL Modem User (RAS)")};
-    auto* group = new QButtonGroup(adsl);
-    for (int i = 0; i < 4; ++i) {
-      auto* option = new QRadioButton(captions[i], adsl);
-      option->setObjectName(QStringLiteral("optStep2(%1)").arg(i));
-      group->addButton(option, i);
-      adsl_[static_cast<size_t>(i)] = option;
-      l->addWidget(option, 1 + i, 0, 1, 2);
-      connect(option, &QRadioButton::clicked, this, [this, i] { AdslClicked(i); });
-    }
-    adsl_[0]->setChecked(true);
-    l->addWidget(
-        NewLabel(adsl, "Label11", QStringLiteral("Select a program for Internet connection.")), 5,
-        0, 1, 2);
-    program_ = new QLineEdit(adsl);
-    program_->setObjectName(QStringLiteral("txtProgramName"));
-    l->addWidget(program_, 6, 0);
-    search_ = NewButton(adsl, "cmdSearch", QStringLiteral("Search"));
-    l->addWidget(search_, 6, 1);
-    l->setRowStretch(7, 1);
+QWidget* frmSessionModify::BuildAdslTab() {
+  auto* tab = new QWidget(tabs_);
+  auto* l = new QVBoxLayout(tab);
+  l->addWidget(NewLabel(tab, "Label6", QStringLiteral("Select your ADSL service type.")));
+  adsl_ = NewAdslOptions(tab);
+  l->addWidget(adsl_);
+  for (int i = 0; i < kAdslTypes; ++i) {
+    connect(adsl_->option(i), &QRadioButton::clicked, this,
+            [this, i] { AdslClicked(static_cast<AdslType>(i)); });
   }
-  tabs_->addTab(adsl, QStringLiteral("ADSL User"));
+  l->addWidget(
+      NewLabel(tab, "Label11", QStringLiteral("Select a program for Internet connection.")));
+  program_ = new ProgramPath(tab, s_.files);
+  l->addWidget(program_);
+  l->addStretch();
+  return tab;
+}
 
-  // Tab 2: TCP/IP values.
-  auto* tcp = new QWidget(tabs_);
-  {
-    auto* l = new QGridLayout(tcp);
-    l->addWidget(NewLabel(tcp, "Label12", QStringLiteral("Set TCP/IP properties.")), 0, 0, 1, 3);
-    l->addWidget(NewLabel(tcp, "Label2", QStringLiteral("IP Address")), 1, 0);
-    ip_ = NewAddress(tcp, "txtIP");
-    l->addWidget(ip_, 1, 1);
-    l->addWidget(NewLabel(tcp, "Label3", QStringLiteral("Subnet Mask")), 2, 0);
-    subnet_ = NewAddress(tcp, "txtSubnet");
-    l->addWidget(subnet_, 2, 1);
-    l->addWidget(NewLabel(tcp, "Label4", QStringLiteral("Gateway")), 3, 0);
-    gateway_ = NewAddress(tcp, "txtGateway");
-    l->addWidget(gateway_, 3, 1);
-    add_gateway_ = NewButton(tcp, "cmdAddGateway", QStringLiteral("Add"));
-    l->addWidget(add_gateway_, 3, 2);
-    gateways_ = new QListWidget(tcp);
-    gateways_->setObjectName(QStringLiteral("lstGateway"));
-    l->addWidget(gateways_, 4, 1);
-    del_gateway_ = NewButton(tcp, "cmdDelGateway", QStringLiteral("Remove"));
-    l->addWidget(del_gateway_, 4, 2, Qt::AlignTop);
-    l->addWidget(NewLabel(tcp, "Label5", QStringLiteral("DNS Server")), 5, 0);
-    dns_ = NewAddress(tcp, "txtDNS");
-    l->addWidget(dns_, 5, 1);
-    add_dns_ = NewButton(tcp, "cmdAddDNS", QStringLiteral("Add"));
-    l->addWidget(add_dns_, 5, 2);
-    servers_ = new QListWidget(tcp);
-    servers_->setObjectName(QStringLiteral("lstDNS"));
-    l->addWidget(servers_, 6, 1);
-    del_dns_ = NewButton(tcp, "cmdDelDNS", QStringLiteral("Remove"));
-    l->addWidget(del_dns_, 6, 2, Qt::AlignTop);
+QWidget* frmSessionModify::BuildTcpIpTab() {
+  tcp_ip_ = new TcpIpPage(tabs_, QStringLiteral("Set TCP/IP properties."), 3);
+  return tcp_ip_;
+}
+
+QWidget* frmSessionModify::BuildPrinterTab() {
+  auto* tab = new QWidget(tabs_);
+  auto* l = new QVBoxLayout(tab);
+  l->addWidget(
+      NewLabel(tab, "Label36", QStringLiteral("Select a  printer driver for current location.")));
+  printers_ = new QTreeWidget(tab);
+  printers_->setObjectName(QStringLiteral("lstPrinter"));
+  printers_->setRootIsDecorated(false);
+  printers_->setColumnCount(1);
+  printers_->setHeaderLabels({QStringLiteral("Installed printer drivers")});
+  printers_->headerItem()->setData(0, Qt::UserRole, QStringLiteral("Printer_Name"));
+  printers_->header()->setStretchLastSection(true);
+  l->addWidget(printers_);
+  connect(printers_, &QTreeWidget::itemChanged, this,
+          [this](QTreeWidgetItem* item) { PrinterChecked(item); });
+  connect(printers_, &QTreeWidget::itemClicked, this, [this] { PrinterClicked(); });
+  printers_->viewport()->installEventFilter(this);
+  return tab;
+}
+
+QWidget* frmSessionModify::BuildProxyTab() {
+  auto* tab = new QWidget(tabs_);
+  auto* l = new QGridLayout(tab);
+  l->addWidget(NewLabel(tab, "Label13",
+                        QStringLiteral("Enables to set proxy. (For Internet Explorer User Only)")),
+               0, 0, 1, 3);
+  all_ = new QCheckBox(QStringLiteral("Use the same proxy for all protocols."), tab);
+  all_->setObjectName(QStringLiteral("chkExpAll"));
+  l->addWidget(all_, 1, 0, 1, 3);
+  l->addWidget(NewLabel(tab, "LabelType", QStringLiteral("Type")), 2, 0);
+  l->addWidget(NewLabel(tab, "LabelServer", QStringLiteral("Proxy Server")), 2, 1);
+  l->addWidget(NewLabel(tab, "LabelPort", QStringLiteral("Port")), 2, 2);
+  for (size_t i = 0; i < kProxyRows.size(); ++i) {
+    const int row = 3 + static_cast<int>(i);
+    l->addWidget(new QLabel(QString::fromLatin1(kProxyRows[i].label), tab), row, 0);
+    proxy_kind_[i] = new QLineEdit(tab);
+    proxy_kind_[i]->setObjectName(QStringLiteral("txtExpKind(%1)").arg(i));
+    l->addWidget(proxy_kind_[i], row, 1);
+    proxy_port_[i] = new QLineEdit(tab);
+    proxy_port_[i]->setObjectName(QStringLiteral("txtExpPort(%1)").arg(i));
+    l->addWidget(proxy_port_[i], row, 2);
+    SelectAllOnFocus(proxy_kind_[i]);
+    SelectAllOnFocus(proxy_port_[i]);
   }
-  tabs_->addTab(tcp, QStringLiteral("TCP/IP Properties"));
+  not_use_ = new QCheckBox(QStringLiteral("Do not use proxy server."), tab);
+  not_use_->setObjectName(QStringLiteral("chkExpNotUse"));
+  l->addWidget(not_use_, 8, 0, 1, 3);
+  l->setRowStretch(9, 1);
+  connect(all_, &QCheckBox::toggled, this, [this] { ExpAllClicked(); });
+  connect(not_use_, &QCheckBox::toggled, this, [this] { ExpNotUseClicked(); });
+  return tab;
+}
 
-  // Tab 3: default printer.
-  auto* printer = new QWidget(tabs_);
-  {
-    auto* l = new QVBoxLayout(printer);
-    l->addWidget(NewLabel(printer, "Label36",
-                          QStringLiteral("Select a  printer driver for current location.")));
-    printers_ = new QTreeWidget(printer);
-    printers_->setObjectName(QStringLiteral("lstPrinter"));
-    printers_->setRootIsDecorated(false);
-    printers_->setColumnCount(1);
-    printers_->setHeaderLabels({QStringLiteral("Installed printer drivers")});
-    printers_->headerItem()->setData(0, Qt::UserRole, QStringLiteral("Printer_Name"));
-    printers_->header()->setStretchLastSection(true);
-    l->addWidget(printers_);
-    connect(printers_, &QTreeWidget::itemChanged, this,
-            [this](QTreeWidgetItem* item) { PrinterChecked(item); });
-    connect(printers_, &QTreeWidget::itemClicked, this, [this] { PrinterClicked(); });
-    printers_->viewport()->installEventFilter(this);
-  }
-  tabs_->addTab(printer, QStringLiteral("Printer Settings"));
-
-  // Tab 4: proxy.
-  auto* proxy = new QWidget(tabs_);
-  {
-    auto* l = new QGridLayout(proxy);
-    l->addWidget(
-        NewLabel(proxy, "Label13",
-                 QStringLiteral("Enables to set proxy. (For Internet Explorer User Only)")),
-        0, 0, 1, 3);
-    all_ = new QCheckBox(QStringLiteral("Use the same proxy for all protocols."), proxy);
-    all_->setObjectName(QStringLiteral("chkExpAll"));
-    l->addWidget(all_, 1, 0, 1, 3);
-    l->addWidget(NewLabel(proxy, "LabelType", QStringLiteral("Type")), 2, 0);
-    l->addWidget(NewLabel(proxy, "LabelServer", QStringLiteral("Proxy Server")), 2, 1);
-    l->addWidget(NewLabel(proxy, "LabelPort", QStringLiteral("Port")), 2, 2);
-    const QString rows[5] = {QStringLiteral("HTTP"), QStringLiteral("Secure"),
-                             QStringLiteral("FTP"), QStringLiteral("Gopher"),
-                             QStringLiteral("Socks")};
-    for (int i = 0; i < 5; ++i) {
-      l->addWidget(new QLabel(rows[i], proxy), 3 + i, 0);
-      proxy_kind_[static_cast<size_t>(i)] = new QLineEdit(proxy);
-      proxy_kind_[static_cast<size_t>(i)]->setObjectName(QStringLiteral("txtExpKind(%1)").arg(i));
-      l->addWidget(proxy_kind_[static_cast<size_t>(i)], 3 + i, 1);
-      proxy_port_[static_cast<size_t>(i)] = new QLineEdit(proxy);
-      proxy_port_[static_cast<size_t>(i)]->setObjectName(QStringLiteral("txtExpPort(%1)").arg(i));
-      l->addWidget(proxy_port_[static_cast<size_t>(i)], 3 + i, 2);
-      SelectAllOnFocus(proxy_kind_[static_cast<size_t>(i)]);
-      SelectAllOnFocus(proxy_port_[static_cast<size_t>(i)]);
-    }
-    not_use_ = new QCheckBox(QStringLiteral("Do not use proxy server."), proxy);
-    not_use_->setObjectName(QStringLiteral("chkExpNotUse"));
-    l->addWidget(not_use_, 8, 0, 1, 3);
-    l->setRowStretch(9, 1);
-    connect(all_, &QCheckBox::toggled, this, [this] { ExpAllClicked(); });
-    connect(not_use_, &QCheckBox::toggled, this, [this] { ExpNotUseClicked(); });
-  }
-  tabs_->addTab(proxy, QStringLiteral("Proxy Settings"));
-
+QLayout* frmSessionModify::BuildButtons() {
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
   apply_ = NewButton(this, "cmdApply", QStringLiteral("Apply"));
@@ -225,33 +156,26 @@ void frmSessionModify::BuildWindow() {
   buttons->addWidget(apply_);
   buttons->addWidget(ok_);
   buttons->addWidget(cancel_);
-  layout->addLayout(buttons);
-
-  SelectAllOnFocus(name_);
   connect(apply_, &QPushButton::clicked, this, [this] { SaveEditedLocation(); });
   connect(ok_, &QPushButton::clicked, this, [this] {
     if (SaveEditedLocation()) accept();
   });
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-  connect(search_, &QPushButton::clicked, this,
-          [this] { SearchProgram(s_.files, this, program_); });
-  connect(add_gateway_, &QPushButton::clicked, this,
-          [this] { AddAddressRow(gateway_, gateways_); });
-  connect(add_dns_, &QPushButton::clicked, this, [this] { AddAddressRow(dns_, servers_); });
-  connect(del_gateway_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(gateways_); });
-  connect(del_dns_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(servers_); });
+  return buttons;
 }
 
 void frmSessionModify::SetTabOrder() {
   std::vector<QWidget*> order = {name_, nic_, tabs_};
-  for (QRadioButton* r : kind_) order.push_back(r);
-  order.insert(order.end(), {program_, search_});
-  for (QRadioButton* r : adsl_) order.push_back(r);
-  order.insert(order.end(), {ip_, subnet_, gateway_, add_gateway_, gateways_, del_gateway_, dns_,
-                             add_dns_, servers_, del_dns_, printers_, all_});
-  for (size_t i = 0; i < 5; ++i) order.insert(order.end(), {proxy_kind_[i], proxy_port_[i]});
+  order.insert(order.end(), kinds_->options().begin(), kinds_->options().end());
+  for (QWidget* w : program_->TabChain()) order.push_back(w);
+  order.insert(order.end(), adsl_->options().begin(), adsl_->options().end());
+  for (QWidget* w : tcp_ip_->TabChain()) order.push_back(w);
+  order.insert(order.end(), {printers_, all_});
+  for (size_t i = 0; i < kProxyRows.size(); ++i) {
+    order.insert(order.end(), {proxy_kind_[i], proxy_port_[i]});
+  }
   order.insert(order.end(), {not_use_, apply_, ok_, cancel_});
-  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  SetTabChain(order);
 }
 
 void frmSessionModify::showEvent(QShowEvent* event) {
@@ -259,21 +183,22 @@ void frmSessionModify::showEvent(QShowEvent* event) {
   if (!loaded_ && !Load()) QTimer::singleShot(0, this, &QDialog::reject);
 }
 
-void frmSessionModify::KindClicked(int i) {
-  kind_index_ = i;
-  const bool adsl = i == 3;
-  tabs_->setTabEnabled(kTabAdsl, i == 3 || i == 4);
-  tabs_->setTabEnabled(kTabTcpIp, i == 1 || (adsl && adsl_[2]->isChecked()));
-  if (i == 3) {
-    for (QRadioButton* r : adsl_) r->setEnabled(true);
-  } else if (i == 4) {
-    for (QRadioButton* r : adsl_) r->setEnabled(false);
+void frmSessionModify::KindClicked(ConnectionKind kind) {
+  kind_ = kind;
+  const bool adsl = kind == ConnectionKind::kAdsl;
+  tabs_->setTabEnabled(kTabAdsl, LaunchesProgram(kind));
+  tabs_->setTabEnabled(kTabTcpIp, kind == ConnectionKind::kStaticIp ||
+                                      (adsl && adsl_->option(AdslType::kOutPppModem)->isChecked()));
+  if (adsl) {
+    for (QRadioButton* r : adsl_->options()) r->setEnabled(true);
+  } else if (kind == ConnectionKind::kKtAdsl) {
+    for (QRadioButton* r : adsl_->options()) r->setEnabled(false);
   }
 }
 
-void frmSessionModify::AdslClicked(int i) {
-  adsl_index_ = i;
-  tabs_->setTabEnabled(kTabTcpIp, i == 2);
+void frmSessionModify::AdslClicked(AdslType type) {
+  adsl_type_ = type;
+  tabs_->setTabEnabled(kTabTcpIp, type == AdslType::kOutPppModem);
 }
 
 void frmSessionModify::SetProxyRows(int first, int last, bool enabled) {
@@ -305,28 +230,6 @@ void frmSessionModify::ExpNotUseClicked() {
     SetProxyRows(0, 4, false);
   } else {
     SetProxyRows(0, 4, true);
-  }
-}
-
-void frmSessionModify::FillAddressLists(const store::LocationRecord& r) {
-  for (const auto& [text, list] : {std::pair{&r.Gateway, gateways_}, std::pair{&r.DNS, servers_}}) {
-    list->clear();
-    std::string piece;
-    int dots = 0;
-    auto end_piece = [&] {
-      if (!piece.empty() && dots == 3) list->addItem(Q(piece));
-      piece.clear();
-      dots = 0;
-    };
-    for (char c : *text) {
-      if (c == ',') {
-        end_piece();
-        continue;
-      }
-      if (c == '.') ++dots;
-      piece.push_back(c);
-    }
-    end_piece();
   }
 }
 
@@ -390,26 +293,29 @@ bool frmSessionModify::Load() {
   }
   nic_->setCurrentIndex(match);
 
-  int kind = 0;
-  int adsl = 0;
+  LoadKind(r);
+  LoadProxy(r);
+  FillPrinters(r);
+  tabs_->setCurrentIndex(kTabGeneral);
+  return true;
+}
+
+void frmSessionModify::LoadKind(const store::LocationRecord& r) {
+  ConnectionKind kind = ConnectionKind::kDhcp;
+  AdslType adsl = AdslType::kInModem;
   if (KindIndexesFor(r.ServiceType, &kind, &adsl)) {
-    kind_[static_cast<size_t>(kind)]->setChecked(true);
-    adsl_[static_cast<size_t>(adsl)]->setChecked(true);
-    adsl_index_ = adsl;
+    kinds_->option(kind)->setChecked(true);
+    adsl_->option(adsl)->setChecked(true);
+    adsl_type_ = adsl;
     KindClicked(kind);
     // Only the ADSL kinds have a modem type whose click decides the TCP/IP tab.
-    if (kind == 3) AdslClicked(adsl);
+    if (kind == ConnectionKind::kAdsl) AdslClicked(adsl);
   }
+  if (store::CarriesTcpIp(r.ServiceType)) tcp_ip_->Show(r);
+  if (LaunchesProgram(kind)) txtProgramName()->setText(Q(r.ExecutePath));
+}
 
-  if (store::CarriesTcpIp(r.ServiceType)) {
-    QString ip = Q(r.IPAddress);
-    QString mask = Q(r.SubnetMask);
-    ip_->SetIP(ip);
-    subnet_->SetIP(mask);
-    FillAddressLists(r);
-  }
-  if (kind == 3 || kind == 4) program_->setText(Q(r.ExecutePath));
-
+void frmSessionModify::LoadProxy(const store::LocationRecord& r) {
   if (!r.UseProxy) {
     not_use_->setChecked(true);
   } else if (r.UseIEProxy) {
@@ -418,106 +324,87 @@ bool frmSessionModify::Load() {
       proxy_kind_[0]->setText(Q(r.IEProxy.DefaultAddress));
       proxy_port_[0]->setText(Q(r.IEProxy.DefaultPort));
     } else {
-      for (size_t row = 0; row < 5; ++row) {
-        proxy_kind_[row]->setText(Q(r.IEProxy.*kRows[row].address));
-        proxy_port_[row]->setText(Q(r.IEProxy.*kRows[row].port));
+      for (size_t row = 0; row < kProxyRows.size(); ++row) {
+        proxy_kind_[row]->setText(Q(r.IEProxy.*kProxyRows[row].address));
+        proxy_port_[row]->setText(Q(r.IEProxy.*kProxyRows[row].port));
       }
     }
   }
-  FillPrinters(r);
-  tabs_->setCurrentIndex(kTabGeneral);
-  return true;
 }
 
-bool frmSessionModify::Fail(const char* text, PromptIcon icon, int tab, QWidget* focus) {
-  s_.prompt.Show(text, icon, PromptButtons::kOk);
-  if (tab >= 0) tabs_->setCurrentIndex(tab);
-  if (focus != nullptr) focus->setFocus();
-  return false;
+void frmSessionModify::ShowPageOf(QWidget* control) {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (tabs_->widget(i)->isAncestorOf(control)) tabs_->setCurrentIndex(i);
+  }
 }
 
 bool frmSessionModify::CollectLocation() {
   store::ClearLocationRecord(location_);
-  const QString name = TrimBlanks(name_->text());
-  name_->setText(name);
-  if (name.isEmpty()) return Fail("Input location name.", PromptIcon::kNone, -1, name_);
-  for (const store::LocationRecord& r : s_.state.LocationTable) {
-    if (r.LocationId != SelectedSessionID && Q(r.SessionName) == name) {
-      return Fail("This location name is already in use.\r\nInput new location name.",
-                  PromptIcon::kInformation, -1, name_);
-    }
+  if (!ReadName(SelectedSessionID,
+                "This location name is already in use.\r\nInput new location name.",
+                PromptIcon::kInformation)) {
+    return false;
   }
-  location_.SessionName = S(name);
   AdapterFromCombo(nic_, &location_.NIC_ID, &location_.NIC_NAME);
-  location_.ServiceType = ServiceTypeFor(kind_index_, adsl_index_);
-
-  if (kind_index_ == 3 || kind_index_ == 4) {
-    const QString path = TrimBlanks(program_->text());
-    program_->setText(path);
-    if (path.isEmpty() || !ProgramPathCheck(S(path), s_.shell, s_.registry)) {
-      return Fail("You should choose a launch program.", PromptIcon::kNone, kTabAdsl, program_);
-    }
-    location_.ExecutePath = S(path);
+  location_.ServiceType = ServiceTypeFor(kind_, adsl_type_);
+  // A program that is missing gets the same message as none.
+  if (LaunchesProgram(kind_) && !ReadProgram("You should choose a launch program.")) return false;
+  if (store::CarriesTcpIp(location_.ServiceType) &&
+      !ReadTcpIp("Invalid Subnet Mask. Please, check!")) {
+    return false;
   }
+  if (!CollectProxy()) return false;
+  CollectPrinter();
+  return true;
+}
 
-  if (store::CarriesTcpIp(location_.ServiceType)) {
-    if (!ip_->IPValidCheck()) {
-      return Fail("Invalid IP address. Please, check!", PromptIcon::kInformation, kTabTcpIp, ip_);
-    }
-    location_.IPAddress = S(ip_->GetIp());
-    if (!subnet_->IPValidCheck()) {
-      return Fail("Invalid Subnet Mask. Please, check!", PromptIcon::kInformation, kTabTcpIp,
-                  subnet_);
-    }
-    location_.SubnetMask = S(subnet_->GetIp());
-    location_.Gateway = JoinRows(gateways_);
-    location_.DNS = JoinRows(servers_);
-  }
-
+bool frmSessionModify::CollectProxy() {
   bool any = false;
   if (!not_use_->isChecked()) {
-    for (size_t row = 0; row < 5; ++row) {
+    for (size_t row = 0; row < kProxyRows.size(); ++row) {
       for (QLineEdit* box : {proxy_kind_[row], proxy_port_[row]}) {
         box->setText(TrimBlanks(box->text()));
         any = any || !box->text().isEmpty();
       }
     }
   }
-  if (!not_use_->isChecked() && any) {
-    location_.UseProxy = true;
-    location_.UseIEProxy = true;
-    store::ProxySettings& p = location_.IEProxy;
-    if (all_->isChecked()) {
-      const bool address = !proxy_kind_[0]->text().isEmpty();
-      const bool port = !proxy_port_[0]->text().isEmpty();
-      if (!address && port) {
-        return Fail("Input proxy server address.", PromptIcon::kNone, kTabProxy, proxy_kind_[0]);
-      }
-      if (address && !port) {
-        return Fail("Input port number.", PromptIcon::kNone, kTabProxy, proxy_port_[0]);
-      }
-      p.AllProtocolSameProxy = true;
-      p.DefaultAddress = S(proxy_kind_[0]->text());
-      p.DefaultPort = S(proxy_port_[0]->text());
-    } else {
-      for (size_t row = 0; row < 5; ++row) {
-        if (proxy_kind_[row]->text().isEmpty() && !proxy_port_[row]->text().isEmpty()) {
-          return Fail("Input porxy server address.", PromptIcon::kNone, kTabProxy,
-                      proxy_kind_[row]);
-        }
-      }
-      for (size_t row = 0; row < 5; ++row) {
-        if (!proxy_kind_[row]->text().isEmpty() && proxy_port_[row]->text().isEmpty()) {
-          return Fail("Input port number.", PromptIcon::kNone, kTabProxy, proxy_port_[row]);
-        }
-      }
-      for (size_t row = 0; row < 5; ++row) {
-        p.*kRows[row].address = S(proxy_kind_[row]->text());
-        p.*kRows[row].port = S(proxy_port_[row]->text());
-      }
+  if (not_use_->isChecked() || !any) return true;
+  location_.UseProxy = true;
+  location_.UseIEProxy = true;
+  store::ProxySettings& p = location_.IEProxy;
+  if (!all_->isChecked()) return CollectProxyRows(p);
+  const bool address = !proxy_kind_[0]->text().isEmpty();
+  const bool port = !proxy_port_[0]->text().isEmpty();
+  if (!address && port) {
+    return Fail("Input proxy server address.", PromptIcon::kNone, proxy_kind_[0]);
+  }
+  if (address && !port) return Fail("Input port number.", PromptIcon::kNone, proxy_port_[0]);
+  p.AllProtocolSameProxy = true;
+  p.DefaultAddress = S(proxy_kind_[0]->text());
+  p.DefaultPort = S(proxy_port_[0]->text());
+  return true;
+}
+
+bool frmSessionModify::CollectProxyRows(store::ProxySettings& p) {
+  // Every row's missing address is reported before any row's missing port.
+  for (size_t row = 0; row < kProxyRows.size(); ++row) {
+    if (proxy_kind_[row]->text().isEmpty() && !proxy_port_[row]->text().isEmpty()) {
+      return Fail("Input porxy server address.", PromptIcon::kNone, proxy_kind_[row]);
     }
   }
+  for (size_t row = 0; row < kProxyRows.size(); ++row) {
+    if (!proxy_kind_[row]->text().isEmpty() && proxy_port_[row]->text().isEmpty()) {
+      return Fail("Input port number.", PromptIcon::kNone, proxy_port_[row]);
+    }
+  }
+  for (size_t row = 0; row < kProxyRows.size(); ++row) {
+    p.*kProxyRows[row].address = S(proxy_kind_[row]->text());
+    p.*kProxyRows[row].port = S(proxy_port_[row]->text());
+  }
+  return true;
+}
 
+void frmSessionModify::CollectPrinter() {
   for (int i = 0; i < printers_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = printers_->topLevelItem(i);
     if (item->checkState(0) == Qt::Checked) {
@@ -526,7 +413,6 @@ bool frmSessionModify::CollectLocation() {
       break;
     }
   }
-  return true;
 }
 
 bool frmSessionModify::SaveEditedLocation() {

@@ -3,25 +3,21 @@
 // fresh Lease stamp; OK then closes.
 #pragma once
 
-#include <QDialog>
 #include <array>
 
-#include "editors/editor_common.h"
-#include "editors/ip_address_control.h"
+#include "editors/location_dialog.h"
 
 class QCheckBox;
-class QComboBox;
+class QLayout;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
-class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace netvane::editors {
 
-class frmSessionModify : public QDialog {
+class frmSessionModify : public LocationDialog {
   Q_OBJECT
 
  public:
@@ -39,22 +35,10 @@ class frmSessionModify : public QDialog {
   // has been shown with its tab selected and its control focused.
   bool CollectLocation();
 
-  const store::LocationRecord& m_Location() const { return location_; }
-  int m_KindIndex() const { return kind_index_; }
-  int m_AdslIndex() const { return adsl_index_; }
+  int m_KindIndex() const { return static_cast<int>(kind_); }
+  int m_AdslIndex() const { return static_cast<int>(adsl_type_); }
 
   QTabWidget* tabSession() const { return tabs_; }
-  QLineEdit* txtSessionName() const { return name_; }
-  QComboBox* cboNIC() const { return nic_; }
-  QRadioButton* optStep1(int i) const { return kind_[static_cast<size_t>(i)]; }
-  QRadioButton* optStep2(int i) const { return adsl_[static_cast<size_t>(i)]; }
-  QLineEdit* txtProgramName() const { return program_; }
-  IpAddressControl* txtIP() const { return ip_; }
-  IpAddressControl* txtSubnet() const { return subnet_; }
-  IpAddressControl* txtGateway() const { return gateway_; }
-  IpAddressControl* txtDNS() const { return dns_; }
-  QListWidget* lstGateway() const { return gateways_; }
-  QListWidget* lstDNS() const { return servers_; }
   QTreeWidget* lstPrinter() const { return printers_; }
   QCheckBox* chkExpAll() const { return all_; }
   QCheckBox* chkExpNotUse() const { return not_use_; }
@@ -67,25 +51,34 @@ class frmSessionModify : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void ShowPageOf(QWidget* control) override;
 
  private:
-  void BuildWindow();
+  // One builder a part: the name and adapter above the tabs, each tab, the buttons below.
+  QLayout* BuildHead();
+  QWidget* BuildGeneralTab();
+  QWidget* BuildAdslTab();
+  QWidget* BuildTcpIpTab();
+  QWidget* BuildPrinterTab();
+  QWidget* BuildProxyTab();
+  QLayout* BuildButtons();
   void SetTabOrder();
-  void KindClicked(int i);
-  void AdslClicked(int i);
+  void KindClicked(ConnectionKind kind);
+  void AdslClicked(AdslType type);
   void ExpAllClicked();
   void ExpNotUseClicked();
   void SetProxyRows(int first, int last, bool enabled);
-  void FillAddressLists(const store::LocationRecord& r);
+  void LoadKind(const store::LocationRecord& r);
+  void LoadProxy(const store::LocationRecord& r);
   void FillPrinters(const store::LocationRecord& r);
   void PrinterChecked(QTreeWidgetItem* item);
   void PrinterClicked();
-  bool Fail(const char* text, PromptIcon icon, int tab, QWidget* focus);
+  bool CollectProxy();
+  bool CollectProxyRows(store::ProxySettings& p);
+  void CollectPrinter();
 
-  EditorServices& s_;
-  store::LocationRecord location_;
-  int kind_index_ = 0;
-  int adsl_index_ = 0;
+  ConnectionKind kind_ = ConnectionKind::kDhcp;
+  AdslType adsl_type_ = AdslType::kInModem;
   bool loaded_ = false;
   bool checking_ = false;  // the window itself is changing check marks
   // The row under the mouse when the button went down, and its mark then: a click that
@@ -94,22 +87,6 @@ class frmSessionModify : public QDialog {
   Qt::CheckState pressed_mark_ = Qt::Unchecked;
 
   QTabWidget* tabs_ = nullptr;
-  QLineEdit* name_ = nullptr;
-  QComboBox* nic_ = nullptr;
-  std::array<QRadioButton*, 5> kind_{};
-  std::array<QRadioButton*, 4> adsl_{};
-  QLineEdit* program_ = nullptr;
-  QPushButton* search_ = nullptr;
-  IpAddressControl* ip_ = nullptr;
-  IpAddressControl* subnet_ = nullptr;
-  IpAddressControl* gateway_ = nullptr;
-  IpAddressControl* dns_ = nullptr;
-  QListWidget* gateways_ = nullptr;
-  QListWidget* servers_ = nullptr;
-  QPushButton* add_gateway_ = nullptr;
-  QPushButton* del_gateway_ = nullptr;
-  QPushButton* add_dns_ = nullptr;
-  QPushButton* del_dns_ = nullptr;
   QTreeWidget* printers_ = nullptr;
   QCheckBox* all_ = nullptr;
   QCheckBox* not_use_ = nullptr;

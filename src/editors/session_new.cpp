@@ -1,6 +1,5 @@
 #include "editors/session_new.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,12 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include "editors/printer_dialog.h"
@@ -22,7 +19,27 @@
 namespace netvane::editors {
 namespace {
 
-constexpr int kLastPage = 5;
+// The pages, in the order of the stack.
+enum Page : int { kNamePage, kKindPage, kAdslPage, kProgramPage, kTcpIpPage, kFinishPage };
+
+// Stands for the ADSL kinds until the modem page names one; never saved.
+constexpr char kKindChosenNext[] = "NEXT";
+
+// Where Next leads from the kind page.
+int PageAfterKind(ConnectionKind kind) {
+  switch (kind) {
+    case ConnectionKind::kStaticIp:
+      return kTcpIpPage;
+    case ConnectionKind::kAdsl:
+      return kAdslPage;
+    case ConnectionKind::kKtAdsl:
+      return kProgramPage;
+    case ConnectionKind::kDhcp:
+    case ConnectionKind::kCableModem:
+      break;
+  }
+  return kFinishPage;
+}
 
 // A plain drawing for the launch-program page.
 QPixmap LaunchPicture() {
@@ -43,188 +60,116 @@ QPixmap LaunchPicture() {
 }  // namespace
 
 frmSessionNew::frmSessionNew(EditorServices& services, QWidget* parent)
-    : QDialog(parent), s_(services) {
+    : LocationDialog(services, parent) {
   setObjectName(QStringLiteral("frmSessionNew"));
   setWindowTitle(QStringLiteral("Netvane 2.0 - New Location"));
   location_.LocationId = 0;
-  BuildPages();
+  auto* layout = new QVBoxLayout(this);
+  stack_ = new QStackedWidget(this);
+  layout->addWidget(stack_);
+  pages_ = {BuildNamePage(),    BuildKindPage(),  BuildAdslPage(),
+            BuildProgramPage(), BuildTcpIpPage(), BuildFinishPage()};
+  for (size_t i = 0; i < pages_.size(); ++i) {
+    pages_[i]->setObjectName(QStringLiteral("pnlStep(%1)").arg(i));
+    stack_->addWidget(pages_[i]);
+  }
+  layout->addLayout(BuildButtons());
+
+  // Enter in these acts as Next.
+  for (QRadioButton* option : kinds_->options()) option->installEventFilter(this);
+  for (QRadioButton* option : adsl_->options()) option->installEventFilter(this);
+  name_->installEventFilter(this);
+  txtProgramName()->installEventFilter(this);
+  SelectAllOnFocus(name_);
+  SelectAllOnFocus(txtProgramName());
   NoDefaultButtons(this);
   SetTabOrder();
 
   // Opening: page 0, no way back yet.
-  step_ = 0;
-  stack_->setCurrentWidget(pages_[0]);
+  step_ = kNamePage;
+  stack_->setCurrentWidget(pages_[kNamePage]);
   prev_->setEnabled(false);
   FillNicCombo(nic_, s_.state.AdapterTable);
 }
 
-void frmSessionNew::BuildPages() {
-  auto* layout = new QVBoxLayout(this);
-  stack_ = new QStackedWidget(this);
-  layout->addWidget(stack_);
-  for (int i = 0; i < 6; ++i) {
-    pages_[static_cast<size_t>(i)] = new QWidget(stack_);
-    pages_[static_cast<size_t>(i)]->setObjectName(QStringLiteral("pnlStep(%1)").arg(i));
-    stack_->addWidget(pages_[static_cast<size_t>(i)]);
-  }
+QWidget* frmSessionNew::BuildNamePage() {
+  auto* page = new QWidget(stack_);
+  auto* l = new QVBoxLayout(page);
+  l->addWidget(NewLabel(page, "Label6", QStringLiteral("Input location name.")));
+  NewNameAndAdapter(page);
+  l->addWidget(name_);
+  l->addWidget(
+      NewLabel(page, "Label15", QStringLiteral("Select LAN adapter for current location.")));
+  l->addWidget(nic_);
+  l->addStretch();
+  return page;
+}
 
-  // Page 0: name and adapter.
-  {
-    auto* l = new QVBoxLayout(pages_[0]);
-    l->addWidget(NewLabel(pages_[0], "Label6", QStringLiteral("Input location name.")));
-    name_ = new QLineEdit(pages_[0]);
-    name_->setObjectName(QStringLiteral("txtSessionName"));
-    l->addWidget(name_);
-    l->addWidget(
-        NewLabel(pages_[0], "Label15", QStringLiteral("Select LAN adapter for current location.")));
-    nic_ = new QComboBox(pages_[0]);
-    nic_->setObjectName(QStringLiteral("cboNIC"));
-    l->addWidget(nic_);
-    l->addStretch();
-  }
-  // Page 1: connection kind.
-  {
-    auto* l = new QVBoxLayout(pages_[1]);
-    l->addWidget(NewLabel(pages_[1], "Label7",
-                          QStringLiteral("Choose the way  how to set TCP/IP properties. ")));
-    l->addWidget(NewLabel(pages_[1], "Label9",
-                          QStringLiteral("Do you connect Internet by following methods?")));
-    const QString captions[5] = {QStringLiteral("Obtain an IP address automatically"),
-                                 QStringLiteral("Specify an IP address"),
-                                 QStringLiteral("Cable Modem User (DHCP User)"),
-                                 QStringLiteral("ADSL User"), QString::fromUtf8("한통 ADSL 방식")};
-    auto* group = new QButtonGroup(pages_[1]);
-    for (int i = 0; i < 5; ++i) {
-      auto* option = new QRadioButton(captions[i], pages_[1]);
-      option->setObjectName(QStringLiteral("optStep1(%1)").arg(i));
-      group->addButton(option, i);
-      option->installEventFilter(this);
-      kind_[static_cast<size_t>(i)] = option;
-      l->addWidget(option);
-    }
-    kind_[1]->setChecked(true);
-    l->addStretch();
-  }
-  // Page 2: ADSL modem type.
-  {
-    auto* l = new QVBoxLayout(pages_[2]);
-    l->addWidget(NewLabel(pages_[2], "Label1", QStringLiteral("Select your ADSL service type.")));
-    const QString captions[4] = {QStringLiteral("Internal ADSL Modem User"),
-                                 QStringLiteral("USB ADSL Modem User"),
-                                 QStringLiteral("External ADSL Modem User (PPP)"),
-                                 QStringLiteral("External ADSL Modem User (RAS)")};
-    auto* group = new QButtonGroup(pages_[2]);
-    for (int i = 0; i < 4; ++i) {
-      auto* option = new QRadioButton(captions[i], pages_[2]);
-      option->setObjectName(QStringLiteral("optStep2(%1)").arg(i));
-      group->addButton(option, i);
-      option->installEventFilter(this);
-      adsl_[static_cast<size_t>(i)] = option;
-      l->addWidget(option);
-    }
-    adsl_[0]->setChecked(true);
-    l->addStretch();
-  }
-  // Page 3: launch program.
-  {
-    auto* l = new QGridLayout(pages_[3]);
-    l->addWidget(NewLabel(pages_[3], "Label11",
-                          QStringLiteral("Select a launch program to connect Internet. ")),
-                 0, 0, 1, 2);
-    program_ = new QLineEdit(pages_[3]);
-    program_->setObjectName(QStringLiteral("txtProgramName"));
-    l->addWidget(program_, 1, 0);
-    search_ = NewButton(pages_[3], "cmdSearch", QStringLiteral("Search"));
-    l->addWidget(search_, 1, 1);
-    auto* picture = new QLabel(pages_[3]);
-    picture->setObjectName(QStringLiteral("imgLaunch"));
-    picture->setPixmap(LaunchPicture());
-    l->addWidget(picture, 2, 0, 1, 2, Qt::AlignCenter);
-    l->setRowStretch(3, 1);
-  }
-  // Page 4: TCP/IP values.
-  {
-    auto* l = new QGridLayout(pages_[4]);
-    l->addWidget(NewLabel(pages_[4], "Label12", QStringLiteral("Set TCP/IP Properties.")), 0, 0, 1,
-                 4);
-    l->addWidget(NewLabel(pages_[4], "Label2", QStringLiteral("IP Address")), 1, 0);
-    ip_ = NewAddress(pages_[4], "txtIP");
-    l->addWidget(ip_, 1, 1);
-    l->addWidget(NewLabel(pages_[4], "Label3", QStringLiteral("Subnet Mask")), 2, 0);
-    subnet_ = NewAddress(pages_[4], "txtSubnet");
-    l->addWidget(subnet_, 2, 1);
-    l->addWidget(NewLabel(pages_[4], "Label4", QStringLiteral("Gateway")), 3, 0);
-    gateway_ = NewAddress(pages_[4], "txtGateway");
-    l->addWidget(gateway_, 3, 1);
-    add_gateway_ = NewButton(pages_[4], "cmdAddGateway", QStringLiteral("Add"));
-    l->addWidget(add_gateway_, 3, 2);
-    gateways_ = new QListWidget(pages_[4]);
-    gateways_->setObjectName(QStringLiteral("lstGateway"));
-    l->addWidget(gateways_, 4, 1);
-    del_gateway_ = NewButton(pages_[4], "cmdDelGateway", QStringLiteral("Remove"));
-    l->addWidget(del_gateway_, 4, 2, Qt::AlignTop);
-    l->addWidget(NewLabel(pages_[4], "Label5", QStringLiteral("DNS Server")), 5, 0);
-    dns_ = NewAddress(pages_[4], "txtDNS");
-    l->addWidget(dns_, 5, 1);
-    add_dns_ = NewButton(pages_[4], "cmdAddDNS", QStringLiteral("Add"));
-    l->addWidget(add_dns_, 5, 2);
-    servers_ = new QListWidget(pages_[4]);
-    servers_->setObjectName(QStringLiteral("lstDNS"));
-    l->addWidget(servers_, 6, 1);
-    del_dns_ = NewButton(pages_[4], "cmdDelDNS", QStringLiteral("Remove"));
-    l->addWidget(del_dns_, 6, 2, Qt::AlignTop);
-  }
-  // Page 5: extras and finish.
-  {
-    auto* l = new QVBoxLayout(pages_[5]);
-    auto* frame = new QGroupBox(QStringLiteral("Miscellaneous"), pages_[5]);
-    frame->setObjectName(QStringLiteral("SSFrame1"));
-    auto* g = new QGridLayout(frame);
-    proxy_ = NewButton(frame, "cmdProxy", QStringLiteral("Proxy Settings"));
-    g->addWidget(proxy_, 0, 0);
-    g->addWidget(NewLabel(frame, "Label10",
-                          QStringLiteral("- If you want to set proxy server, press this botton.")),
-                 0, 1);
-    printer_ = NewButton(frame, "cmdPrinter", QStringLiteral("Printer Settings"));
-    g->addWidget(printer_, 1, 0);
-    g->addWidget(
-        NewLabel(frame, "Label14",
-                 QStringLiteral("- If you want to set default printer, press this button. ")),
-        1, 1);
-    l->addWidget(frame);
-    l->addWidget(NewLabel(pages_[5], "Label13(0)",
-                          QStringLiteral("New location settings were successfully completed!! ")));
-    l->addWidget(
-        NewLabel(pages_[5], "Label13(1)",
-                 QStringLiteral("Press OK button to save and finish new location settings.")));
-    l->addStretch();
-  }
+QWidget* frmSessionNew::BuildKindPage() {
+  auto* page =
+      new KindPage(stack_, QStringLiteral("Choose the way  how to set TCP/IP properties. "),
+                   QString::fromUtf8("한통 ADSL 방식"));
+  kinds_ = page->kinds();
+  kinds_->option(ConnectionKind::kStaticIp)->setChecked(true);
+  return page;
+}
 
-  auto* buttons = new QHBoxLayout();
-  buttons->addStretch();
-  prev_ = NewButton(this, "cmdPrev", QStringLiteral("<< Previous"));
-  next_ = NewButton(this, "cmdNext", QStringLiteral("Next >>"));
-  cancel_ = NewButton(this, "cmdCancel", QStringLiteral("Cancel"));
-  buttons->addWidget(prev_);
-  buttons->addWidget(next_);
-  buttons->addWidget(cancel_);
-  layout->addLayout(buttons);
+QWidget* frmSessionNew::BuildAdslPage() {
+  auto* page = new QWidget(stack_);
+  auto* l = new QVBoxLayout(page);
+  l->addWidget(NewLabel(page, "Label1", QStringLiteral("Select your ADSL service type.")));
+  adsl_ = NewAdslOptions(page);
+  l->addWidget(adsl_);
+  l->addStretch();
+  return page;
+}
 
-  name_->installEventFilter(this);
-  program_->installEventFilter(this);
-  SelectAllOnFocus(name_);
-  SelectAllOnFocus(program_);
+QWidget* frmSessionNew::BuildProgramPage() {
+  auto* page = new QWidget(stack_);
+  auto* l = new QGridLayout(page);
+  l->addWidget(
+      NewLabel(page, "Label11", QStringLiteral("Select a launch program to connect Internet. ")), 0,
+      0);
+  program_ = new ProgramPath(page, s_.files);
+  l->addWidget(program_, 1, 0);
+  auto* picture = new QLabel(page);
+  picture->setObjectName(QStringLiteral("imgLaunch"));
+  picture->setPixmap(LaunchPicture());
+  l->addWidget(picture, 2, 0, Qt::AlignCenter);
+  l->setRowStretch(3, 1);
+  return page;
+}
 
-  connect(next_, &QPushButton::clicked, this, &frmSessionNew::NextClicked);
-  connect(prev_, &QPushButton::clicked, this, &frmSessionNew::PrevClicked);
-  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-  connect(search_, &QPushButton::clicked, this,
-          [this] { SearchProgram(s_.files, this, program_); });
-  connect(add_gateway_, &QPushButton::clicked, this,
-          [this] { AddAddressRow(gateway_, gateways_); });
-  connect(add_dns_, &QPushButton::clicked, this, [this] { AddAddressRow(dns_, servers_); });
-  connect(del_gateway_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(gateways_); });
-  connect(del_dns_, &QPushButton::clicked, this, [this] { RemoveSelectedRow(servers_); });
+QWidget* frmSessionNew::BuildTcpIpPage() {
+  tcp_ip_ = new TcpIpPage(stack_, QStringLiteral("Set TCP/IP Properties."), 4);
+  return tcp_ip_;
+}
+
+QWidget* frmSessionNew::BuildFinishPage() {
+  auto* page = new QWidget(stack_);
+  auto* l = new QVBoxLayout(page);
+  auto* frame = new QGroupBox(QStringLiteral("Miscellaneous"), page);
+  frame->setObjectName(QStringLiteral("SSFrame1"));
+  auto* g = new QGridLayout(frame);
+  proxy_ = NewButton(frame, "cmdProxy", QStringLiteral("Proxy Settings"));
+  g->addWidget(proxy_, 0, 0);
+  g->addWidget(NewLabel(frame, "Label10",
+                        QStringLiteral("- If you want to set proxy server, press this botton.")),
+               0, 1);
+  printer_ = NewButton(frame, "cmdPrinter", QStringLiteral("Printer Settings"));
+  g->addWidget(printer_, 1, 0);
+  g->addWidget(
+      NewLabel(frame, "Label14",
+               QStringLiteral("- If you want to set default printer, press this button. ")),
+      1, 1);
+  l->addWidget(frame);
+  l->addWidget(NewLabel(page, "Label13(0)",
+                        QStringLiteral("New location settings were successfully completed!! ")));
+  l->addWidget(
+      NewLabel(page, "Label13(1)",
+               QStringLiteral("Press OK button to save and finish new location settings.")));
+  l->addStretch();
+
   connect(proxy_, &QPushButton::clicked, this, [this] {
     frmProxy dialog(s_.state, s_.prompt, this);
     s_.dialogs.Run(dialog);
@@ -233,23 +178,39 @@ void frmSessionNew::BuildPages() {
     frmPrinter dialog(s_.state, s_.printers, this);
     s_.dialogs.Run(dialog);
   });
+  return page;
+}
+
+QLayout* frmSessionNew::BuildButtons() {
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch();
+  prev_ = NewButton(this, "cmdPrev", QStringLiteral("<< Previous"));
+  next_ = NewButton(this, "cmdNext", QStringLiteral("Next >>"));
+  cancel_ = NewButton(this, "cmdCancel", QStringLiteral("Cancel"));
+  buttons->addWidget(prev_);
+  buttons->addWidget(next_);
+  buttons->addWidget(cancel_);
+  connect(next_, &QPushButton::clicked, this, &frmSessionNew::NextClicked);
+  connect(prev_, &QPushButton::clicked, this, &frmSessionNew::PrevClicked);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  return buttons;
 }
 
 void frmSessionNew::SetTabOrder() {
   std::vector<QWidget*> order = {name_, nic_};
-  for (QRadioButton* r : kind_) order.push_back(r);
-  for (QRadioButton* r : adsl_) order.push_back(r);
-  order.insert(order.end(),
-               {program_, search_, ip_, subnet_, gateway_, add_gateway_, gateways_, del_gateway_,
-                dns_, add_dns_, servers_, del_dns_, proxy_, printer_, prev_, next_, cancel_});
-  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  order.insert(order.end(), kinds_->options().begin(), kinds_->options().end());
+  order.insert(order.end(), adsl_->options().begin(), adsl_->options().end());
+  for (QWidget* w : program_->TabChain()) order.push_back(w);
+  for (QWidget* w : tcp_ip_->TabChain()) order.push_back(w);
+  order.insert(order.end(), {proxy_, printer_, prev_, next_, cancel_});
+  SetTabChain(order);
 }
 
 void frmSessionNew::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (first_activate_) {
     first_activate_ = false;
-    stack_->setCurrentWidget(pages_[0]);
+    stack_->setCurrentWidget(pages_[kNamePage]);
     name_->setFocus();
   }
 }
@@ -265,70 +226,51 @@ bool frmSessionNew::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-bool frmSessionNew::Fail(const char* text, PromptIcon icon, QWidget* focus) {
-  s_.prompt.Show(text, icon, PromptButtons::kOk);
-  if (focus != nullptr) focus->setFocus();
-  return false;
-}
-
 bool frmSessionNew::PassPage0(int* target) {
-  const QString name = TrimBlanks(name_->text());
-  name_->setText(name);
-  if (name.isEmpty()) return Fail("Input location name.", PromptIcon::kNone, name_);
-  for (const store::LocationRecord& r : s_.state.LocationTable) {
-    if (Q(r.SessionName) == name) {
-      return Fail("The location name is already in use.\r\nInput new location name.",
-                  PromptIcon::kNone, name_);
-    }
+  if (!ReadName(std::nullopt, "The location name is already in use.\r\nInput new location name.",
+                PromptIcon::kNone)) {
+    return false;
   }
-  location_.SessionName = S(name);
   if (nic_->currentText().isEmpty()) {
     return Fail("Select LAN adapter for current location.", PromptIcon::kNone, nic_);
   }
   AdapterFromCombo(nic_, &location_.NIC_ID, &location_.NIC_NAME);
-  *target = 1;
+  *target = kKindPage;
   return true;
 }
 
 bool frmSessionNew::PassPage1(int* target) {
-  static const char* const kKinds[5] = {"USE_DHCP", "USE_STATIC_IP", "USE_CABLE_MODEM", "NEXT",
-                                        "USE_KT_ADSL"};
-  static const int kTargets[5] = {5, 4, 5, 2, 3};
-  for (size_t i = 0; i < 5; ++i) {
-    if (kind_[i]->isChecked()) {
-      location_.ServiceType = kKinds[i];
-      *target = kTargets[i];
-    }
+  for (int i = 0; i < kConnectionKinds; ++i) {
+    if (!optStep1(i)->isChecked()) continue;
+    const auto kind = static_cast<ConnectionKind>(i);
+    location_.ServiceType = kind == ConnectionKind::kAdsl
+                                ? std::string(kKindChosenNext)
+                                : ServiceTypeFor(kind, AdslType::kInModem);
+    *target = PageAfterKind(kind);
   }
   location_.ExecutePath.clear();
   return true;
 }
 
-bool frmSessionNew::PassPage3(int* target) {
-  const QString path = TrimBlanks(program_->text());
-  program_->setText(path);
-  if (path.isEmpty())
-    return Fail("You should choose a launch program.", PromptIcon::kNone, program_);
-  if (!ProgramPathCheck(S(path), s_.shell, s_.registry)) {
-    return Fail("Invalid a launch program. Please,Check it again.", PromptIcon::kNone, program_);
+bool frmSessionNew::PassPage2(int* target) {
+  for (int i = 0; i < kAdslTypes; ++i) {
+    if (optStep2(i)->isChecked()) {
+      location_.ServiceType = ServiceTypeFor(ConnectionKind::kAdsl, static_cast<AdslType>(i));
+    }
   }
-  location_.ExecutePath = S(path);
-  *target = location_.ServiceType == store::kUseHanaroOutPppModem ? 4 : 5;
+  *target = kProgramPage;
+  return true;
+}
+
+bool frmSessionNew::PassPage3(int* target) {
+  if (!ReadProgram("Invalid a launch program. Please,Check it again.")) return false;
+  *target = location_.ServiceType == store::kUseHanaroOutPppModem ? kTcpIpPage : kFinishPage;
   return true;
 }
 
 bool frmSessionNew::PassPage4(int* target) {
-  if (!ip_->IPValidCheck()) {
-    return Fail("Invalid IP address. Please, check!", PromptIcon::kInformation, ip_);
-  }
-  location_.IPAddress = S(ip_->GetIp());
-  if (!subnet_->IPValidCheck()) {
-    return Fail("Invalid Subnet Mask address. Please, check!", PromptIcon::kInformation, subnet_);
-  }
-  location_.SubnetMask = S(subnet_->GetIp());
-  location_.Gateway = JoinRows(gateways_);
-  location_.DNS = JoinRows(servers_);
-  *target = 5;
+  if (!ReadTcpIp("Invalid Subnet Mask address. Please, check!")) return false;
+  *target = kFinishPage;
   return true;
 }
 
@@ -336,26 +278,19 @@ void frmSessionNew::NextClicked() {
   int target = step_;
   bool passed = false;
   switch (step_) {
-    case 0:
+    case kNamePage:
       passed = PassPage0(&target);
       break;
-    case 1:
+    case kKindPage:
       passed = PassPage1(&target);
       break;
-    case 2: {
-      static const char* const kAdsl[4] = {"USE_HANARO_IN_MODEM", "USE_HANARO_USB_MODEM",
-                                           "USE_HANARO_OUT_PPP_MODEM", "USE_HANARO_OUT_RAS_MODEM"};
-      for (size_t i = 0; i < 4; ++i) {
-        if (adsl_[i]->isChecked()) location_.ServiceType = kAdsl[i];
-      }
-      target = 3;
-      passed = true;
+    case kAdslPage:
+      passed = PassPage2(&target);
       break;
-    }
-    case 3:
+    case kProgramPage:
       passed = PassPage3(&target);
       break;
-    case 4:
+    case kTcpIpPage:
       passed = PassPage4(&target);
       break;
     default:
@@ -365,40 +300,40 @@ void frmSessionNew::NextClicked() {
   if (!passed) return;
   stack_->setCurrentWidget(pages_[static_cast<size_t>(target)]);
   step_ = target;
-  if (target != 0) prev_->setEnabled(true);
-  if (target == kLastPage) next_->setText(QStringLiteral("OK"));
+  if (target != kNamePage) prev_->setEnabled(true);
+  if (target == kFinishPage) next_->setText(QStringLiteral("OK"));
 }
 
 void frmSessionNew::PrevClicked() {
   const std::string& kind = location_.ServiceType;
   int target = step_;
   switch (step_) {
-    case 1:
-      target = 0;
+    case kKindPage:
+      target = kNamePage;
       break;
-    case 2:
-      target = 1;
+    case kAdslPage:
+      target = kKindPage;
       break;
-    case 3:
-      target = kind == store::kUseKtAdsl ? 1 : 2;
+    case kProgramPage:
+      target = kind == store::kUseKtAdsl ? kKindPage : kAdslPage;
       break;
-    case 4:
-      target = kind == store::kUseHanaroOutPppModem ? 3 : 1;
+    case kTcpIpPage:
+      target = kind == store::kUseHanaroOutPppModem ? kProgramPage : kKindPage;
       break;
-    case 5:
+    case kFinishPage:
       if (kind == store::kUseDhcp || kind == store::kUseCableModem)
-        target = 1;
+        target = kKindPage;
       else if (store::CarriesTcpIp(kind))
-        target = 4;
+        target = kTcpIpPage;
       else
-        target = 3;
+        target = kProgramPage;
       break;
     default:
       return;
   }
   step_ = target;
   next_->setText(QStringLiteral("Next >>"));
-  if (target == 0) prev_->setEnabled(false);
+  if (target == kNamePage) prev_->setEnabled(false);
   stack_->setCurrentWidget(pages_[static_cast<size_t>(target)]);
 }
 
