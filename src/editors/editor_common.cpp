@@ -9,6 +9,7 @@
 
 #include "editors/ip_address_control.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 namespace netvane::editors {
 
@@ -127,11 +128,8 @@ class SelectAllFilter : public QObject {
 void SelectAllOnFocus(QLineEdit* edit) { edit->installEventFilter(new SelectAllFilter(edit)); }
 
 QString TrimBlanks(const QString& text) {
-  qsizetype b = 0;
-  qsizetype e = text.size();
-  while (b < e && text[b] == QLatin1Char(' ')) ++b;
-  while (e > b && text[e - 1] == QLatin1Char(' ')) --e;
-  return text.mid(b, e - b);
+  const auto [first, end] = platform::TrimmedBounds(text, platform::kIsSpace);
+  return text.mid(first, end - first);
 }
 
 void AddAddressRow(IpAddressControl* box, QListWidget* list) {

@@ -13,6 +13,8 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace netvane::editors {
 namespace {
 
@@ -21,11 +23,8 @@ const char kRangeText[] = " -Invalid range. Please indicate number between 0 and
 
 // Leading and trailing blanks off, as the program has always trimmed its texts.
 QString TrimBlanks(const QString& text) {
-  qsizetype b = 0;
-  qsizetype e = text.size();
-  while (b < e && text[b] == QLatin1Char(' ')) ++b;
-  while (e > b && text[e - 1] == QLatin1Char(' ')) --e;
-  return text.mid(b, e - b);
+  const auto [first, end] = platform::TrimmedBounds(text, platform::kIsSpace);
+  return text.mid(first, end - first);
 }
 
 // The octet's value, or -1 when the text is not a number from 0 to 255. Only plain digits

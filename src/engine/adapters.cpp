@@ -1,6 +1,7 @@
 #include "engine/adapters.h"
 
 #include "engine/windows_family.h"
+#include "platform/text.h"
 #include "platform/win_codes.h"
 
 namespace netvane::engine {
@@ -31,8 +32,8 @@ store::AdapterTable LoadAdapters(int32_t os_kind, store::RegistryAccess& registr
   store::AdapterTable ethernet;
   for (const CInterface* row : rows.NewEnum()) {
     if (row->InterfaceType == static_cast<int32_t>(platform::kIfTypeEthernet)) {
-      ethernet.push_back(
-          {store::Trim(row->InterfaceDescription), store::Trim(row->AdapterAddress)});
+      ethernet.push_back({std::string(platform::TrimSpaces(row->InterfaceDescription)),
+                          std::string(platform::TrimSpaces(row->AdapterAddress))});
     }
   }
   switch (os_kind) {

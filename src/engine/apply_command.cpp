@@ -1,9 +1,13 @@
 #include "engine/apply_command.h"
 
+#include "platform/text.h"
+#include "platform/win_codes.h"
+
 namespace netvane::engine {
 
 std::string ApplyErrorText(const platform::PlatformError& e) {
-  if (e.number() == 10048) return "DHCP Server is running.\r\nPlease, refer to Help[Tip].";
+  if (e.number() == platform::kWsaAddressInUse)
+    return "DHCP Server is running.\r\nPlease, refer to Help[Tip].";
   return "Please, check if gateway or DNS Configuration is valid.\r\nError Number : " +
          std::to_string(e.number()) + "\r\nError Description : " + e.description() + "\r\n";
 }
@@ -20,9 +24,9 @@ int16_t ApplyCommand::PreviousLocationOn(int16_t location_id) const {
   const int i = store::FindLocationIndex(state_.LocationTable, location_id);
   if (i < 0) return -1;
   const std::string adapter =
-      store::AsciiUpper(store::Trim(state_.LocationTable[static_cast<size_t>(i)].NIC_ID));
+      store::AsciiUpper(platform::TrimSpaces(state_.LocationTable[static_cast<size_t>(i)].NIC_ID));
   for (const store::ActiveLocationEntry& entry : state_.ActiveLocationTable) {
-    if (store::AsciiUpper(store::Trim(entry.AdapterId)) == adapter &&
+    if (store::AsciiUpper(platform::TrimSpaces(entry.AdapterId)) == adapter &&
         entry.ActiveLocationId != location_id &&
         store::FindLocationIndex(state_.LocationTable, entry.ActiveLocationId) >= 0) {
       return entry.ActiveLocationId;

@@ -2,6 +2,7 @@
 
 #include "engine/address.h"
 #include "engine/windows_family.h"
+#include "platform/text.h"
 #include "store/location_store.h"
 
 namespace netvane::engine {
@@ -73,7 +74,7 @@ std::string Engine::ReadNormalised(const std::string& key, const char* name) {
   for (char& c : text) {
     if (c == '\0') c = ',';
   }
-  text = store::Trim(text);
+  text = std::string(platform::TrimSpaces(text));
   if (!text.empty() && text.back() == ',') text.pop_back();
   return text;
 }

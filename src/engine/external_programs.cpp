@@ -3,6 +3,7 @@
 #include "engine/adapters.h"
 #include "engine/windows_family.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 namespace netvane::engine {
 
@@ -48,8 +49,8 @@ void ExternalPrograms::SwitchFilter(char letter) {
   const std::string tool = ProgramDirectory() + "NVEFilter " + letter + " ";
   filter_switches_.clear();
   for (const std::string& name : instances.names) {
-    filter_switches_.push_back(
-        platform_.process.Start(tool + store::Trim(name), platform::WindowMode::kHidden));
+    filter_switches_.push_back(platform_.process.Start(
+        tool + std::string(platform::TrimSpaces(name)), platform::WindowMode::kHidden));
   }
 }
 
@@ -63,7 +64,7 @@ void ExternalPrograms::LoadDHCPFilter() { SwitchFilter('L'); }
 void ExternalPrograms::UnloadDHCPFilter() { SwitchFilter('U'); }
 
 bool ExternalPrograms::LaunchProgram(const std::string& path) {
-  if (store::Trim(path).empty()) return false;
+  if (platform::TrimSpaces(path).empty()) return false;
   const std::string name = platform_.shell.ExistingName(path);
   const std::string folder = path.substr(0, path.size() - name.size());
   platform_.shell.InvokeDefaultVerb(folder, name);

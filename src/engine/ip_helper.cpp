@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/bytes.h"
 #include "platform/win_codes.h"
 
 namespace netvane::engine {
 namespace {
 
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+using platform::GetLe32;
 
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+int32_t I32(const uint8_t* p) { return static_cast<int32_t>(GetLe32(p)); }
 
 }  // namespace
 
@@ -78,9 +76,10 @@ CInterfaces CIpHelper::Interfaces() {
     return rows;
   }
   std::vector<uint8_t> buffer(size);
-  if (size < 4 || iphelper_.GetIfTable(buffer.data(), &size, false) != 0) return rows;
+  if (size < 4 || iphelper_.GetIfTable(buffer.data(), &size, false) != platform::kErrorSuccess)
+    return rows;
   // Never read past what the system filled in, whatever count it claims.
-  const uint32_t claimed = U32(buffer.data());
+  const uint32_t claimed = GetLe32(buffer.data());
   const uint32_t fits =
       static_cast<uint32_t>((std::min<size_t>(size, buffer.size()) - 4) / platform::kMibIfRowSize);
   const uint32_t n = std::min(claimed, fits);
@@ -88,7 +87,7 @@ CInterfaces CIpHelper::Interfaces() {
   for (uint32_t i = 0; i < n; ++i) {
     const uint8_t* row = buffer.data() + 4 + static_cast<size_t>(i) * platform::kMibIfRowSize;
     CInterface& it = rows.Add();
-    const uint32_t descr_len = std::min<uint32_t>(U32(row + o::kDescrLen), 256);
+    const uint32_t descr_len = std::min<uint32_t>(GetLe32(row + o::kDescrLen), 256);
     const size_t descr_bytes = descr_len > 0 ? descr_len - 1 : 0;
     std::string descr(reinterpret_cast<const char*>(row + o::kDescr), descr_bytes);
     it.InterfaceDescription = codepage_.FromAnsi(descr);
@@ -105,23 +104,23 @@ CInterfaces CIpHelper::Interfaces() {
     it.MaximumTransmissionUnit = I32(row + o::kMtu);
     it.UnicastPacketsReceived = I32(row + o::kInUcastPkts);
     it.OctetsReceived = I32(row + o::kInOctets);
-    it.LastChange = static_cast<double>(U32(row + o::kLastChange));
+    it.LastChange = static_cast<double>(GetLe32(row + o::kLastChange));
     it.OperationalStatus = I32(row + o::kOperStatus);
     it.AdminStatus = I32(row + o::kAdminStatus);
-    const uint32_t phys_len = std::min<uint32_t>(U32(row + o::kPhysAddrLen), 8);
+    const uint32_t phys_len = std::min<uint32_t>(GetLe32(row + o::kPhysAddrLen), 8);
     it.AdapterAddress = HardwareAddressText(row + o::kPhysAddr, phys_len);
     it.Speed = I32(row + o::kSpeed);
     it.InterfaceType = I32(row + o::kType);
     it.InterfaceIndex = I32(row + o::kIndex);
     // The name is UTF-16 up to its terminator; interface names are ASCII in practice and
     // anything else shows as '?'.
-    for (uint32_t u = 0; u < 256; ++u) {
-      const unsigned c = row[o::kName + 2 * u] | (row[o::kName + 2 * u + 1] << 8);
+    for (size_t u = 0; u < 256; ++u) {
+      const unsigned c = platform::GetLe16(row + o::kName + 2 * u);
       if (c == 0) break;
       it.InterfaceName += c < 0x80 ? static_cast<char>(c) : '?';
     }
-    bytes_received_ += U32(row + o::kInOctets);
-    bytes_sent_ += U32(row + o::kOutOctets);
+    bytes_received_ += GetLe32(row + o::kInOctets);
+    bytes_sent_ += GetLe32(row + o::kOutOctets);
   }
   return rows;
 }

@@ -77,13 +77,14 @@ inline constexpr uint32_t kDescr = 604;
 std::vector<uint8_t> EncodeIfTable(const std::vector<MibIfRow>& rows);
 
 // GetIfTable's buffer protocol over an encoded table: with `table` null or `*size` too small
-// the needed size goes to `*size` and the result is 122 (insufficient buffer).
+// the needed size goes to `*size` and the result is kErrorInsufficientBuffer.
 uint32_t CopyIfTable(const std::vector<uint8_t>& encoded, uint8_t* table, uint32_t* size);
 
 class IpHelper {
  public:
   virtual ~IpHelper() = default;
-  // GetIfTable: 0 on success, 122 with the needed size, 50 when not supported.
+  // GetIfTable: kErrorSuccess, kErrorInsufficientBuffer with the needed size, or
+  // kErrorNotSupported.
   virtual uint32_t GetIfTable(uint8_t* table, uint32_t* size, bool order) = 0;
 };
 

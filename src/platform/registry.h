@@ -29,7 +29,8 @@ class Registry {
   virtual ~Registry() = default;
 
   // RegCreateKeyA: opens `path` below `parent`, creating it and any missing parents. A name
-  // longer than kMaxKeyNameLength gives 87, a key deeper than kMaxKeyDepth 1450.
+  // longer than kMaxKeyNameLength gives kErrorInvalidParameter, a key deeper than kMaxKeyDepth
+  // kErrorNoSystemResources.
   virtual int32_t CreateKey(RegHandle parent, const std::string& path, RegHandle* result) = 0;
   // RegOpenKeyExA.
   virtual int32_t OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
@@ -41,17 +42,17 @@ class Registry {
   virtual int32_t EnumKeyEx(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
                             char* class_name, uint32_t* class_size) = 0;
   // RegEnumValueA: name as for EnumKeyEx; `type`, `data` and `data_size` may be null. With
-  // `data` null the size is reported; with a short buffer the result is 234 and `data_size`
-  // holds the size needed.
+  // `data` null the size is reported; with a short buffer the result is kErrorMoreData and
+  // `data_size` holds the size needed.
   virtual int32_t EnumValue(RegHandle key, uint32_t index, char* name, uint32_t* name_size,
                             uint32_t* type, uint8_t* data, uint32_t* data_size) = 0;
   // RegQueryValueExA, with the same buffer rules as EnumValue.
   virtual int32_t QueryValueEx(RegHandle key, const std::string& name, uint32_t* type,
                                uint8_t* data, uint32_t* data_size) = 0;
-  // RegSetValueExA; a name longer than kMaxValueNameLength gives 87.
+  // RegSetValueExA; a name longer than kMaxValueNameLength gives kErrorInvalidParameter.
   virtual int32_t SetValueEx(RegHandle key, const std::string& name, uint32_t type,
                              const uint8_t* data, uint32_t size) = 0;
-  // RegDeleteKeyA: 5 (access denied) while the key still has subkeys.
+  // RegDeleteKeyA: kErrorAccessDenied while the key still has subkeys.
   virtual int32_t DeleteKey(RegHandle parent, const std::string& path) = 0;
   // RegDeleteValueA.
   virtual int32_t DeleteValue(RegHandle key, const std::string& name) = 0;

@@ -22,7 +22,7 @@ class UdpEndpoint {
   virtual void SetRemoteHost(const std::string& host) = 0;
   virtual void SetRemotePort(uint16_t port) = 0;
   virtual void SetLocalPort(uint16_t port) = 0;
-  // Binds the local port; raises PlatformError (10048 when the address is in use).
+  // Binds the local port; raises PlatformError (kWsaAddressInUse when the address is in use).
   virtual void Bind() = 0;
   virtual void Close() = 0;
   virtual int State() const = 0;

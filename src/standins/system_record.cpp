@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/bytes.h"
 #include "platform/posix/registry_values.h"
 #include "platform/win_codes.h"
 #include "standins/resolver.h"
@@ -132,12 +133,10 @@ int32_t RecordNtLease(platform::Registry& registry, const std::string& key, cons
 
 int32_t RecordVxdLease(platform::Registry& registry, const std::string& entry, const Lease& lease) {
   const std::string key = kVxdDhcpPath + entry;
+  // The address in network order, the lease time as Windows keeps numbers.
   std::string address(4, '\0');
-  std::string seconds(4, '\0');
-  for (int i = 0; i < 4; ++i) {
-    address[i] = static_cast<char>(lease.address >> (8 * (3 - i)));
-    seconds[i] = static_cast<char>(lease.seconds >> (8 * i));
-  }
+  platform::PutBe32(address.data(), lease.address);
+  const std::string seconds = platform::Le32Bytes(lease.seconds);
   return Grouped(registry, [&] {
     int32_t c = platform::SetRaw(registry, kHkeyLocalMachine, key, "DHCPIPAddress",
                                  platform::kRegBinary, address);

@@ -20,13 +20,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
 }
 
-std::string Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return std::string();
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
 bool FlagFromText(std::string_view text) { return AsciiUpper(text) == "YES"; }
 
 void ClearLocationRecord(LocationRecord& record) { record = LocationRecord{}; }

@@ -93,7 +93,6 @@ bool FlagFromText(std::string_view text);
 // Upper case of the ASCII letters (identifiers, keys and flags are compared this way).
 std::string AsciiUpper(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-std::string Trim(std::string_view text);
 
 void ClearLocationRecord(LocationRecord& record);
 // Index of the first entry with this id, or -1.

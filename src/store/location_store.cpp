@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/registry_tree.h"
+#include "platform/text.h"
 #include "store/numbers.h"
 
 namespace netvane::store {
@@ -283,7 +284,7 @@ bool LocationStore::SetActiveLocation(int16_t id, LocationTable& table,
   table[i].SessionActive = true;
   const std::string wanted = AsciiUpper(adapter);
   for (ActiveLocationEntry& entry : active) {
-    if (AsciiUpper(Trim(entry.AdapterId)) == wanted) {
+    if (AsciiUpper(platform::TrimSpaces(entry.AdapterId)) == wanted) {
       entry.ActiveLocationId = id;
       entry.ActiveLocationIndex = static_cast<int16_t>(i);
     }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/bytes.h"
+
 namespace netvane::store {
 namespace {
 
@@ -137,10 +139,8 @@ int32_t RegistryAccess::WriteValue(RegHandle root, std::string_view path, std::s
 
 int32_t RegistryAccess::WriteNumber(RegHandle root, std::string_view path, std::string_view name,
                                     int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  const std::string data{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                         static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
-  return WriteRaw(root, path, name, platform::kRegDword, data);
+  return WriteRaw(root, path, name, platform::kRegDword,
+                  platform::Le32Bytes(static_cast<uint32_t>(value)));
 }
 
 ValueList RegistryAccess::EnumValues(RegHandle root, std::string_view path) {

@@ -53,7 +53,7 @@ class RegistryAccess {
   int32_t OpenKeyCheck(RegHandle root, std::string_view path);
   ReadResult ReadValue(RegHandle root, std::string_view path, std::string_view name);
   // Kind 1 writes the text with its terminating NUL; kind 4 writes the text taken as a
-  // 32-bit whole number (87, invalid parameter, when it is not one). The key must exist.
+  // 32-bit whole number (kErrorInvalidParameter when it is not one). The key must exist.
   int32_t WriteValue(RegHandle root, std::string_view path, std::string_view name,
                      std::string_view value, ValueKind kind = ValueKind::kText);
   int32_t WriteNumber(RegHandle root, std::string_view path, std::string_view name, int32_t value);

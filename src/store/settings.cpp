@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/text.h"
 #include "store/location.h"
 #include "store/numbers.h"
 
@@ -61,7 +62,7 @@ void SettingsStore::LoadSettings(Settings& s) {
         s.IsStartProgram = false;
       } else {
         const std::string wanted = AutoStartEntryText(program_path_);
-        if (Trim(entry.text) != wanted) {
+        if (platform::TrimSpaces(entry.text) != wanted) {
           reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, wanted);
         }
       }

@@ -6,13 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
+#include "platform/bytes.h"
 #include "platform/command_line.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 namespace netvane::updater {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::kHkeyCurrentUser;
 using platform::kHkeyLocalMachine;
 
@@ -36,12 +40,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string TrimBlanks(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return std::string();
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 }  // namespace
 
 std::string UpdateServerHost() {
@@ -50,7 +48,7 @@ std::string UpdateServerHost() {
 }
 
 bool IsNumeric(const std::string& text, double* value) {
-  const std::string t = TrimBlanks(text);
+  const std::string t(platform::TrimSpaces(text));
   size_t i = 0;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
   bool digits = false;
@@ -86,24 +84,23 @@ basRegistry::Value basRegistry::Read(platform::RegHandle root, const std::string
                                      const std::string& name) {
   Value v;
   platform::RegHandle h = 0;
-  if (registry_.OpenKeyEx(root, codepage_.ToAnsi(key), platform::kKeyRead, &h) != 0) return v;
+  if (registry_.OpenKeyEx(root, codepage_.ToAnsi(key), platform::kKeyRead, &h) != kErrorSuccess) {
+    return v;
+  }
   const std::string ansi_name = codepage_.ToAnsi(name);
   uint32_t type = 0;
   uint32_t size = 0;
-  if (registry_.QueryValueEx(h, ansi_name, &type, nullptr, &size) == 0) {
+  if (registry_.QueryValueEx(h, ansi_name, &type, nullptr, &size) == kErrorSuccess) {
     std::string data(size, '\0');
     if (registry_.QueryValueEx(h, ansi_name, &type, reinterpret_cast<uint8_t*>(data.data()),
-                               &size) == 0) {
+                               &size) == kErrorSuccess) {
       data.resize(size);
       if (type == platform::kRegSz || type == platform::kRegExpandSz) {
         v.kind = Value::Kind::kText;
         v.text = codepage_.FromAnsi(data.substr(0, data.find('\0')));
       } else if (type == platform::kRegDword && size == 4) {
         v.kind = Value::Kind::kNumber;
-        v.number = static_cast<int32_t>(static_cast<uint8_t>(data[0]) |
-                                        static_cast<uint8_t>(data[1]) << 8 |
-                                        static_cast<uint8_t>(data[2]) << 16 |
-                                        static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24);
+        v.number = static_cast<int32_t>(platform::GetLe32(data.data()));
       }
     }
   }
@@ -114,23 +111,22 @@ basRegistry::Value basRegistry::Read(platform::RegHandle root, const std::string
 bool basRegistry::Write(platform::RegHandle root, const std::string& key, const std::string& name,
                         const std::string& value) {
   platform::RegHandle h = 0;
-  if (registry_.CreateKey(root, codepage_.ToAnsi(key), &h) != 0) return false;
+  if (registry_.CreateKey(root, codepage_.ToAnsi(key), &h) != kErrorSuccess) return false;
   double number = 0;
-  int32_t r;
+  uint32_t type = platform::kRegSz;
+  std::string data;
   if (IsNumeric(value, &number) && std::fabs(number) < 2147483648.0) {
-    const auto n = static_cast<uint32_t>(static_cast<int32_t>(std::nearbyint(number)));
-    const uint8_t data[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                             static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
-    r = registry_.SetValueEx(h, codepage_.ToAnsi(name), platform::kRegDword, data, 4);
+    type = platform::kRegDword;
+    data = platform::Le32Bytes(static_cast<uint32_t>(static_cast<int32_t>(std::nearbyint(number))));
   } else {
-    std::string data = codepage_.ToAnsi(TrimBlanks(value));
+    data = codepage_.ToAnsi(platform::TrimSpaces(value));
     data.push_back('\0');
-    r = registry_.SetValueEx(h, codepage_.ToAnsi(name), platform::kRegSz,
-                             reinterpret_cast<const uint8_t*>(data.data()),
-                             static_cast<uint32_t>(data.size()));
   }
+  const int32_t r = registry_.SetValueEx(h, codepage_.ToAnsi(name), type,
+                                         reinterpret_cast<const uint8_t*>(data.data()),
+                                         static_cast<uint32_t>(data.size()));
   registry_.CloseKey(h);
-  return r == 0;
+  return r == kErrorSuccess;
 }
 
 UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view)
@@ -153,7 +149,7 @@ bool UpdateProcedure::Connect() {
   RefreshListing();
   // Kept for the user's next visit; the updater itself never reads them back.
   platform::RegHandle h = 0;
-  if (platform_.registry.CreateKey(kHkeyCurrentUser, kSettingsKey, &h) == 0) {
+  if (platform_.registry.CreateKey(kHkeyCurrentUser, kSettingsKey, &h) == kErrorSuccess) {
     for (const auto& [name, text] : {std::pair{"Server", &server}, std::pair{"User", &user},
                                      std::pair{"Password", &password}}) {
       std::string data = platform_.codepage.ToAnsi(*text);
@@ -174,7 +170,7 @@ void UpdateProcedure::Disconnect() {
 
 void UpdateProcedure::RefreshListing() {
   view_.SetLabel(UpdateLabel::kDirectory,
-                 "Current Directory: " + TrimBlanks(ftp_.GetFTPDirectory()));
+                 "Current Directory: " + std::string(platform::TrimSpaces(ftp_.GetFTPDirectory())));
   const std::optional<cDirList> listing = ftp_.GetDirectoryListing("*.*");
   view_.ShowListing(listing ? &ftp_.Directory() : nullptr);
 }

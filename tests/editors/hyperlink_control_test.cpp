@@ -238,11 +238,12 @@ TEST_F(HyperLinkControlTest, OnlyALeftClickEndingOnTheControlCounts) {
 }
 
 TEST_F(HyperLinkControlTest, OpenHyperLinkOpensTheGivenLinkOrElseTheProperty) {
-  // The shell's answer comes back: above 32 when it opened, its error code when not.
+  // The shell's answer comes back: above kShellExecuteLastError when it opened, its error code
+  // when not.
   shell.existing = {"https://netvane.example/download"};
   EXPECT_EQ(ctl->OpenHyperLink(QStringLiteral("https://netvane.example/download")), 42);
   ctl->SetHyperLink(QStringLiteral("mailto:help@netvane.example"));
-  EXPECT_EQ(ctl->OpenHyperLink(QString()), 2);
+  EXPECT_EQ(ctl->OpenHyperLink(QString()), platform::kShellErrorFileNotFound);
   EXPECT_EQ(shell.opened, (std::vector<std::string>{"https://netvane.example/download",
                                                     "mailto:help@netvane.example"}));
   ctl->SetHyperLink(QString());

@@ -13,6 +13,7 @@ namespace netvane::testing {
 namespace {
 
 using engine::CIpHelper;
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 
 TEST(DetectWindowsFamily, MapsEveryVersion) {
@@ -39,12 +40,13 @@ class AdaptersTest : public ::testing::Test {
  protected:
   void Card(const std::string& sub, const char* description, const char* service) {
     const std::string key = "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + sub;
-    ASSERT_EQ(access_.CreateKey(kHkeyLocalMachine, key), 0);
+    ASSERT_EQ(access_.CreateKey(kHkeyLocalMachine, key), kErrorSuccess);
     if (description) {
-      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "Description", description), 0);
+      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "Description", description),
+                kErrorSuccess);
     }
     if (service) {
-      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "ServiceName", service), 0);
+      ASSERT_EQ(access_.WriteValue(kHkeyLocalMachine, key, "ServiceName", service), kErrorSuccess);
     }
   }
 

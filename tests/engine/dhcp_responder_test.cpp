@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "platform/bytes.h"
 #include "platform/platform_error.h"
 #include "platform/posix/posix_udp.h"
 #include "test_support.h"
@@ -19,6 +20,7 @@ namespace netvane::testing {
 namespace {
 
 using engine::DhcpResponder;
+using platform::kWsaAddressInUse;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kDiscover = 1;
@@ -34,10 +36,7 @@ Bytes ClientMessage(uint8_t type, uint32_t xid = 0x12345678, Bytes extra_options
   m[1] = 1;  // htype
   m[2] = 6;  // hlen
   m[3] = 0;  // hops
-  m[4] = static_cast<uint8_t>(xid >> 24);
-  m[5] = static_cast<uint8_t>(xid >> 16);
-  m[6] = static_cast<uint8_t>(xid >> 8);
-  m[7] = static_cast<uint8_t>(xid);
+  platform::PutBe32(m.data() + 4, xid);
   m[8] = 0;
   m[9] = 3;  // secs
   m[10] = 0x80;
@@ -248,7 +247,7 @@ TEST_F(ResponderTest, AMaskNotBeginningWith255GetsNoAnswer) {
 }
 
 TEST_F(ResponderTest, AnEndpointThatCannotBindStaysSilent) {
-  endpoint_.bind_error = 10048;
+  endpoint_.bind_error = kWsaAddressInUse;
   EXPECT_FALSE(Deliver(ClientMessage(kDiscover)).has_value());
   EXPECT_FALSE(endpoint_.open);
 }
@@ -348,7 +347,7 @@ TEST(ResponderLoopback, APortInUseIsReportedAsAddressInUse) {
     second.Bind();
     FAIL();
   } catch (const platform::PlatformError& e) {
-    EXPECT_EQ(e.number(), 10048);
+    EXPECT_EQ(e.number(), kWsaAddressInUse);
     EXPECT_EQ(e.description(), "Address in use");
   }
   EXPECT_EQ(second.State(), 0);

@@ -13,6 +13,7 @@ namespace netvane::testing {
 namespace {
 
 using engine::Engine;
+using platform::kErrorSuccess;
 using store::LocationRecord;
 using Lines = std::vector<std::string>;
 
@@ -61,13 +62,14 @@ class EngineTest : public ::testing::Test {
     const std::string key =
         "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\" + nic;
     ASSERT_EQ(
-        SetRaw(raw(), kLm, key, "IPAddress", platform::kRegMultiSz, ip + std::string(2, '\0')), 0);
+        SetRaw(raw(), kLm, key, "IPAddress", platform::kRegMultiSz, ip + std::string(2, '\0')),
+        kErrorSuccess);
     ASSERT_EQ(
         SetRaw(raw(), kLm, key, "SubnetMask", platform::kRegMultiSz, mask + std::string(2, '\0')),
-        0);
+        kErrorSuccess);
     ASSERT_EQ(SetRaw(raw(), kLm, key, "DefaultGateway", platform::kRegMultiSz,
                      gateways + std::string(gateways.empty() ? 1 : 2, '\0')),
-              0);
+              kErrorSuccess);
   }
   platform::Registry& raw() { return fake_.registry.registry(); }
 
@@ -211,7 +213,8 @@ TEST_F(EngineTest, LegacyRoadOnWindows98ReleasesFiltersRenewsAndPolls) {
   LocationRecord& r = Add(6, "USE_STATIC_IP", "00-50-ba-01-02-0f");
   r.Gateway = "192.168.1.1,192.168.1.2";
   r.Lease = 0;
-  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"),
+            kErrorSuccess);
   engine_.ApplyNetworkLegacy(6);
   EXPECT_EQ(Started(), (Lines{"ipconfig.exe /release 1", "/opt/netvane/NVEFilter L 0000",
                               "ipconfig.exe /renew 1"}));
@@ -273,19 +276,20 @@ TEST_F(EngineTest, CheckBindingOnWindows98AndMe) {
     // Another binding first, then the adapter's: address bytes in network order.
     ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0000", "DHCPIPAddress", platform::kRegBinary,
                      std::string("\x0A\x00\x00\x01", 4)),
-              0);
+              kErrorSuccess);
     ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "DHCPIPAddress", platform::kRegBinary,
                      std::string("\xC0\xA8\x0A\x19", 4)),
-              0);
+              kErrorSuccess);
     ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "Lease", platform::kRegBinary,
                      std::string("\x56\x34\x12\xAB", 4)),
-              0);
+              kErrorSuccess);
     EXPECT_TRUE(engine_.CheckBinding(8)) << os;  // FF or AB: only the last six digits count
     ASSERT_EQ(SetRaw(raw(), kLm, vxd + "0001", "Lease", platform::kRegBinary,
                      std::string("\x57\x34\x12\xFF", 4)),
-              0);
+              kErrorSuccess);
     EXPECT_FALSE(engine_.CheckBinding(8)) << os;
-    ASSERT_EQ(access_.DeleteKeyTree(kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD"), 0);
+    ASSERT_EQ(access_.DeleteKeyTree(kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD"),
+              kErrorSuccess);
   }
   EXPECT_FALSE(engine_.CheckBinding(8));
 }
@@ -302,11 +306,12 @@ TEST_F(EngineTest, CheckBindingOnNt4And2000) {
     state_.OSKind = os;
     ASSERT_EQ(
         SetRaw(raw(), kLm, key, "DhcpIPAddress", platform::kRegSz, std::string("10.0.0.5\0", 9)),
-        0);
+        kErrorSuccess);
     EXPECT_FALSE(engine_.CheckBinding(9));  // no lease yet
-    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", static_cast<int32_t>(0xFF00002A)), 0);
+    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", static_cast<int32_t>(0xFF00002A)),
+              kErrorSuccess);
     EXPECT_TRUE(engine_.CheckBinding(9));
-    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", 43), 0);
+    ASSERT_EQ(access_.WriteNumber(kLm, key, "Lease", 43), kErrorSuccess);
     EXPECT_FALSE(engine_.CheckBinding(9));
   }
   state_.OSKind = engine::kOsWin95;
@@ -428,10 +433,10 @@ class ApplyCommandTest : public EngineTest {
   void Bind() {
     ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000",
                      "DHCPIPAddress", platform::kRegBinary, std::string("\xC0\xA8\x0A\x19", 4)),
-              0);
+              kErrorSuccess);
     ASSERT_EQ(SetRaw(raw(), kLm, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000", "Lease",
                      platform::kRegBinary, std::string("\x05\x00\x00\xFF", 4)),
-              0);
+              kErrorSuccess);
   }
 
   store::LocationStore locations_{access_};
@@ -460,7 +465,8 @@ TEST_F(ApplyCommandTest, ThePollEndsWithSuccessOnceTheSystemIsBound) {
 }
 
 TEST_F(ApplyCommandTest, ThePollGivesUpAtTheFifteenthFailedTick) {
-  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"),
+            kErrorSuccess);
   command_.Apply(1);
   command_.ResetPoll();
   fake_.process.started.clear();
@@ -489,7 +495,8 @@ TEST_F(ApplyCommandTest, AnAddressInUseAndOtherErrorsEndTheApplyWithTheirReport)
   EXPECT_EQ(front_.events[front_.events.size() - 2], "enabled");
   // The responder's port does not stay taken after the error.
   EXPECT_FALSE(endpoint_.open);
-  EXPECT_EQ(engine::ApplyErrorText(platform::PlatformError(10048, "Address in use", "Winsock")),
+  EXPECT_EQ(engine::ApplyErrorText(
+                platform::PlatformError(platform::kWsaAddressInUse, "Address in use", "Winsock")),
             "DHCP Server is running.\r\nPlease, refer to Help[Tip].");
 }
 

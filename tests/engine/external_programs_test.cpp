@@ -19,6 +19,7 @@ namespace netvane::testing {
 namespace {
 
 using engine::ExternalPrograms;
+using platform::kErrorSuccess;
 using platform::WindowMode;
 
 class ExternalProgramsTest : public ::testing::Test {
@@ -35,7 +36,7 @@ class ExternalProgramsTest : public ::testing::Test {
       ASSERT_EQ(
           access_.CreateKey(platform::kHkeyLocalMachine,
                             std::string("System\\CurrentControlSet\\Services\\Class\\Net\\") + n),
-          0);
+          kErrorSuccess);
     }
   }
   std::vector<std::string> Lines() const {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/bytes.h"
 #include "platform/posix/socket_device.h"
 #include "test_support.h"
 
@@ -160,7 +161,7 @@ class DriverStandIn {
       if (c < 0) return;
       uint8_t header[8];
       if (recv(c, header, 8, MSG_WAITALL) == 8) {
-        const uint32_t code = header[0] | header[1] << 8 | header[2] << 16 | header[3] << 24;
+        const uint32_t code = platform::GetLe32(header);
         std::vector<uint8_t> block(126);
         recv(c, block.data(), block.size(), MSG_WAITALL);
         requests.push_back({code, block});

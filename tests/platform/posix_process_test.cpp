@@ -24,6 +24,8 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorFileNotFound;
+using platform::kErrorPathNotFound;
 using platform::PlatformError;
 using platform::WindowMode;
 using Args = std::vector<std::string>;
@@ -160,7 +162,7 @@ TEST_F(PosixProcessTest, AProgramThatCannotStartRaisesThePlatformError) {
     process_.Start("no_such_program_anywhere /renew 0", WindowMode::kHidden);
     FAIL() << "no error raised";
   } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), 2);
+    EXPECT_EQ(e.number(), kErrorFileNotFound);
     EXPECT_EQ(e.description(), "The system cannot find the file specified.");
     EXPECT_EQ(e.source(), "CreateProcess");
   }
@@ -242,22 +244,23 @@ TEST_F(PosixProcessTest, ShellRunsExecutablesAndNamesExistingFiles) {
     shell.InvokeDefaultVerb(dir_.File("No Folder/"), "dialer");
     FAIL();
   } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), 3);
+    EXPECT_EQ(e.number(), kErrorPathNotFound);
     EXPECT_EQ(e.source(), "Shell.Application");
   }
   try {
     shell.InvokeDefaultVerb(dir_.File("Dialer Folder/"), "gone");
     FAIL();
   } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), 2);
+    EXPECT_EQ(e.number(), kErrorFileNotFound);
   }
-  EXPECT_EQ(shell.OpenDocument(dir_.File("missing.chm")), 2);
+  EXPECT_EQ(shell.OpenDocument(dir_.File("missing.chm")), platform::kShellErrorFileNotFound);
 
   // A web address (anything with a scheme) goes to the desktop's opener unchecked.
   InstallDump(dir_.File("desktop/xdg-open"));
   ScopedEnv path("PATH", dir_.File("desktop") + ":" + std::getenv("PATH"));
-  EXPECT_GT(shell.OpenDocument("https://www.netvane.example/help?x=1"), 32);
-  EXPECT_GT(shell.OpenDocument("mailto:help@netvane.example"), 32);
+  EXPECT_GT(shell.OpenDocument("https://www.netvane.example/help?x=1"),
+            platform::kShellExecuteLastError);
+  EXPECT_GT(shell.OpenDocument("mailto:help@netvane.example"), platform::kShellExecuteLastError);
   for (int tries = 0; tries < 1000 && ReadDumps(dump_).size() < 3; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

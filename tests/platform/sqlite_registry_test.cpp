@@ -16,6 +16,13 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorAccessDenied;
+using platform::kErrorBadPathname;
+using platform::kErrorInvalidHandle;
+using platform::kErrorInvalidParameter;
+using platform::kErrorNoSystemResources;
+using platform::kErrorRegistryIoFailed;
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 using platform::RegHandle;
 
@@ -46,7 +53,7 @@ TEST(SqliteRegistry, KeepsItsContentAcrossOpeningsInWalMode) {
     ASSERT_TRUE(reg.ok()) << reg.error();
     ASSERT_EQ(
         SetRaw(reg, kHkeyLocalMachine, "Software\\Kept", "Name", platform::kRegSz, Text("value")),
-        0);
+        kErrorSuccess);
   }
   platform::SqliteRegistry again(file, utf8);
   ASSERT_TRUE(again.ok());
@@ -71,7 +78,7 @@ TEST(SqliteRegistry, RefusesFilesThatAreNotARegistry) {
   EXPECT_FALSE(reg.ok());
   EXPECT_NE(reg.error().find(junk), std::string::npos);
   RegHandle key = 0;
-  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software", &key), 1016);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software", &key), kErrorRegistryIoFailed);
 
   const std::string other = dir.File("other.db");
   sqlite3* db = nullptr;
@@ -172,23 +179,25 @@ TEST(SqliteRegistry, ReadsSeeOtherWritersOnceHandlesCloseOrAfterAWhile) {
   platform::SqliteRegistry b(a.file(), utf8);
   ASSERT_EQ(
       SetRaw(a.registry(), kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("1")),
-      0);
+      kErrorSuccess);
   RegHandle held = 0;
   ASSERT_EQ(a.registry().OpenKeyEx(kHkeyLocalMachine, "Software\\Live", platform::kKeyRead, &held),
-            0);
+            kErrorSuccess);
   uint32_t size = 8;
   uint8_t buf[8];
-  ASSERT_EQ(a.registry().QueryValueEx(held, "v", nullptr, buf, &size), 0);
+  ASSERT_EQ(a.registry().QueryValueEx(held, "v", nullptr, buf, &size), kErrorSuccess);
 
-  ASSERT_EQ(SetRaw(b, kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("2")), 0);
+  ASSERT_EQ(SetRaw(b, kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("2")),
+            kErrorSuccess);
   // A handle kept open does not keep an old picture for long.
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   size = 8;
-  ASSERT_EQ(a.registry().QueryValueEx(held, "v", nullptr, buf, &size), 0);
+  ASSERT_EQ(a.registry().QueryValueEx(held, "v", nullptr, buf, &size), kErrorSuccess);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), size), Text("2"));
   a.registry().CloseKey(held);
 
-  ASSERT_EQ(SetRaw(b, kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("3")), 0);
+  ASSERT_EQ(SetRaw(b, kHkeyLocalMachine, "Software\\Live", "v", platform::kRegSz, Text("3")),
+            kErrorSuccess);
   EXPECT_EQ(QueryRaw(a.registry(), kHkeyLocalMachine, "Software\\Live", "v").data, Text("3"));
 }
 
@@ -202,7 +211,7 @@ TEST(SqliteRegistry, TextIsStoredAsUnicodeWhateverTheCodePage) {
   ASSERT_EQ(hangul_ansi.size(), 13u);
   ASSERT_EQ(SetRaw(korean.registry(), kHkeyLocalMachine, "Software\\" + hangul_ansi, hangul_ansi,
                    platform::kRegSz, Text(hangul_ansi)),
-            0);
+            kErrorSuccess);
   const StoredValue ansi =
       QueryRaw(korean.registry(), kHkeyLocalMachine, "Software\\" + hangul_ansi, hangul_ansi);
   EXPECT_EQ(ansi.data, Text(hangul_ansi));
@@ -220,14 +229,15 @@ TEST(SqliteRegistry, TextWithoutTerminatorKeepsItsBytes) {
   TestRegistry reg;
   const std::string bare = "no-nul";
   ASSERT_EQ(SetRaw(reg.registry(), kHkeyLocalMachine, "Software\\T", "v", platform::kRegSz, bare),
-            0);
+            kErrorSuccess);
   EXPECT_EQ(QueryRaw(reg.registry(), kHkeyLocalMachine, "Software\\T", "v").data, bare);
 }
 
 TEST(SqliteRegistry, NonAsciiNamesCompareWithoutCase) {
   TestRegistry reg;
   RegHandle key = 0;
-  ASSERT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "Software\\\xC3\xA9t\xC3\xA9", &key), 0);
+  ASSERT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "Software\\\xC3\xA9t\xC3\xA9", &key),
+            kErrorSuccess);
   reg.registry().CloseKey(key);
   EXPECT_TRUE(KeyExists(reg.registry(), kHkeyLocalMachine, "SOFTWARE\\\xC3\x89T\xC3\x89"));
 }
@@ -243,21 +253,23 @@ TEST(SqliteRegistry, NamesCountInUtf16UnitsAndKeysStopAt512Levels) {
   for (int i = 0; i < 127; ++i) smiles += smile;
   RegHandle key = 0;
   for (const std::string& name : {euros, smiles + "x"}) {
-    ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + name, &key), 0);
+    ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + name, &key), kErrorSuccess);
     reg.CloseKey(key);
   }
-  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + euros + euro, &key), 87);
-  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + smiles + smile, &key), 87);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + euros + euro, &key),
+            kErrorInvalidParameter);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "Software\\" + smiles + smile, &key),
+            kErrorInvalidParameter);
   EXPECT_EQ(SubkeyNames(reg, kHkeyLocalMachine, "Software"),
             (std::vector<std::string>{euros, smiles + "x"}));
 
   std::string deepest = "Software";
   for (int level = 2; level <= 512; ++level) deepest += "\\k";
-  ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest, &key), 0);
+  ASSERT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest, &key), kErrorSuccess);
   RegHandle below = 0;
-  EXPECT_EQ(reg.CreateKey(key, "k", &below), 1450);
+  EXPECT_EQ(reg.CreateKey(key, "k", &below), kErrorNoSystemResources);
   reg.CloseKey(key);
-  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest + "\\k", &below), 1450);
+  EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, deepest + "\\k", &below), kErrorNoSystemResources);
   EXPECT_FALSE(KeyExists(reg, kHkeyLocalMachine, deepest + "\\k"));
 }
 
@@ -268,10 +280,10 @@ TEST(SqliteRegistry, BatchesCommitOrRollBackAsAWhole) {
   ASSERT_EQ(a.registry().BeginBatch(), 0);
   ASSERT_EQ(
       SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz, Text("1")),
-      0);
+      kErrorSuccess);
   ASSERT_EQ(
       SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B\\C", "two", platform::kRegSz, Text("2")),
-      0);
+      kErrorSuccess);
   // Inside the batch its own writes are visible.
   EXPECT_TRUE(KeyExists(a.registry(), kHkeyLocalMachine, "Software\\B\\C"));
   a.registry().RollbackBatch();
@@ -280,18 +292,19 @@ TEST(SqliteRegistry, BatchesCommitOrRollBackAsAWhole) {
   ASSERT_EQ(a.registry().BeginBatch(), 0);
   ASSERT_EQ(
       SetRaw(a.registry(), kHkeyLocalMachine, "Software\\B", "one", platform::kRegSz, Text("1")),
-      0);
+      kErrorSuccess);
   ASSERT_EQ(a.registry().CommitBatch(), 0);
   EXPECT_EQ(QueryRaw(other, kHkeyLocalMachine, "Software\\B", "one").data, Text("1"));
 }
 
 TEST(SqliteRegistry, RootsCannotBeDeletedAndBadPathsAreRefused) {
   TestRegistry reg;
-  EXPECT_EQ(reg.registry().DeleteKey(kHkeyLocalMachine, ""), 5);
+  EXPECT_EQ(reg.registry().DeleteKey(kHkeyLocalMachine, ""), kErrorAccessDenied);
   RegHandle key = 0;
-  EXPECT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "a\\\\b", &key), 161);
-  EXPECT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "\\a", &key), 161);
-  EXPECT_EQ(reg.registry().OpenKeyEx(0x80000000u, "x", platform::kKeyRead, &key), 6);
+  EXPECT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "a\\\\b", &key), kErrorBadPathname);
+  EXPECT_EQ(reg.registry().CreateKey(kHkeyLocalMachine, "\\a", &key), kErrorBadPathname);
+  EXPECT_EQ(reg.registry().OpenKeyEx(0x80000000u, "x", platform::kKeyRead, &key),
+            kErrorInvalidHandle);
 }
 
 }  // namespace

@@ -31,6 +31,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using shell::frmMain;
 
 constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
@@ -43,14 +44,15 @@ class MainWindowTest : public ::testing::Test, public EditorFixture {
     Card("1", "Card A", "SvcA");
     Card("2", "Card B", "SvcB");
     // The notice has a test of its own.
-    EXPECT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "NO"), 0);
+    EXPECT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "NO"),
+              kErrorSuccess);
   }
 
   void Card(const std::string& n, const std::string& description, const std::string& service) {
     const std::string key = "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + n;
-    ASSERT_EQ(access.CreateKey(kLm, key), 0);
-    ASSERT_EQ(access.WriteValue(kLm, key, "Description", description), 0);
-    ASSERT_EQ(access.WriteValue(kLm, key, "ServiceName", service), 0);
+    ASSERT_EQ(access.CreateKey(kLm, key), kErrorSuccess);
+    ASSERT_EQ(access.WriteValue(kLm, key, "Description", description), kErrorSuccess);
+    ASSERT_EQ(access.WriteValue(kLm, key, "ServiceName", service), kErrorSuccess);
   }
   void Location(int16_t id, const std::string& name, const std::string& nic,
                 const std::string& kind, bool active = false) {
@@ -203,10 +205,10 @@ TEST_F(MainWindowTest, AnApplyOnTheLegacyRoadEndsWithThePoll) {
   const std::string vxd = "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\0000";
   ASSERT_EQ(SetRaw(fake.registry.registry(), kLm, vxd, "DHCPIPAddress", platform::kRegBinary,
                    std::string("\xC0\xA8\x0A\x19", 4)),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(fake.registry.registry(), kLm, vxd, "Lease", platform::kRegBinary,
                    std::string("\x05\x00\x00\xFF", 4)),
-            0);
+            kErrorSuccess);
   w->Timer1Tick();
   EXPECT_EQ(Messages(),
             std::vector<std::string>{"Network environment is successfully established."});
@@ -242,9 +244,9 @@ TEST_F(MainWindowTest, ErrorsReachingTheApplyCommandAreReported) {
   ASSERT_TRUE(w);
   Select(*w, 3);
   fake.process.missing = {"netsh"};
-  fake.process.missing_error = 10048;
+  fake.process.missing_error = platform::kWsaAddressInUse;
   w->ApplyClicked();
-  fake.process.missing_error = 2;
+  fake.process.missing_error = platform::kErrorFileNotFound;
   w->ApplyClicked();
   EXPECT_EQ(Messages(),
             (std::vector<std::string>{
@@ -325,7 +327,8 @@ TEST_F(MainWindowTest, TheExitAsksOrOffersTheUpdater) {
   EXPECT_EQ(prompt.shown.back().text, "Are you sure you want to exit?");
 
   // The count reached its limit: the updater is offered instead, and started when present.
-  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"), 0);
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"),
+            kErrorSuccess);
   w->Activated();
   EXPECT_TRUE(state.UpdateDue);
   fake.shell.files = {"/opt/netvane/NVEupdate"};
@@ -359,7 +362,8 @@ TEST_F(MainWindowTest, UpdateCheckCountsAcrossActivations) {
   ASSERT_TRUE(w);
   // Showing the window is an activation: the counter exists now.
   EXPECT_TRUE(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").code == 0);
-  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"), 0);
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck", "100"),
+            kErrorSuccess);
   w->Activated();
   EXPECT_TRUE(state.UpdateDue);
   EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "UpdateCheck").text, "0");
@@ -488,7 +492,7 @@ TEST_F(MainWindowTest, AnsweringYesOpensTheWizardWithTheEditorFlagSet) {
 TEST_F(MainWindowTest, NoAdapterDisablesTheCommandsThatNeedOne) {
   ASSERT_EQ(
       access.DeleteKeyTree(kLm, "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"),
-      0);
+      kErrorSuccess);
   auto w = Start();
   ASSERT_TRUE(w);
   EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot find the installed network adapter."});
@@ -533,7 +537,7 @@ TEST_F(MainWindowTest, WithoutANotificationAreaMinimisingKeepsTheWindowReachable
 }
 
 TEST_F(MainWindowTest, Windows95IsRefusedBeforeAnySettingIsTouched) {
-  ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Orlenta"), 0);
+  ASSERT_EQ(access.DeleteKeyTree(kLm, "Software\\Orlenta"), kErrorSuccess);
   fake.winver.version = {4, 0, 950, 1};
   EXPECT_EQ(Start(), nullptr);
   EXPECT_EQ(Messages(),
@@ -555,7 +559,8 @@ TEST_F(MainWindowTest, TheNoticeIsForNtAndWindows2000Only) {
   EXPECT_EQ(access.ReadValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView").text, "NO");
   w98.reset();
 
-  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "YES"), 0);
+  ASSERT_EQ(access.WriteValue(kLm, "Software\\Orlenta\\Netvane 2.0", "IsNoticeView", "YES"),
+            kErrorSuccess);
   fake.winver.version = {5, 0, 2195, 2};
   dialogs.script = [](QDialog& d) {
     auto& notice = dynamic_cast<shell::frmNotice&>(d);

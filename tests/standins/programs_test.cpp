@@ -24,6 +24,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using Strings = std::vector<std::string>;
 constexpr int kNoNamespace = 99;
 
@@ -101,7 +102,7 @@ class ProgramsTest : public ::testing::Test {
     EXPECT_EQ(platform::SetText(reg_.registry(), platform::kHkeyLocalMachine,
                                 std::string(platform::kHostNetworkCardsPath) + "\\1", "ServiceName",
                                 "El90x1"),
-              0);
+              kErrorSuccess);
   }
 
   std::string Dump() {
@@ -323,14 +324,14 @@ TEST_F(ProgramsTest, IpconfigTouchesOnlyAdaptersOnDhcp) {
   // Recorded as static: still refused.
   ASSERT_EQ(platform::SetDword(reg_.registry(), platform::kHkeyLocalMachine,
                                standins::InterfaceKey("lo"), "EnableDHCP", 0),
-            0);
+            kErrorSuccess);
   const Outcome o = Run(IPCONFIG_BIN, {"/renew", "lo"});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, kNotDhcp);
   // NT 4 keeps an adapter's DHCP switch under its own service key, where its leases go too.
   const std::string nt4 = standins::Nt4Key("lo");
   ASSERT_EQ(platform::SetDword(reg_.registry(), platform::kHkeyLocalMachine, nt4, "EnableDHCP", 1),
-            0);
+            kErrorSuccess);
   const Outcome released = Run(IPCONFIG_BIN, {"/release", "lo"}, {"NETVANE_WINDOWS_VERSION=NT4"});
   EXPECT_EQ(released.status, 0) << released.err;
   EXPECT_EQ(platform::GetText(reg_.registry(), platform::kHkeyLocalMachine, nt4, "DhcpIPAddress"),

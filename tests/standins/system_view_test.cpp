@@ -14,6 +14,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 const std::string kCards = platform::kHostNetworkCardsPath;
 const std::string kNet = platform::kHostNetClassPath;
@@ -65,10 +66,11 @@ TEST(SystemView, HandMadeEntriesStayAndVanishedInterfacesLoseTheirs) {
   TestRegistry tr;
   platform::Registry& reg = tr.registry();
   // As imported from a Windows machine: no HostInterface.
-  ASSERT_EQ(platform::SetText(reg, kHkeyLocalMachine, kCards + "\\1", "ServiceName", "El90x1"), 0);
+  ASSERT_EQ(platform::SetText(reg, kHkeyLocalMachine, kCards + "\\1", "ServiceName", "El90x1"),
+            kErrorSuccess);
   ASSERT_EQ(
       platform::SetText(reg, kHkeyLocalMachine, kNet + "\\0000", "DriverDesc", "3Com EtherLink"),
-      0);
+      kErrorSuccess);
 
   ASSERT_EQ(platform::SyncSystemView(reg, {Row("eth0"), Row("eth1")}), 0);
   EXPECT_EQ(Text(reg, kCards + "\\1", "ServiceName"), "El90x1");
@@ -102,7 +104,7 @@ TEST(SystemView, WritesOnlyWhatChanged) {
   EXPECT_EQ(counting.writes(), first);
   // A value changed behind its back is put right, and only that.
   ASSERT_EQ(platform::SetText(tr.registry(), kHkeyLocalMachine, kCards + "\\2", "Description", "x"),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(platform::SyncSystemView(counting, rows), 0);
   EXPECT_EQ(Text(tr.registry(), kCards + "\\2", "Description"), "Ethernet adapter eth1");
   EXPECT_LE(counting.writes() - first, 2);  // the key's create and the value's set

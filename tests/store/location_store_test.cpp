@@ -10,6 +10,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 using store::LocationRecord;
 using store::LocationStore;
@@ -143,16 +144,16 @@ TEST_F(LocationStoreTest, FlagsAreTrueOnlyForYesInAnyCase) {
                                                                               {"1", false},
                                                                               {"", false},
                                                                               {" YES", false}}) {
-    ASSERT_EQ(access_.WriteValue(kRoot, Key(1), "SessionActive", text), 0);
+    ASSERT_EQ(access_.WriteValue(kRoot, Key(1), "SessionActive", text), kErrorSuccess);
     EXPECT_EQ(store_.LoadLocation(1).SessionActive, active) << '"' << text << '"';
   }
   // A number-typed flag reads as hexadecimal digits, which is not "YES".
-  ASSERT_EQ(access_.WriteNumber(kRoot, Key(1), "SessionActive", 1), 0);
+  ASSERT_EQ(access_.WriteNumber(kRoot, Key(1), "SessionActive", 1), kErrorSuccess);
   EXPECT_FALSE(store_.LoadLocation(1).SessionActive);
   // Value names compare without case; the kind is held in upper case.
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "servicetype", platform::kRegSz,
                    std::string("use_cable_modem\0", 16)),
-            0);
+            kErrorSuccess);
   EXPECT_EQ(store_.LoadLocation(1).ServiceType, "USE_CABLE_MODEM");
 }
 
@@ -165,7 +166,7 @@ TEST_F(LocationStoreTest, ASharedProxySetNeverTouchesTheCommunicatorKey) {
   // Even when such a key is present, it is not read.
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(2, "Proxy\\NCProxy"), "DefaultAddress", platform::kRegSz,
                    std::string("stray\0", 6)),
-            0);
+            kErrorSuccess);
   const LocationRecord loaded = store_.LoadLocation(2);
   EXPECT_TRUE(loaded.IENC_SameProxy);
   EXPECT_TRUE(loaded.UseNCProxy);
@@ -176,8 +177,8 @@ TEST_F(LocationStoreTest, ASharedProxySetNeverTouchesTheCommunicatorKey) {
 TEST_F(LocationStoreTest, ProxyAndPrinterAreReadOnlyWhenSwitchedOn) {
   LocationRecord r = StaticLocation(6, "Off", "El90x1");
   ASSERT_TRUE(store_.SaveLocation(6, r));
-  ASSERT_EQ(access_.WriteValue(kRoot, Key(6), "UseProxy", "No"), 0);
-  ASSERT_EQ(access_.WriteValue(kRoot, Key(6), "UseWinNetwork", "no"), 0);
+  ASSERT_EQ(access_.WriteValue(kRoot, Key(6), "UseProxy", "No"), kErrorSuccess);
+  ASSERT_EQ(access_.WriteValue(kRoot, Key(6), "UseWinNetwork", "no"), kErrorSuccess);
   const LocationRecord loaded = store_.LoadLocation(6);
   EXPECT_FALSE(loaded.UseIEProxy);
   EXPECT_EQ(loaded.IEProxy, store::ProxySettings{});
@@ -191,7 +192,8 @@ TEST_F(LocationStoreTest, ListsInRegistryOrderAndSkipsKeysThatAreNoLocation) {
                             DhcpLocation(static_cast<int16_t>(id), "L" + std::to_string(id), "x")));
   }
   for (const char* junk : {"abc", "0", "007", "40000", "-3", "5 ", "32768"}) {
-    ASSERT_EQ(access_.CreateKey(kRoot, std::string("SOFTWARE\\Orlenta\\SessionInfo\\") + junk), 0);
+    ASSERT_EQ(access_.CreateKey(kRoot, std::string("SOFTWARE\\Orlenta\\SessionInfo\\") + junk),
+              kErrorSuccess);
   }
   store::LocationTable table;
   EXPECT_EQ(store_.LoadLocations(table), 3);
@@ -208,7 +210,7 @@ TEST_F(LocationStoreTest, EmptyOrMissingSessionInfoLoadsNothing) {
   store::LocationTable table(2);
   EXPECT_EQ(store_.LoadLocations(table), 0);
   EXPECT_TRUE(table.empty());
-  ASSERT_EQ(access_.CreateKey(kRoot, "SOFTWARE\\Orlenta\\SessionInfo"), 0);
+  ASSERT_EQ(access_.CreateKey(kRoot, "SOFTWARE\\Orlenta\\SessionInfo"), kErrorSuccess);
   EXPECT_EQ(store_.LoadLocations(table), 0);
 }
 
@@ -280,20 +282,22 @@ TEST_F(LocationStoreTest, ActiveTableTakesTheLastMarkedLocationAndKeepsItselfWit
 TEST_F(LocationStoreTest, AnyRegistryContentLoadsWithoutHarm) {
   ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "ServiceType", platform::kRegSz,
                    std::string("USE_STATIC_IP\0", 14)),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(
       SetRaw(raw(), kRoot, Key(1), "SessionName", platform::kRegDword, std::string("\1\2\3\4", 4)),
-      0);
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "NIC_ID", platform::kRegSz, std::string(5000, 'n')), 0);
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "UseProxy", platform::kRegBinary, ""), 0);
+      kErrorSuccess);
+  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "NIC_ID", platform::kRegSz, std::string(5000, 'n')),
+            kErrorSuccess);
+  ASSERT_EQ(SetRaw(raw(), kRoot, Key(1), "UseProxy", platform::kRegBinary, ""), kErrorSuccess);
   ASSERT_EQ(
-      SetRaw(raw(), kRoot, Key(1), "UseWinNetwork", platform::kRegSz, std::string("YES\0", 4)), 0);
+      SetRaw(raw(), kRoot, Key(1), "UseWinNetwork", platform::kRegSz, std::string("YES\0", 4)),
+      kErrorSuccess);
   for (const char* lease : {"abc", "-5", "16777216", "1.5", ""}) {
     ASSERT_EQ(SetRaw(raw(), kRoot, Key(1, "TCP/IP"), "Lease", platform::kRegSz,
                      std::string(lease) + '\0'),
-              0);
+              kErrorSuccess);
     const LocationRecord r = store_.LoadLocation(1);
-    EXPECT_EQ(r.Lease, 0) << lease;
+    EXPECT_EQ(r.Lease, kErrorSuccess) << lease;
     EXPECT_EQ(r.SessionName, "04030201");
     // Text read as stored, less its last byte (here not a terminator).
     EXPECT_EQ(r.NIC_ID, std::string(4999, 'n'));
@@ -313,9 +317,10 @@ TEST_F(LocationStoreTest, ASaveThatFailsAtAnyWriteLeavesThePreviousContent) {
   after.Lease = 17;
   ASSERT_TRUE(store_.SaveLocation(7, before));
   // An extra value no location field holds survives a failed save as well.
-  ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)), 0);
+  ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)),
+            kErrorSuccess);
   platform::KeyTree original;
-  ASSERT_EQ(platform::ReadKeyTree(raw(), kRoot, Key(7), &original), 0);
+  ASSERT_EQ(platform::ReadKeyTree(raw(), kRoot, Key(7), &original), kErrorSuccess);
 
   int writes_of_a_full_save = 0;
   {
@@ -326,7 +331,7 @@ TEST_F(LocationStoreTest, ASaveThatFailsAtAnyWriteLeavesThePreviousContent) {
     writes_of_a_full_save = counting.writes();
     ASSERT_TRUE(store.SaveLocation(7, StaticLocation(7, "Before", "El90x1")));
     ASSERT_EQ(SetRaw(raw(), kRoot, Key(7), "Extra", platform::kRegBinary, std::string("\0\1", 2)),
-              0);
+              kErrorSuccess);
   }
   ASSERT_GT(writes_of_a_full_save, 40);
 
@@ -336,7 +341,7 @@ TEST_F(LocationStoreTest, ASaveThatFailsAtAnyWriteLeavesThePreviousContent) {
     LocationStore store(access);
     const bool ok = store.SaveLocation(7, after);
     platform::KeyTree now;
-    ASSERT_EQ(platform::ReadKeyTree(raw(), kRoot, Key(7), &now), 0) << "k=" << k;
+    ASSERT_EQ(platform::ReadKeyTree(raw(), kRoot, Key(7), &now), kErrorSuccess) << "k=" << k;
     if (k <= writes_of_a_full_save) {
       EXPECT_FALSE(ok) << "k=" << k;
       EXPECT_EQ(now, original) << "k=" << k;

@@ -9,6 +9,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 using store::Settings;
 using store::SettingsStore;
@@ -26,8 +27,8 @@ class SettingsTest : public ::testing::Test {
     return r.code == 0 ? r.text : "<missing>";
   }
   void Put(const char* key, const char* name, const std::string& text) {
-    ASSERT_EQ(access_.CreateKey(kRoot, key), 0);
-    ASSERT_EQ(access_.WriteValue(kRoot, key, name, text), 0);
+    ASSERT_EQ(access_.CreateKey(kRoot, key), kErrorSuccess);
+    ASSERT_EQ(access_.WriteValue(kRoot, key, name, text), kErrorSuccess);
   }
 
   TestRegistry test_;
@@ -54,7 +55,7 @@ TEST_F(SettingsTest, FirstRunCreatesTheProgramKeyWithItsDefaults) {
 }
 
 TEST_F(SettingsTest, MissingValuesGetTheirDefaultsWrittenBack) {
-  ASSERT_EQ(access_.CreateKey(kRoot, "SOFTWARE\\Orlenta\\NETVANE 2.0\\"), 0);
+  ASSERT_EQ(access_.CreateKey(kRoot, "SOFTWARE\\Orlenta\\NETVANE 2.0\\"), kErrorSuccess);
   settings_.LoadSettings(s_);
   EXPECT_EQ(Text(kProgramKey, "IsNoticeView"), "YES");
   EXPECT_EQ(Text(kProgramKey, "IsStartProgram"), "NO");

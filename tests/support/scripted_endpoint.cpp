@@ -1,6 +1,7 @@
 #include "scripted_endpoint.h"
 
 #include "platform/platform_error.h"
+#include "platform/win_codes.h"
 
 namespace netvane::testing {
 
@@ -21,7 +22,7 @@ std::vector<uint8_t> ScriptedEndpoint::GetData() {
 }
 
 void ScriptedEndpoint::SendData(const std::vector<uint8_t>& datagram) {
-  if (!open) throw platform::PlatformError(40006, "Wrong state", "Winsock");
+  if (!open) throw platform::PlatformError(platform::kSocketWrongState, "Wrong state", "Winsock");
   sent.push_back(datagram);
 }
 

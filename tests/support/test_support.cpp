@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "platform/filter_driver.h"
 #include "platform/platform_error.h"
 
 #include <sys/wait.h>
@@ -29,16 +30,16 @@ TestRegistry::TestRegistry(const std::string& codepage)
       registry_(std::make_unique<platform::SqliteRegistry>(dir_.File("registry.db"), codepage_)) {}
 
 int32_t CountingRegistry::CreateKey(RegHandle parent, const std::string& path, RegHandle* result) {
-  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != platform::kErrorSuccess) return fail;
   const int32_t r = inner_.CreateKey(parent, path, result);
-  if (r == 0) ++open_;
+  if (r == platform::kErrorSuccess) ++open_;
   return r;
 }
 
 int32_t CountingRegistry::OpenKeyEx(RegHandle parent, const std::string& path, uint32_t access,
                                     RegHandle* result) {
   const int32_t r = inner_.OpenKeyEx(parent, path, access, result);
-  if (r == 0) ++open_;
+  if (r == platform::kErrorSuccess) ++open_;
   return r;
 }
 
@@ -63,23 +64,25 @@ int32_t CountingRegistry::QueryValueEx(RegHandle key, const std::string& name, u
 
 int32_t CountingRegistry::SetValueEx(RegHandle key, const std::string& name, uint32_t type,
                                      const uint8_t* data, uint32_t size) {
-  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != platform::kErrorSuccess) return fail;
   return inner_.SetValueEx(key, name, type, data, size);
 }
 
 int32_t CountingRegistry::DeleteKey(RegHandle parent, const std::string& path) {
-  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != platform::kErrorSuccess) return fail;
   return inner_.DeleteKey(parent, path);
 }
 
 int32_t CountingRegistry::DeleteValue(RegHandle key, const std::string& name) {
-  if (const int32_t fail = (++writes_, BeforeWrite()); fail != 0) return fail;
+  if (const int32_t fail = (++writes_, BeforeWrite()); fail != platform::kErrorSuccess) return fail;
   return inner_.DeleteValue(key, name);
 }
 
 int32_t CountingRegistry::CloseKey(RegHandle key) {
   const int32_t r = inner_.CloseKey(key);
-  if (r == 0 && key != platform::kHkeyCurrentUser && key != platform::kHkeyLocalMachine) --open_;
+  if (r == platform::kErrorSuccess && key != platform::kHkeyCurrentUser &&
+      key != platform::kHkeyLocalMachine)
+    --open_;
   return r;
 }
 
@@ -103,10 +106,11 @@ bool RunInProcesses(int count, const std::function<int(int)>& body) {
 uint32_t FakeProcess::Start(const std::string& command_line, platform::WindowMode mode) {
   for (const std::string& name : missing) {
     if (command_line.compare(0, name.size(), name) == 0) {
-      throw platform::PlatformError(
-          missing_error,
-          missing_error == 2 ? "The system cannot find the file specified." : "Address in use",
-          "CreateProcess");
+      throw platform::PlatformError(missing_error,
+                                    missing_error == platform::kErrorFileNotFound
+                                        ? "The system cannot find the file specified."
+                                        : "Address in use",
+                                    "CreateProcess");
     }
   }
   if (on_start) on_start(command_line);
@@ -146,7 +150,8 @@ void FakeShell::InvokeDefaultVerb(const std::string& folder, const std::string& 
     throw platform::PlatformError(verb_error, "The verb failed.", "Shell.Application");
   }
   if (ExistingName(folder + name).empty()) {
-    throw platform::PlatformError(3, "The system cannot find the path specified.",
+    throw platform::PlatformError(platform::kErrorPathNotFound,
+                                  "The system cannot find the path specified.",
                                   "Shell.Application");
   }
   invoked.emplace_back(folder, name);
@@ -161,7 +166,7 @@ std::string FakeShell::FindFile(const std::string& pattern) {
 
 int32_t FakeShell::OpenDocument(const std::string& path) {
   opened.push_back(path);
-  return ExistingName(path).empty() ? 2 : 42;
+  return ExistingName(path).empty() ? platform::kShellErrorFileNotFound : 42;
 }
 
 platform::DeviceHandle FakeDevice::Open(const std::string& name) {
@@ -173,12 +178,13 @@ platform::DeviceHandle FakeDevice::Open(const std::string& name) {
 
 bool FakeDevice::Control(platform::DeviceHandle, uint32_t code, uint8_t* buffer, uint32_t size) {
   requests.push_back({code, std::vector<uint8_t>(buffer, buffer + size)});
-  if (code == 0x80000004u) {
+  namespace driver = platform::filter_driver;
+  if (code == driver::kQueryState) {
     if (refuse_query) return false;
-    buffer[108] = state;
+    buffer[driver::kStateOffset] = state;
     return true;
   }
-  if (code == 0x80000008u) state = buffer[108];
+  if (code == driver::kSetState) state = buffer[driver::kStateOffset];
   return true;
 }
 
@@ -200,7 +206,7 @@ bool FakeProfile::WriteEntry(const std::string& section, const std::string& key,
 
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
   ++calls;
-  if (result != 0) return result;
+  if (result != platform::kErrorSuccess) return result;
   return platform::CopyIfTable(platform::EncodeIfTable(rows), table, size);
 }
 

@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
+#include "platform/win_codes.h"
 #include "platform/winver.h"
 #include "registry_raw.h"
 #include "scripted_endpoint.h"
@@ -92,7 +93,7 @@ class CountingRegistry : public platform::Registry {
 
  protected:
   // Called before each mutating call; a nonzero result fails the call with that code.
-  virtual int32_t BeforeWrite() { return 0; }
+  virtual int32_t BeforeWrite() { return platform::kErrorSuccess; }
 
  private:
   platform::Registry& inner_;
@@ -100,7 +101,7 @@ class CountingRegistry : public platform::Registry {
   int writes_ = 0;
 };
 
-// Fails the k-th mutating call (counting from 1) with 1016, and only that one.
+// Fails the k-th mutating call (counting from 1) with kErrorRegistryIoFailed, and only that one.
 class FailingRegistry : public CountingRegistry {
  public:
   FailingRegistry(platform::Registry& inner, int fail_at)
@@ -108,7 +109,7 @@ class FailingRegistry : public CountingRegistry {
 
  protected:
   int32_t BeforeWrite() override {
-    return ++seen_ == fail_at_ ? platform::kErrorRegistryIoFailed : 0;
+    return ++seen_ == fail_at_ ? platform::kErrorRegistryIoFailed : platform::kErrorSuccess;
   }
 
  private:
@@ -157,7 +158,7 @@ class FakeProcess : public platform::Process {
   std::vector<Started> started;
   std::vector<std::string> missing;
   // The error number a missing program raises.
-  int32_t missing_error = 2;
+  int32_t missing_error = platform::kErrorFileNotFound;
   // Called as each command starts (to see what else happened before it).
   std::function<void(const std::string&)> on_start;
   // Every program started stays running for this many timed waits; `on_wait` is called at

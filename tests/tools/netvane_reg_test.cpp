@@ -19,6 +19,7 @@ extern char** environ;
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::KeyTree;
 using platform::kHkeyCurrentUser;
 using platform::kHkeyLocalMachine;
@@ -60,8 +61,8 @@ Snapshot Take(TestRegistry& reg) {
   const Outcome o = RunIn(reg, {"export"});
   EXPECT_EQ(o.code, 0) << o.err;
   s.text = o.out;
-  EXPECT_EQ(platform::ReadKeyTree(reg.registry(), kHkeyLocalMachine, "", &s.hklm), 0);
-  EXPECT_EQ(platform::ReadKeyTree(reg.registry(), kHkeyCurrentUser, "", &s.hkcu), 0);
+  EXPECT_EQ(platform::ReadKeyTree(reg.registry(), kHkeyLocalMachine, "", &s.hklm), kErrorSuccess);
+  EXPECT_EQ(platform::ReadKeyTree(reg.registry(), kHkeyCurrentUser, "", &s.hkcu), kErrorSuccess);
   return s;
 }
 
@@ -76,7 +77,7 @@ class NetvaneReg : public ::testing::Test {
   void ExpectValue(const std::string& path, const std::string& name, uint32_t type,
                    const std::string& data) {
     const StoredValue v = QueryRaw(raw(), kHkeyLocalMachine, path, name);
-    EXPECT_EQ(v.code, 0) << name;
+    EXPECT_EQ(v.code, kErrorSuccess) << name;
     EXPECT_EQ(v.type, type) << name;
     EXPECT_EQ(v.data, data) << name;
   }
@@ -130,17 +131,19 @@ TEST_F(NetvaneReg, EachDataFormLandsWithItsTypeAndBytes) {
 TEST_F(NetvaneReg, DeletionsRemoveWholeTreesAndSingleValues) {
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Gone\\Child\\Grand", "g", platform::kRegSz,
                    Sz("1")),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Gone", "top", platform::kRegSz, Sz("1")),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(
-      SetRaw(raw(), kHkeyLocalMachine, "Software\\GoneToo", "x", platform::kRegSz, Sz("stays")), 0);
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\GoneToo", "x", platform::kRegSz, Sz("stays")),
+      kErrorSuccess);
   for (const char* name : {"a", "b", "c", ""}) {
     ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept", name, platform::kRegSz, Sz(name)),
-              0);
+              kErrorSuccess);
   }
   ASSERT_EQ(
-      SetRaw(raw(), kHkeyLocalMachine, "Software\\Redo\\Old", "old", platform::kRegSz, Sz("1")), 0);
+      SetRaw(raw(), kHkeyLocalMachine, "Software\\Redo\\Old", "old", platform::kRegSz, Sz("1")),
+      kErrorSuccess);
 
   const Outcome o = Import(
       "REGEDIT4\n\n"
@@ -224,10 +227,10 @@ class MalformedImport : public NetvaneReg, public ::testing::WithParamInterface<
 TEST_P(MalformedImport, FailsNamingFileAndLineAndChangesNothing) {
   ASSERT_EQ(
       SetRaw(raw(), kHkeyLocalMachine, "Software\\Seed\\Sub", "v", platform::kRegSz, Sz("before")),
-      0);
+      kErrorSuccess);
   ASSERT_EQ(SetRaw(raw(), kHkeyCurrentUser, "Software\\Seed", "n", platform::kRegDword,
                    std::string("\1\0\0\0", 4)),
-            0);
+            kErrorSuccess);
   const Snapshot before = Take(reg_);
 
   const Outcome o = Import(GetParam().text);
@@ -295,17 +298,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(NetvaneReg, ChangeRefusedPartWayPutsBackEveryKeyTouched) {
   ASSERT_EQ(
       SetRaw(raw(), kHkeyLocalMachine, "Software\\Seed\\Sub", "v", platform::kRegSz, Sz("before")),
-      0);
+      kErrorSuccess);
   for (const char* name : {"a", "b", "c"}) {
     ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept", name, platform::kRegSz, Sz(name)),
-              0);
+              kErrorSuccess);
   }
   ASSERT_EQ(
       SetRaw(raw(), kHkeyLocalMachine, "Software\\Kept\\Child", "x", platform::kRegBinary, "\x01"),
-      0);
+      kErrorSuccess);
   ASSERT_EQ(SetRaw(raw(), kHkeyCurrentUser, "Software\\Seed", "n", platform::kRegDword,
                    std::string("\1\0\0\0", 4)),
-            0);
+            kErrorSuccess);
   const Snapshot before = Take(reg_);
   WriteFile(file_,
             "REGEDIT4\r\n\r\n"
@@ -366,13 +369,15 @@ TEST_F(NetvaneReg, UsageAndUnreadableFileAreErrors) {
 
 TEST_F(NetvaneReg, ExportWritesTheTreeDepthFirstInEnumerationOrder) {
   const std::string t = "Software\\Tree";
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t, "zeta", platform::kRegSz, Sz("z")), 0);
+  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t, "zeta", platform::kRegSz, Sz("z")), kErrorSuccess);
   ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t, "Alpha", platform::kRegDword,
                    std::string("\x01\0\0\0", 4)),
-            0);
-  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t + "\\beta", "", platform::kRegSz, Sz("d")), 0);
+            kErrorSuccess);
+  ASSERT_EQ(SetRaw(raw(), kHkeyLocalMachine, t + "\\beta", "", platform::kRegSz, Sz("d")),
+            kErrorSuccess);
   ASSERT_EQ(
-      SetRaw(raw(), kHkeyLocalMachine, t + "\\Alpha\\Child", "x", platform::kRegBinary, "\x01"), 0);
+      SetRaw(raw(), kHkeyLocalMachine, t + "\\Alpha\\Child", "x", platform::kRegBinary, "\x01"),
+      kErrorSuccess);
   const std::string expected =
       "REGEDIT4\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\Tree]\r\n"
@@ -447,9 +452,10 @@ TEST_F(NetvaneReg, ImportOfAnExportReproducesTheRegistryExactly) {
       {kHkeyLocalMachine, k + "\\A Key", "x", platform::kRegSz, Sz("y")},
       {kHkeyCurrentUser, "Software\\User", "u", platform::kRegSz, Sz("user")},
   };
-  for (const Seed& s : seeds) ASSERT_EQ(SetRaw(raw(), s.root, s.path, s.name, s.type, s.data), 0);
+  for (const Seed& s : seeds)
+    ASSERT_EQ(SetRaw(raw(), s.root, s.path, s.name, s.type, s.data), kErrorSuccess);
   platform::RegHandle empty = 0;
-  ASSERT_EQ(raw().CreateKey(kHkeyLocalMachine, "Software\\Empty Key", &empty), 0);
+  ASSERT_EQ(raw().CreateKey(kHkeyLocalMachine, "Software\\Empty Key", &empty), kErrorSuccess);
   raw().CloseKey(empty);
   const Snapshot original = Take(reg_);
   EXPECT_NE(original.text.find("\"long\"=hex:00,07,0e,"), std::string::npos);
@@ -486,7 +492,8 @@ TEST_F(NetvaneReg, NamesAndDepthAtWindowsLimitsExportCopyAndDelete) {
   ASSERT_EQ(Import(original.text, &by_file).code, 0);
   EXPECT_EQ(Take(by_file), original);
   TestRegistry by_tree;
-  ASSERT_EQ(platform::WriteKeyTree(by_tree.registry(), kHkeyLocalMachine, "", original.hklm), 0);
+  ASSERT_EQ(platform::WriteKeyTree(by_tree.registry(), kHkeyLocalMachine, "", original.hklm),
+            kErrorSuccess);
   EXPECT_EQ(Take(by_tree), original);
 
   ASSERT_EQ(Import("REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software]\r\n").code, 0);

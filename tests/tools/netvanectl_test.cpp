@@ -11,6 +11,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::kHkeyLocalMachine;
 
 struct Outcome {
@@ -34,7 +35,7 @@ class Netvanectl : public ::testing::Test {
   void Text(const std::string& path, const std::string& name, const std::string& text) {
     ASSERT_EQ(SetRaw(reg_.registry(), kHkeyLocalMachine, path, name, platform::kRegSz,
                      text + std::string(1, '\0')),
-              0);
+              kErrorSuccess);
   }
   void Card(const std::string& key, const std::string& description, const std::string& service) {
     const std::string path =

@@ -677,7 +677,7 @@ class ScriptedFtp : public platform::Ftp {
   }
   bool SetCurrentDirectory(const std::string&) override { return true; }
   bool FindFirst(const std::string&, platform::FtpFindData* found) override {
-    if (entries.empty()) return Fail(18);
+    if (entries.empty()) return Fail(platform::kErrorNoMoreFiles);
     *found = entries[0];
     next = 1;
     return true;
@@ -718,8 +718,8 @@ class ScriptedFtp : public platform::Ftp {
   std::string ErrorText(int32_t n) const override { return "text of " + std::to_string(n); }
   std::string LastResponse() const override { return "550 No such file."; }
 
-  int32_t error = 12003;
-  int32_t find_end = 18;
+  int32_t error = platform::kFtpExtendedError;
+  int32_t find_end = platform::kErrorNoMoreFiles;
   bool fail_connect = false;
   int fail_read = 0;
   std::vector<platform::FtpFindData> entries;

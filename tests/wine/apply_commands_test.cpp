@@ -23,6 +23,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using Lines = std::vector<std::string>;
 
 constexpr platform::RegHandle kLm = platform::kHkeyLocalMachine;
@@ -140,18 +141,19 @@ TEST_F(ApplyCommandsTest, StaticSequenceArrivesInOrderAndTheReadBackSeesTheSyste
   MadeKeys keys(real_.registry);
   const std::string interface_key = std::string(engine::kTcpipInterfacesPath) + nic;
   const int32_t made = keys.Make(interface_key);
-  if (made == 5) GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
-  ASSERT_EQ(made, 0);
+  if (made == platform::kErrorAccessDenied)
+    GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
+  ASSERT_EQ(made, kErrorSuccess);
   const std::string nul(1, '\0');
   ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "IPAddress", platform::kRegMultiSz,
                    "10.0.0.5" + nul + nul),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "SubnetMask", platform::kRegMultiSz,
                    "255.255.255.0" + nul + nul),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(real_.registry, kLm, interface_key, "DefaultGateway", platform::kRegMultiSz,
                    "10.0.0.1" + nul + "10.0.0.254" + nul + nul),
-            0);
+            kErrorSuccess);
 
   engine_.ApplyNetworkNetsh(7);
   const std::string n = "\"Ethernet & %PATH%\"";
@@ -173,8 +175,9 @@ TEST_F(ApplyCommandsTest, Windows98ReleasesSwitchesTheFilterBesideTheProgramAndR
   MadeKeys keys(real_.registry);
   for (const char* instance : {"0001", "0000"}) {
     const int32_t made = keys.Make(std::string(engine::kNetClassPath) + "\\" + instance);
-    if (made == 5) GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
-    ASSERT_EQ(made, 0);
+    if (made == platform::kErrorAccessDenied)
+      GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
+    ASSERT_EQ(made, kErrorSuccess);
   }
   state_.OSKind = engine::kOsWin98;
   state_.AdapterTable = {{"Card A", "00-50-BA-01-02-0F"}, {"Card B", "00-50-BA-01-02-10"}};

@@ -16,6 +16,7 @@
 
 #include "engine/engine.h"
 #include "engine_fixture.h"
+#include "platform/bytes.h"
 #include "platform/platform_error.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_udp.h"
@@ -25,6 +26,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kWsaAddressInUse;
 using Bytes = std::vector<uint8_t>;
 
 // A DHCP client's request from 00-50-BA-01-02-0F.
@@ -34,7 +36,7 @@ Bytes ClientMessage(uint8_t type, uint32_t xid) {
   m[0] = 1;
   m[1] = 1;
   m[2] = 6;
-  for (int i = 0; i < 4; ++i) m[4 + i] = static_cast<uint8_t>(xid >> (24 - 8 * i));
+  platform::PutBe32(m.data() + 4, xid);
   m[10] = 0x80;
   const uint8_t mac[6] = {0x00, 0x50, 0xBA, 0x01, 0x02, 0x0F};
   std::memcpy(m.data() + 28, mac, sizeof mac);
@@ -183,7 +185,8 @@ TEST_F(ResponderOverWinsock, ASecondResponderOnPort67IsAddressInUse) {
   try {
     first.Bind();
   } catch (const platform::PlatformError& e) {
-    if (e.number() == 10013) GTEST_SKIP() << "port 67 needs root: Wine binds it as a Linux socket";
+    if (e.number() == platform::kWsaAccessDenied)
+      GTEST_SKIP() << "port 67 needs root: Wine binds it as a Linux socket";
     FAIL() << e.number() << " " << e.description();
   }
   try {
@@ -191,7 +194,7 @@ TEST_F(ResponderOverWinsock, ASecondResponderOnPort67IsAddressInUse) {
     FAIL() << "the second bind succeeded";
   } catch (const platform::PlatformError& e) {
     // The number the apply command turns into "DHCP Server is running."
-    EXPECT_EQ(e.number(), 10048);
+    EXPECT_EQ(e.number(), kWsaAddressInUse);
     EXPECT_EQ(e.description(), "Address in use");
     EXPECT_EQ(e.source(), "Winsock");
   }

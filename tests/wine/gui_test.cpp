@@ -62,10 +62,11 @@ class WindowsGuiTest : public ::testing::Test {
     Clean();
     Card(kTestCards[0], "Card A", "SvcA");
     Card(kTestCards[1], "Card B", "SvcB");
-    ASSERT_EQ(access.CreateKey(platform::kHkeyLocalMachine, "SOFTWARE\\Orlenta\\Netvane 2.0"), 0);
+    ASSERT_EQ(access.CreateKey(platform::kHkeyLocalMachine, "SOFTWARE\\Orlenta\\Netvane 2.0"),
+              platform::kErrorSuccess);
     ASSERT_EQ(access.WriteValue(platform::kHkeyLocalMachine, "SOFTWARE\\Orlenta\\Netvane 2.0",
                                 "IsNoticeView", "NO"),
-              0);
+              platform::kErrorSuccess);
     state.AdapterTable = {{"Card A", "SvcA"}, {"Card B", "SvcB"}};
     settings.LoadSettings(state.settings);
   }
@@ -84,8 +85,10 @@ class WindowsGuiTest : public ::testing::Test {
                               KEY_ALL_ACCESS, nullptr, &card, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(card);
-    ASSERT_EQ(access.WriteValue(platform::kHkeyLocalMachine, key, "Description", description), 0);
-    ASSERT_EQ(access.WriteValue(platform::kHkeyLocalMachine, key, "ServiceName", service), 0);
+    ASSERT_EQ(access.WriteValue(platform::kHkeyLocalMachine, key, "Description", description),
+              platform::kErrorSuccess);
+    ASSERT_EQ(access.WriteValue(platform::kHkeyLocalMachine, key, "ServiceName", service),
+              platform::kErrorSuccess);
   }
   static void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
   std::vector<std::string> Messages() const {

@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/bytes.h"
 #include "platform/registry_tree.h"
 #include "platform/win32/win32_registry.h"
 #include "registry_raw.h"
@@ -125,18 +125,15 @@ class InstallerTest : public ::testing::Test {
   }
   void SetNumber(const char* key, const std::string& name, uint32_t number) {
     ASSERT_EQ(SetRaw(registry_, kHkeyLocalMachine, key, name, platform::kRegDword,
-                     std::string(reinterpret_cast<const char*>(&number), sizeof number)),
+                     platform::Le32Bytes(number)),
               platform::kErrorSuccess);
   }
   // "BuildNo" and the like: the updater stores numbers, the installer six-digit text.
   double Number(const char* key, const std::string& name) {
     const StoredValue v = Value(key, name);
     if (v.code != platform::kErrorSuccess) return -1;
-    if (v.type == platform::kRegDword && v.data.size() == 4) {
-      uint32_t n = 0;
-      std::memcpy(&n, v.data.data(), 4);
-      return n;
-    }
+    if (v.type == platform::kRegDword && v.data.size() == 4)
+      return platform::GetLe32(v.data.data());
     return std::strtod(v.data.c_str(), nullptr);
   }
 

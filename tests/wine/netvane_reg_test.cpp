@@ -18,6 +18,7 @@
 namespace netvane::testing {
 namespace {
 
+using platform::kErrorSuccess;
 using platform::KeyTree;
 using platform::kHkeyCurrentUser;
 
@@ -63,7 +64,7 @@ class NetvaneRegWin32 : public ::testing::Test {
   }
   KeyTree Tree() {
     KeyTree tree;
-    EXPECT_EQ(platform::ReadKeyTree(reg_, kHkeyCurrentUser, path_, &tree), 0);
+    EXPECT_EQ(platform::ReadKeyTree(reg_, kHkeyCurrentUser, path_, &tree), kErrorSuccess);
     return tree;
   }
   // A key that lives until the system stops; no lasting key may go below it.
@@ -101,7 +102,8 @@ TEST_F(NetvaneRegWin32, ExportAndImportKeepEachTypeAndItsBytes) {
       {"Tree\\Sub", "", platform::kRegSz, Sz("default")},
   };
   for (const Seed& s : seeds) {
-    ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, path_ + "\\" + s.key, s.name, s.type, s.data), 0);
+    ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, path_ + "\\" + s.key, s.name, s.type, s.data),
+              kErrorSuccess);
   }
   const Outcome exported = Run({"export", Key("Tree")});
   ASSERT_EQ(exported.code, 0) << exported.err;
@@ -112,13 +114,13 @@ TEST_F(NetvaneRegWin32, ExportAndImportKeepEachTypeAndItsBytes) {
                   "\"e path\"=hex(2):25,54,45,4d,50,25,00", "", "[" + Key("Tree\\Sub") + "]",
                   "@=\"default\"", ""}));
 
-  ASSERT_EQ(platform::DeleteKeyTree(reg_, kHkeyCurrentUser, path_ + "\\Tree"), 0);
+  ASSERT_EQ(platform::DeleteKeyTree(reg_, kHkeyCurrentUser, path_ + "\\Tree"), kErrorSuccess);
   const Outcome imported = Import(exported.out);
   ASSERT_EQ(imported.code, 0) << imported.err;
   EXPECT_EQ(imported.out + imported.err, "");
   for (const Seed& s : seeds) {
     const StoredValue v = QueryRaw(reg_, kHkeyCurrentUser, path_ + "\\" + s.key, s.name);
-    EXPECT_EQ(v.code, 0) << s.name;
+    EXPECT_EQ(v.code, kErrorSuccess) << s.name;
     EXPECT_EQ(v.type, s.type) << s.name;
     EXPECT_EQ(v.data, s.data) << s.name;
   }
@@ -127,7 +129,7 @@ TEST_F(NetvaneRegWin32, ExportAndImportKeepEachTypeAndItsBytes) {
 
 TEST_F(NetvaneRegWin32, MalformedFileIsRefusedAndChangesNothing) {
   ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, path_ + "\\Seed", "v", platform::kRegSz, Sz("before")),
-            0);
+            kErrorSuccess);
   const KeyTree before = Tree();
   const Outcome o = Import(File({"[-" + Key("Seed") + "]", "[" + Key("New") + "]",
                                  "\"v\"=\"after\"", "\"w\"=dword:123456789"}));
@@ -141,19 +143,22 @@ TEST_F(NetvaneRegWin32, MalformedFileIsRefusedAndChangesNothing) {
 // lasting key below a volatile one), the tool puts back everything it had already changed.
 TEST_F(NetvaneRegWin32, ChangeRefusedHalfWayPutsEverythingBack) {
   const std::string k = path_ + "\\";
-  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Kept", "a", platform::kRegSz, Sz("one")), 0);
+  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Kept", "a", platform::kRegSz, Sz("one")),
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Kept", "b", platform::kRegDword,
                    std::string("\x01\0\0\0", 4)),
-            0);
-  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Kept", "c", platform::kRegBinary, "\x01\x02"), 0);
+            kErrorSuccess);
+  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Kept", "c", platform::kRegBinary, "\x01\x02"),
+            kErrorSuccess);
   ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Doomed", "top", platform::kRegMultiSz,
                    std::string("x\0\0", 3)),
-            0);
+            kErrorSuccess);
   ASSERT_EQ(
       SetRaw(reg_, kHkeyCurrentUser, k + "Doomed\\Sub", "x", platform::kRegExpandSz, Sz("%PATH%")),
-      0);
+      kErrorSuccess);
   CreateVolatileKey("Volatile");
-  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Volatile", "v", platform::kRegSz, Sz("before")), 0);
+  ASSERT_EQ(SetRaw(reg_, kHkeyCurrentUser, k + "Volatile", "v", platform::kRegSz, Sz("before")),
+            kErrorSuccess);
   const KeyTree before = Tree();
 
   const Outcome o =

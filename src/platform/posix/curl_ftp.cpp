@@ -9,10 +9,11 @@
 #include <fstream>
 #include <string_view>
 
+#include "platform/win_codes.h"
+
 namespace netvane::platform {
 namespace {
 
-constexpr int32_t kNoMoreFiles = 18;
 // No connection, or the connection is busy with an open remote file.
 constexpr CURLcode kNotReady = CURLE_FAILED_INIT;
 // A download pauses once this many bytes wait unread, and resumes below half of it.
@@ -449,14 +450,14 @@ bool CurlFtp::FindFirst(const std::string& pattern, FtpFindData* found) {
     found_.clear();
     return Fail(code == CURLE_PARTIAL_FILE ? CURLE_RECV_ERROR : code);
   }
-  if (found_.empty()) return Fail(kNoMoreFiles);
+  if (found_.empty()) return Fail(kErrorNoMoreFiles);
   *found = found_[0];
   next_found_ = 1;
   return true;
 }
 
 bool CurlFtp::FindNext(FtpFindData* found) {
-  if (next_found_ == 0 || next_found_ >= found_.size()) return Fail(kNoMoreFiles);
+  if (next_found_ == 0 || next_found_ >= found_.size()) return Fail(kErrorNoMoreFiles);
   *found = found_[next_found_++];
   return true;
 }

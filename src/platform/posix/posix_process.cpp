@@ -59,10 +59,11 @@ PlatformError ErrorFromErrno(int err) {
     case EPERM:
       return PlatformError(kErrorAccessDenied, "Access is denied.", kSource);
     case ENOEXEC:
-      return PlatformError(193, "The program is not a valid application.", kSource);
+      return PlatformError(kErrorBadExeFormat, "The program is not a valid application.", kSource);
     case ENOMEM:
     case EAGAIN:
-      return PlatformError(8, "Not enough memory resources are available to process this command.",
+      return PlatformError(kErrorNotEnoughMemory,
+                           "Not enough memory resources are available to process this command.",
                            kSource);
     default:
       return PlatformError(err, std::strerror(err), kSource);

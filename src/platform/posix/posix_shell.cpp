@@ -17,10 +17,8 @@ namespace netvane::platform {
 namespace {
 
 constexpr char kSource[] = "Shell.Application";
-// ShellExecute's results: above 32 is success; 2 is "file not found".
+// Any result above kShellExecuteLastError is success.
 constexpr int32_t kShellOk = 42;
-constexpr int32_t kShellFileNotFound = 2;
-constexpr int32_t kShellNoAssociation = 31;
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/') return folder + name;
@@ -52,7 +50,7 @@ std::string PosixShell::ExistingName(const std::string& path) {
 void PosixShell::InvokeDefaultVerb(const std::string& folder, const std::string& name) {
   struct stat st {};
   if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    throw PlatformError(3, "The system cannot find the path specified.", kSource);
+    throw PlatformError(kErrorPathNotFound, "The system cannot find the path specified.", kSource);
   }
   const std::string item = JoinPath(folder, name);
   if (name.empty() || stat(item.c_str(), &st) != 0) {
@@ -94,11 +92,11 @@ std::string PosixShell::FindFile(const std::string& pattern) {
 int32_t PosixShell::OpenDocument(const std::string& path) {
   struct stat st {};
   // Only a file is looked for; an address goes to the opener as it is.
-  if (!HasScheme(path) && stat(path.c_str(), &st) != 0) return kShellFileNotFound;
+  if (!HasScheme(path) && stat(path.c_str(), &st) != 0) return kShellErrorFileNotFound;
   try {
     process_.Start("xdg-open " + QuoteArgument(path), WindowMode::kHidden);
   } catch (const PlatformError&) {
-    return kShellNoAssociation;
+    return kShellErrorNoAssociation;
   }
   return kShellOk;
 }

@@ -14,6 +14,7 @@
 
 #include "helper/wire.h"
 #include "platform/platform_error.h"
+#include "platform/win_codes.h"
 
 namespace netvane::platform {
 namespace {
@@ -25,18 +26,20 @@ constexpr uint16_t kResponderPort = 67;
 [[noreturn]] void Raise(int err) {
   switch (err) {
     case EADDRINUSE:
-      throw PlatformError(10048, "Address in use", kSource);
+      throw PlatformError(kWsaAddressInUse, "Address in use", kSource);
     case EACCES:
     case EPERM:
-      throw PlatformError(10013, "Permission denied", kSource);
+      throw PlatformError(kWsaAccessDenied, "Permission denied", kSource);
     case EADDRNOTAVAIL:
-      throw PlatformError(10049, "Address not available from the local machine", kSource);
+      throw PlatformError(kWsaAddressNotAvailable, "Address not available from the local machine",
+                          kSource);
     case ENETUNREACH:
-      throw PlatformError(10051, "Network is unreachable", kSource);
+      throw PlatformError(kWsaNetworkUnreachable, "Network is unreachable", kSource);
     case EMSGSIZE:
-      throw PlatformError(10040, "Datagram too large to fit into buffer and is truncated", kSource);
+      throw PlatformError(kWsaMessageTooLong,
+                          "Datagram too large to fit into buffer and is truncated", kSource);
     default:
-      throw PlatformError(10000 + err, std::strerror(err), kSource);
+      throw PlatformError(kWsaBase + err, std::strerror(err), kSource);
   }
 }
 
@@ -55,7 +58,7 @@ int ResponderSocketFromHelper(int* err) {
 }
 
 [[noreturn]] void RaiseState() {
-  throw PlatformError(40006,
+  throw PlatformError(kSocketWrongState,
                       "Wrong protocol or connection state for the requested transaction or "
                       "request",
                       kSource);
@@ -67,7 +70,7 @@ PosixUdpEndpoint::~PosixUdpEndpoint() { Close(); }
 
 void PosixUdpEndpoint::Bind() {
   if (fd_ >= 0 || protocol_ != kProtocolUdp) {
-    throw PlatformError(40020, "Invalid operation at current state", kSource);
+    throw PlatformError(kSocketInvalidOperation, "Invalid operation at current state", kSource);
   }
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) Raise(errno);
@@ -123,7 +126,7 @@ void PosixUdpEndpoint::SendData(const std::vector<uint8_t>& datagram) {
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(remote_host_.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-      throw PlatformError(11001, "Host not found", kSource);
+      throw PlatformError(kWsaHostNotFound, "Host not found", kSource);
     }
     to.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
     freeaddrinfo(found);

@@ -1,19 +1,18 @@
 #include "platform/posix/registry_values.h"
 
+#include "platform/bytes.h"
 #include "platform/registry_tree.h"
 #include "platform/win_codes.h"
 
 namespace netvane::platform {
 namespace {
 
-constexpr uint32_t kRead = 0x20019;  // KEY_READ
-
 class Key {
  public:
   Key(Registry& registry, RegHandle root, const std::string& path, bool create)
       : registry_(registry) {
     code_ = create ? registry.CreateKey(root, path, &handle_)
-                   : registry.OpenKeyEx(root, path, kRead, &handle_);
+                   : registry.OpenKeyEx(root, path, kKeyRead, &handle_);
   }
   ~Key() {
     if (code_ == kErrorSuccess) registry_.CloseKey(handle_);
@@ -65,9 +64,7 @@ std::optional<uint32_t> GetDword(Registry& registry, RegHandle root, const std::
   uint32_t type = 0;
   const std::optional<std::string> data = GetRaw(registry, root, path, name, &type);
   if (!data || type != kRegDword || data->size() != 4) return std::nullopt;
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>((*data)[i]);
-  return v;
+  return GetLe32(data->data());
 }
 
 int32_t SetRaw(Registry& registry, RegHandle root, const std::string& path, const std::string& name,
@@ -86,9 +83,7 @@ int32_t SetText(Registry& registry, RegHandle root, const std::string& path,
 
 int32_t SetDword(Registry& registry, RegHandle root, const std::string& path,
                  const std::string& name, uint32_t value) {
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i));
-  return SetRaw(registry, root, path, name, kRegDword, data);
+  return SetRaw(registry, root, path, name, kRegDword, Le32Bytes(value));
 }
 
 int32_t SetMultiText(Registry& registry, RegHandle root, const std::string& path,

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/bytes.h"
+
 namespace netvane::platform {
 namespace {
 
@@ -32,15 +34,6 @@ bool ReadAll(int fd, uint8_t* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 }  // namespace
@@ -82,18 +75,18 @@ bool SocketDevice::Control(DeviceHandle device, uint32_t code, uint8_t* buffer, 
   if (device == kInvalidDevice) return false;
   const int fd = static_cast<int>(device);
   std::vector<uint8_t> request(8 + size);
-  PutU32(request.data(), code);
-  PutU32(request.data() + 4, size);
+  PutLe32(request.data(), code);
+  PutLe32(request.data() + 4, size);
   if (size > 0) std::memcpy(request.data() + 8, buffer, size);
   uint8_t header[8];
   if (!WriteAll(fd, request.data(), request.size()) || !ReadAll(fd, header, sizeof header)) {
     return false;
   }
-  if (GetU32(header + 4) != size) return false;
+  if (GetLe32(header + 4) != size) return false;
   std::vector<uint8_t> reply(size);
   if (!ReadAll(fd, reply.data(), size)) return false;
   if (size > 0) std::memcpy(buffer, reply.data(), size);
-  return GetU32(header) != 0;
+  return GetLe32(header) != 0;
 }
 
 void SocketDevice::Close(DeviceHandle device) {

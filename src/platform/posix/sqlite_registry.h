@@ -20,7 +20,7 @@ namespace netvane::platform {
 class SqliteRegistry final : public Registry {
  public:
   // Opens (and on first use creates) the registry file. `ok()` tells whether it can be used;
-  // when it cannot, every operation returns 1016 (registry I/O failed).
+  // when it cannot, every operation returns kErrorRegistryIoFailed.
   SqliteRegistry(const std::string& path, const CodePage& codepage);
   ~SqliteRegistry() override;
   SqliteRegistry(const SqliteRegistry&) = delete;

@@ -14,7 +14,6 @@ namespace netvane::platform {
 namespace {
 
 constexpr char kSource[] = "Shell.Application";
-constexpr int32_t kErrorPathNotFound = 3;
 
 // Balances a successful CoInitialize on this thread; a thread already in another apartment
 // keeps it and is not uninitialized here.
@@ -152,7 +151,7 @@ void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string&
   std::string path = folder;
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
   path += name;
-  if (Execute(path, folder) > 32) return;
+  if (Execute(path, folder) > kShellExecuteLastError) return;
   throw ComError(hr);
 }
 

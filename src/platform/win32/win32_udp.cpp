@@ -8,6 +8,7 @@
 
 #include "platform/platform_error.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win_codes.h"
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
@@ -25,15 +26,17 @@ constexpr size_t kBufferSize = 65536;
 [[noreturn]] void Raise(int err) {
   switch (err) {
     case WSAEADDRINUSE:
-      throw PlatformError(10048, "Address in use", kSource);
+      throw PlatformError(kWsaAddressInUse, "Address in use", kSource);
     case WSAEACCES:
-      throw PlatformError(10013, "Permission denied", kSource);
+      throw PlatformError(kWsaAccessDenied, "Permission denied", kSource);
     case WSAEADDRNOTAVAIL:
-      throw PlatformError(10049, "Address not available from the local machine", kSource);
+      throw PlatformError(kWsaAddressNotAvailable, "Address not available from the local machine",
+                          kSource);
     case WSAENETUNREACH:
-      throw PlatformError(10051, "Network is unreachable", kSource);
+      throw PlatformError(kWsaNetworkUnreachable, "Network is unreachable", kSource);
     case WSAEMSGSIZE:
-      throw PlatformError(10040, "Datagram too large to fit into buffer and is truncated", kSource);
+      throw PlatformError(kWsaMessageTooLong,
+                          "Datagram too large to fit into buffer and is truncated", kSource);
     default: {
       std::string text = SystemMessage(static_cast<uint32_t>(err));
       if (text.empty()) text = "Winsock error " + std::to_string(err);
@@ -43,7 +46,7 @@ constexpr size_t kBufferSize = 65536;
 }
 
 [[noreturn]] void RaiseState() {
-  throw PlatformError(40006,
+  throw PlatformError(kSocketWrongState,
                       "Wrong protocol or connection state for the requested transaction or "
                       "request",
                       kSource);
@@ -70,7 +73,7 @@ std::intptr_t Win32UdpEndpoint::NativeHandle() const {
 
 void Win32UdpEndpoint::Bind() {
   if (socket_ != kNoSocket || protocol_ != kProtocolUdp) {
-    throw PlatformError(40020, "Invalid operation at current state", kSource);
+    throw PlatformError(kSocketInvalidOperation, "Invalid operation at current state", kSource);
   }
   StartWinsock();
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -148,7 +151,7 @@ void Win32UdpEndpoint::SendData(const std::vector<uint8_t>& datagram) {
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
     if (::getaddrinfo(remote_host_.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-      throw PlatformError(11001, "Host not found", kSource);
+      throw PlatformError(kWsaHostNotFound, "Host not found", kSource);
     }
     to.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
     ::freeaddrinfo(found);

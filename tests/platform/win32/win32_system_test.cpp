@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/windows_family.h"
+#include "platform/bytes.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
@@ -17,11 +18,6 @@
 
 namespace netvane::platform {
 namespace {
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -87,7 +83,7 @@ TEST(Win32IpHelperTest, TableFollowsTheBufferProtocolAndListsLoopback) {
 
   std::vector<uint8_t> table(size);
   ASSERT_EQ(helper.GetIfTable(table.data(), &size, true), 0u);
-  const uint32_t count = U32(table.data());
+  const uint32_t count = GetLe32(table.data());
   ASSERT_GE(count, 1u);
   ASSERT_LE(4u + count * kMibIfRowSize, table.size());
 
@@ -95,12 +91,12 @@ TEST(Win32IpHelperTest, TableFollowsTheBufferProtocolAndListsLoopback) {
   uint32_t previous_index = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* row = table.data() + 4 + i * kMibIfRowSize;
-    const uint32_t index = U32(row + mib_ifrow::kIndex);
+    const uint32_t index = GetLe32(row + mib_ifrow::kIndex);
     EXPECT_GT(index, previous_index) << "rows are sorted by index when asked";
     previous_index = index;
-    EXPECT_LE(U32(row + mib_ifrow::kDescrLen), 256u);
-    EXPECT_LE(U32(row + mib_ifrow::kPhysAddrLen), 8u);
-    loopback |= U32(row + mib_ifrow::kType) == kIfTypeLoopback;
+    EXPECT_LE(GetLe32(row + mib_ifrow::kDescrLen), 256u);
+    EXPECT_LE(GetLe32(row + mib_ifrow::kPhysAddrLen), 8u);
+    loopback |= GetLe32(row + mib_ifrow::kType) == kIfTypeLoopback;
   }
   EXPECT_TRUE(loopback);
 }

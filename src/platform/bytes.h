@@ -1,0 +1,58 @@
+// Numbers in bytes: Windows lays them out little-endian (a REG_DWORD, the rows of an interface
+// table, the filter driver's messages), the network big-endian (DHCP).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace netvane::platform {
+
+// Any one-byte character type: the registry hands data over in std::string, sockets in uint8_t.
+template <typename Byte>
+concept OneByte = sizeof(Byte) == 1;
+
+template <OneByte Byte>
+constexpr uint32_t ByteAt(const Byte* p, size_t i) {
+  return static_cast<uint8_t>(p[i]);
+}
+
+template <OneByte Byte>
+constexpr uint16_t GetLe16(const Byte* p) {
+  return static_cast<uint16_t>(ByteAt(p, 0) | ByteAt(p, 1) << 8);
+}
+
+template <OneByte Byte>
+constexpr uint32_t GetLe32(const Byte* p) {
+  return ByteAt(p, 0) | ByteAt(p, 1) << 8 | ByteAt(p, 2) << 16 | ByteAt(p, 3) << 24;
+}
+
+template <OneByte Byte>
+constexpr uint32_t GetBe32(const Byte* p) {
+  return ByteAt(p, 0) << 24 | ByteAt(p, 1) << 16 | ByteAt(p, 2) << 8 | ByteAt(p, 3);
+}
+
+template <OneByte Byte>
+constexpr void PutLe16(Byte* p, uint16_t v) {
+  p[0] = static_cast<Byte>(v);
+  p[1] = static_cast<Byte>(v >> 8);
+}
+
+template <OneByte Byte>
+constexpr void PutLe32(Byte* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<Byte>(v >> (8 * i));
+}
+
+template <OneByte Byte>
+constexpr void PutBe32(Byte* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<Byte>(v >> (8 * (3 - i)));
+}
+
+// The four bytes of a REG_DWORD.
+inline std::string Le32Bytes(uint32_t v) {
+  std::string bytes(4, '\0');
+  PutLe32(bytes.data(), v);
+  return bytes;
+}
+
+}  // namespace netvane::platform
