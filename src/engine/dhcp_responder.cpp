@@ -3,19 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/bytes.h"
+#include "platform/dhcp_codes.h"
 #include "platform/platform_error.h"
 
 namespace netvane::engine {
 namespace {
 
-constexpr uint8_t kOptionPad = 0;
-constexpr uint8_t kOptionMessageType = 53;
-constexpr uint8_t kDiscover = 1;
-constexpr uint8_t kRequest = 3;
-constexpr uint8_t kInform = 8;
-constexpr uint8_t kOffer = 2;
-constexpr uint8_t kAck = 5;
+namespace dhcp = platform::dhcp;
+using platform::ByteWriter;
+
 constexpr size_t kCookieEnd = kDhcpFixedPart + 4;
+// The server an OFFER comes from, and the identifier every reply has always named.
+constexpr uint8_t kLoopback[4] = {127, 0, 0, 1};
+constexpr uint8_t kServerId[4] = {2, 2, 2, 2};
+// Routers and name servers a reply lists at the most.
+constexpr int kMostListed = 3;
 // A state that never settles is not waited for forever.
 constexpr int kStateSpins = 1000;
 
@@ -36,6 +39,21 @@ bool OctetsFromTexts(const std::array<std::string, 4>& texts, uint8_t* out) {
     if (!OctetFromText(texts[i], &out[i])) return false;
   }
   return true;
+}
+
+void PutOption(ByteWriter& w, uint8_t code, const uint8_t* data, size_t length) {
+  w.Put({code, static_cast<uint8_t>(length)});
+  w.Put(data, length);
+}
+
+// Clamps `count` (and keeps it so) to the rows there are and to kMostListed.
+void PutAddressList(ByteWriter& w, uint8_t code, int& count, const std::vector<Octets>& rows) {
+  if (count <= 0) return;
+  count = std::min({count, kMostListed, static_cast<int>(rows.size())});
+  w.Put({code, static_cast<uint8_t>(4 * count)});
+  for (int i = 0; i < count; ++i) {
+    for (int16_t octet : rows[static_cast<size_t>(i)]) w.PutByte(static_cast<uint8_t>(octet));
+  }
 }
 
 }  // namespace
@@ -103,14 +121,14 @@ bool DhcpResponder::ParseDhcpRequest(const uint8_t* data, size_t size) {
   for (size_t p = kCookieEnd; p < size;) {
     const uint8_t code = data[p];
     // Pad is one byte with no length after it.
-    if (code == kOptionPad) {
+    if (code == dhcp::kOptionPad) {
       ++p;
       continue;
     }
     if (p + 1 >= size) break;
     const size_t length = data[p + 1];
     if (p + 2 + length > size) break;
-    if (code == kOptionMessageType) {
+    if (code == dhcp::kOptionMessageType) {
       if (length >= 1) type = data[p + 2];
       break;
     }
@@ -120,9 +138,9 @@ bool DhcpResponder::ParseDhcpRequest(const uint8_t* data, size_t size) {
   if (state_.Responder.mask[0] != "255") return false;
 
   std::memcpy(SavedXid.data(), record_.xid, 4);
-  if (type == kDiscover) {
+  if (type == dhcp::kDiscover) {
     DhcpExchangeState = kAnswerOffer;
-  } else if (type == kRequest || type == kInform) {
+  } else if (type == dhcp::kRequest || type == dhcp::kInform) {
     DhcpExchangeState = kAnswerAck;
   } else {
     DhcpExchangeState = kAnswerNothing;
@@ -139,50 +157,28 @@ bool DhcpResponder::BuildReply(bool ack) {
   if (!OctetsFromTexts(config.address, address) || !OctetsFromTexts(config.mask, mask)) {
     return false;
   }
-  record_.op = 2;
+  record_.op = dhcp::kBootReply;
   std::memcpy(record_.yiaddr, address, 4);
-  const uint8_t server[4] = {127, 0, 0, 1};
   const uint8_t none[4] = {0, 0, 0, 0};
-  std::memcpy(record_.siaddr, ack ? none : server, 4);
+  std::memcpy(record_.siaddr, ack ? none : kLoopback, 4);
 
-  uint8_t* o = record_.options;
-  size_t p = 0;
-  std::memcpy(o + p, cookie_.data(), 4);
-  p += 4;
-  const uint8_t head[] = {53, 1, static_cast<uint8_t>(ack ? kAck : kOffer), 1, 4};
-  std::memcpy(o + p, head, sizeof head);
-  p += sizeof head;
-  std::memcpy(o + p, mask, 4);
-  p += 4;
-  o[p++] = 51;
-  o[p++] = 4;
-  std::memcpy(o + p, config.lease.data(), 4);
-  p += 4;
-  const uint8_t server_id[] = {54, 4, 2, 2, 2, 2};
-  std::memcpy(o + p, server_id, sizeof server_id);
-  p += sizeof server_id;
-
-  // At most three routers and three name servers; the clamped count is kept.
-  auto append_list = [&](uint8_t code, int& count, const std::vector<Octets>& rows) {
-    if (count <= 0) return;
-    count = std::min({count, 3, static_cast<int>(rows.size())});
-    o[p++] = code;
-    o[p++] = static_cast<uint8_t>(4 * count);
-    for (int i = 0; i < count; ++i) {
-      for (int16_t octet : rows[static_cast<size_t>(i)]) o[p++] = static_cast<uint8_t>(octet);
-    }
-  };
-  append_list(3, config.gateway_count, config.gateways);
-  append_list(6, config.dns_count, config.dns);
-
-  o[p++] = 15;
-  o[p++] = 14;
-  std::memcpy(o + p, kDhcpDomainName, 13);
-  p += 13;
-  o[p++] = 0;
-  o[p++] = 255;
-  options_length_ = static_cast<uint16_t>(p);
-  o[p] = 0;  // one more zero byte, not counted
+  ByteWriter w(record_.options);
+  w.Put(cookie_.data(), cookie_.size());
+  const uint8_t type = ack ? dhcp::kAck : dhcp::kOffer;
+  PutOption(w, dhcp::kOptionMessageType, &type, 1);
+  PutOption(w, dhcp::kOptionSubnetMask, mask, 4);
+  PutOption(w, dhcp::kOptionLeaseTime, config.lease.data(), config.lease.size());
+  PutOption(w, dhcp::kOptionServerId, kServerId, sizeof kServerId);
+  PutAddressList(w, dhcp::kOptionRouter, config.gateway_count, config.gateways);
+  PutAddressList(w, dhcp::kOptionDomainNameServer, config.dns_count, config.dns);
+  // The name goes with its terminating NUL.
+  PutOption(w, dhcp::kOptionDomainName, reinterpret_cast<const uint8_t*>(kDhcpDomainName),
+            sizeof kDhcpDomainName);
+  w.PutByte(dhcp::kOptionEnd);
+  const size_t length = w.size();
+  // One more zero byte, not counted.
+  if (!w.PutByte(0)) return false;
+  options_length_ = static_cast<uint16_t>(length);
   return true;
 }
 

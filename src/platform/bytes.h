@@ -1,9 +1,12 @@
 // Numbers in bytes: Windows lays them out little-endian (a REG_DWORD, the rows of an interface
-// table, the filter driver's messages), the network big-endian (DHCP).
+// table, the filter driver's messages), the network big-endian (DHCP). And a writer that fills
+// a fixed buffer without ever running past its end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace netvane::platform {
@@ -54,5 +57,37 @@ inline std::string Le32Bytes(uint32_t v) {
   PutLe32(bytes.data(), v);
   return bytes;
 }
+
+// Fills a buffer of fixed size and refuses to run past its end: a write that does not fit
+// writes nothing and fails the writer, and every later write fails too, so one check after
+// the last write covers them all.
+class ByteWriter {
+ public:
+  ByteWriter(uint8_t* data, size_t capacity) : data_(data), capacity_(capacity) {}
+  template <size_t N>
+  explicit ByteWriter(uint8_t (&data)[N]) : ByteWriter(data, N) {}
+
+  bool Put(const uint8_t* bytes, size_t n) {
+    if (!ok_ || n > capacity_ - size_) {
+      ok_ = false;
+      return false;
+    }
+    if (n > 0) std::memcpy(data_ + size_, bytes, n);
+    size_ += n;
+    return true;
+  }
+  bool Put(std::initializer_list<uint8_t> bytes) { return Put(bytes.begin(), bytes.size()); }
+  bool PutByte(uint8_t b) { return Put(&b, 1); }
+
+  // How many bytes have been written.
+  size_t size() const { return size_; }
+  bool ok() const { return ok_; }
+
+ private:
+  uint8_t* data_;
+  size_t capacity_;
+  size_t size_ = 0;
+  bool ok_ = true;
+};
 
 }  // namespace netvane::platform

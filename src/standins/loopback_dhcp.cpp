@@ -13,62 +13,61 @@
 #include <cstring>
 #include <random>
 
+#include "platform/bytes.h"
+#include "platform/dhcp_codes.h"
+
 namespace netvane::standins {
 namespace {
 
+namespace dhcp = platform::dhcp;
+using platform::GetBe32;
+using platform::PutBe32;
+
 constexpr size_t kFixed = 236;
-constexpr uint8_t kCookie[4] = {99, 130, 83, 99};
-
-void PutU32(std::vector<uint8_t>& m, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) m[at + i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
-}
-
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
-}
 
 }  // namespace
 
 std::vector<uint8_t> BuildDhcpRequest(uint8_t type, uint32_t xid, const std::array<uint8_t, 6>& mac,
                                       uint32_t requested, uint32_t server) {
   std::vector<uint8_t> m(kFixed, 0);
-  m[0] = 1;  // BOOTREQUEST
-  m[1] = 1;  // Ethernet
+  m[0] = dhcp::kBootRequest;
+  m[1] = dhcp::kHardwareEthernet;
   m[2] = 6;
-  PutU32(m, 4, xid);
+  PutBe32(m.data() + 4, xid);
   std::memcpy(m.data() + 28, mac.data(), mac.size());
-  m.insert(m.end(), kCookie, kCookie + 4);
-  m.insert(m.end(), {53, 1, type});
-  m.insert(m.end(), {61, 7, 1});
+  m.insert(m.end(), dhcp::kMagicCookie, dhcp::kMagicCookie + 4);
+  m.insert(m.end(), {dhcp::kOptionMessageType, 1, type});
+  m.insert(m.end(), {dhcp::kOptionClientId, 7, dhcp::kHardwareEthernet});
   m.insert(m.end(), mac.begin(), mac.end());
   if (requested != 0) {
-    m.insert(m.end(), {50, 4, 0, 0, 0, 0});
-    PutU32(m, m.size() - 4, requested);
+    m.insert(m.end(), {dhcp::kOptionRequestedAddress, 4, 0, 0, 0, 0});
+    PutBe32(m.data() + m.size() - 4, requested);
   }
   if (server != 0) {
-    m.insert(m.end(), {54, 4, 0, 0, 0, 0});
-    PutU32(m, m.size() - 4, server);
+    m.insert(m.end(), {dhcp::kOptionServerId, 4, 0, 0, 0, 0});
+    PutBe32(m.data() + m.size() - 4, server);
   }
-  m.insert(m.end(), {55, 4, 1, 3, 6, 51});
-  m.push_back(255);
+  m.insert(m.end(), {dhcp::kOptionParameterList, 4, dhcp::kOptionSubnetMask, dhcp::kOptionRouter,
+                     dhcp::kOptionDomainNameServer, dhcp::kOptionLeaseTime});
+  m.push_back(dhcp::kOptionEnd);
   // Padded to the 300 bytes of a BOOTP message, as clients send it.
   if (m.size() < 300) m.resize(300, 0);
   return m;
 }
 
 std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t type, uint32_t xid) {
-  if (size < kFixed + 4 || data[0] != 2 || GetU32(data + 4) != xid ||
-      std::memcmp(data + kFixed, kCookie, 4) != 0) {
+  if (size < kFixed + 4 || data[0] != dhcp::kBootReply || GetBe32(data + 4) != xid ||
+      std::memcmp(data + kFixed, dhcp::kMagicCookie, 4) != 0) {
     return std::nullopt;
   }
   Lease lease;
-  lease.address = GetU32(data + 16);
+  lease.address = GetBe32(data + 16);
   int message_type = -1;
   size_t i = kFixed + 4;
   while (i < size) {
     const uint8_t code = data[i];
-    if (code == 255) break;
-    if (code == 0) {
+    if (code == dhcp::kOptionEnd) break;
+    if (code == dhcp::kOptionPad) {
       ++i;
       continue;
     }
@@ -76,23 +75,23 @@ std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t ty
     const uint8_t len = data[i + 1];
     const uint8_t* v = data + i + 2;
     switch (code) {
-      case 53:
+      case dhcp::kOptionMessageType:
         if (len == 1) message_type = v[0];
         break;
-      case 1:
-        if (len == 4) lease.mask = GetU32(v);
+      case dhcp::kOptionSubnetMask:
+        if (len == 4) lease.mask = GetBe32(v);
         break;
-      case 3:
-      case 6:
+      case dhcp::kOptionRouter:
+      case dhcp::kOptionDomainNameServer:
         for (size_t k = 0; k + 4 <= len; k += 4) {
-          (code == 3 ? lease.routers : lease.dns).push_back(GetU32(v + k));
+          (code == dhcp::kOptionRouter ? lease.routers : lease.dns).push_back(GetBe32(v + k));
         }
         break;
-      case 51:
-        if (len == 4) lease.seconds = GetU32(v);
+      case dhcp::kOptionLeaseTime:
+        if (len == 4) lease.seconds = GetBe32(v);
         break;
-      case 54:
-        if (len == 4) lease.server = GetU32(v);
+      case dhcp::kOptionServerId:
+        if (len == 4) lease.server = GetBe32(v);
         break;
       default:
         break;
@@ -156,9 +155,12 @@ std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int sec
     return std::nullopt;
   };
 
-  std::optional<Lease> offer = exchange(BuildDhcpRequest(1, xid, mac), 2);
+  std::optional<Lease> offer = exchange(BuildDhcpRequest(dhcp::kDiscover, xid, mac), dhcp::kOffer);
   std::optional<Lease> ack;
-  if (offer) ack = exchange(BuildDhcpRequest(3, xid, mac, offer->address, offer->server), 5);
+  if (offer) {
+    ack = exchange(BuildDhcpRequest(dhcp::kRequest, xid, mac, offer->address, offer->server),
+                   dhcp::kAck);
+  }
   close(fd);
   if (!ack) *error = offer ? "no DHCPACK from 127.0.0.1:67" : "no DHCPOFFER from 127.0.0.1:67";
   return ack;
