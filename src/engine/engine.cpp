@@ -14,9 +14,35 @@ using platform::kHkeyLocalMachine;
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-bool LaunchesAfterRelease(const std::string& kind) {
-  return kind == store::kUseKtAdsl || kind == store::kUseHanaroInModem ||
-         kind == store::kUseHanaroUsbModem || kind == store::kUseHanaroOutRasModem;
+// What both apply roads do with a connection kind.
+enum class ApplyKind {
+  kDynamic,            // DHCP or cable modem: the adapter goes back to DHCP and renews
+  kDynamicThenLaunch,  // the modem attachments: back to DHCP, released, the program started
+  kStatic,             // the location's own address, mask, gateways and DNS servers
+  kUnknown,            // changes nothing
+};
+
+ApplyKind ClassifyKind(std::string_view kind) {
+  if (kind == store::kUseDhcp || kind == store::kUseCableModem) return ApplyKind::kDynamic;
+  if (kind == store::kUseKtAdsl || kind == store::kUseHanaroInModem ||
+      kind == store::kUseHanaroUsbModem || kind == store::kUseHanaroOutRasModem) {
+    return ApplyKind::kDynamicThenLaunch;
+  }
+  return store::CarriesTcpIp(kind) ? ApplyKind::kStatic : ApplyKind::kUnknown;
+}
+
+std::string DeleteDnsCommand(const std::string& name) {
+  return "netsh interface ip delete dns " + name + " all";
+}
+
+// Back to DHCP, as each kind has always spelled it. The cable and Hanaro modems send two blanks
+// before source=dhcp: netsh reads them as one, and the command lines stay exactly as every
+// build has sent them.
+std::string DynamicAddressCommand(const std::string& name, std::string_view kind) {
+  const std::string set_address = "netsh interface ip set address " + name;
+  if (kind == store::kUseDhcp) return set_address + " source=dhcp";
+  if (kind == store::kUseKtAdsl) return set_address + " dynamic";
+  return set_address + "  source=dhcp";
 }
 
 // The last six characters of a text (all of it when shorter).
@@ -79,47 +105,65 @@ std::string Engine::ReadNormalised(const std::string& key, const char* name) {
   return text;
 }
 
-void Engine::ApplyNetworkNetsh(int16_t location_id) {
+std::optional<store::LocationRecord> Engine::BeginApply(int16_t location_id) {
   front_end_.SetBusyPointer(true);
   front_end_.LetPendingEventsRun();
   const store::LocationRecord* found = Find(location_id);
   if (found == nullptr) {
     Finish();
-    return;
+    return std::nullopt;
   }
-  const store::LocationRecord r = *found;
+  // A copy: the programs an apply starts let events run, and those may reload the table.
+  std::optional<store::LocationRecord> location = *found;
   CloseUdpEndpoint(front_end_.MyWinsock());
+  return location;
+}
 
+void Engine::FinishCommandsFirst() {
+  front_end_.SetCommandsEnabled(true);
+  front_end_.SetBusyPointer(false);
+}
+
+void Engine::ReleaseAndLaunch(const store::LocationRecord& r) {
+  programs_.ReleaseRenew(r.NIC_ID, true, false);
+  if (!r.ExecutePath.empty()) programs_.LaunchProgramReportingFailure(r.ExecutePath);
+  Finish();
+}
+
+void Engine::LaunchAfterStatic(const store::LocationRecord& r) {
+  if (r.ServiceType == store::kUseHanaroOutPppModem && !r.ExecutePath.empty()) {
+    programs_.LaunchProgramReportingFailure(r.ExecutePath);
+  }
+}
+
+void Engine::ApplyNetworkNetsh(int16_t location_id) {
+  const std::optional<store::LocationRecord> r = BeginApply(location_id);
+  if (!r) return;
+  const std::string name = Quoted(r->NIC_ID);
+  switch (ClassifyKind(r->ServiceType)) {
+    case ApplyKind::kDynamic:
+      programs_.RunHiddenAndWait(DeleteDnsCommand(name));
+      programs_.RunHiddenAndWait(DynamicAddressCommand(name, r->ServiceType));
+      programs_.ReleaseRenew(r->NIC_ID, false, false);
+      FinishCommandsFirst();
+      break;
+    case ApplyKind::kDynamicThenLaunch:
+      programs_.RunHiddenAndWait(DeleteDnsCommand(name));
+      programs_.RunHiddenAndWait(DynamicAddressCommand(name, r->ServiceType));
+      ReleaseAndLaunch(*r);
+      break;
+    case ApplyKind::kStatic:
+      ApplyStaticNetsh(*r);
+      break;
+    case ApplyKind::kUnknown:
+      // Nothing changes, but the commands must not stay disabled.
+      Finish();
+      break;
+  }
+}
+
+void Engine::ApplyStaticNetsh(const store::LocationRecord& r) {
   const std::string name = Quoted(r.NIC_ID);
-  const std::string delete_dns = "netsh interface ip delete dns " + name + " all";
-  const std::string to_dhcp = "netsh interface ip set address " + name + " source=dhcp";
-  const std::string to_dhcp_two_blanks = "netsh interface ip set address " + name + "  source=dhcp";
-  const std::string to_dynamic = "netsh interface ip set address " + name + " dynamic";
-  const std::string& kind = r.ServiceType;
-
-  if (kind == store::kUseDhcp || kind == store::kUseCableModem) {
-    programs_.RunHiddenAndWait(delete_dns);
-    programs_.RunHiddenAndWait(kind == store::kUseDhcp ? to_dhcp : to_dhcp_two_blanks);
-    programs_.ReleaseRenew(r.NIC_ID, false, false);
-    front_end_.SetCommandsEnabled(true);
-    front_end_.SetBusyPointer(false);
-    return;
-  }
-  if (LaunchesAfterRelease(kind)) {
-    programs_.RunHiddenAndWait(delete_dns);
-    programs_.RunHiddenAndWait(kind == store::kUseKtAdsl ? to_dynamic : to_dhcp_two_blanks);
-    programs_.ReleaseRenew(r.NIC_ID, true, false);
-    if (!r.ExecutePath.empty()) programs_.LaunchProgramReportingFailure(r.ExecutePath);
-    front_end_.SetBusyPointer(false);
-    front_end_.SetCommandsEnabled(true);
-    return;
-  }
-  if (!store::CarriesTcpIp(kind)) {
-    // An unknown kind changes nothing, but must not leave the commands disabled.
-    Finish();
-    return;
-  }
-
   programs_.RunHiddenAndWait("netsh interface ip set address " + name + " static " + r.IPAddress +
                              " " + r.SubnetMask);
   programs_.RunHiddenAndWait("netsh interface ip delete address " + name + " gateway=all");
@@ -130,7 +174,7 @@ void Engine::ApplyNetworkNetsh(int16_t location_id) {
                                  DottedQuad(rows[i]) + " gwmetric=" + std::to_string(i + 1));
     }
   }
-  programs_.RunHiddenAndWait(delete_dns);
+  programs_.RunHiddenAndWait(DeleteDnsCommand(name));
   if (ParseAddressList(r.DNS, &rows) > 0) {
     for (size_t i = 0; i < rows.size(); ++i) {
       programs_.RunHiddenAndWait("netsh interface ip add dns " + name + " " + DottedQuad(rows[i]) +
@@ -145,11 +189,8 @@ void Engine::ApplyNetworkNetsh(int16_t location_id) {
   read_back_failed_ = !taken;
   front_end_.Prompt().Show(taken ? kBindSucceeded : kBindFailed, PromptIcon::kInformation,
                            PromptButtons::kOk);
-  if (kind == store::kUseHanaroOutPppModem && !r.ExecutePath.empty()) {
-    programs_.LaunchProgramReportingFailure(r.ExecutePath);
-  }
-  front_end_.SetCommandsEnabled(true);
-  front_end_.SetBusyPointer(false);
+  LaunchAfterStatic(r);
+  FinishCommandsFirst();
 }
 
 void Engine::PrepareResponder(const store::LocationRecord& r) {
@@ -172,42 +213,27 @@ void Engine::PrepareResponder(const store::LocationRecord& r) {
 }
 
 void Engine::ApplyNetworkLegacy(int16_t location_id) {
-  front_end_.SetBusyPointer(true);
-  front_end_.LetPendingEventsRun();
-  const store::LocationRecord* found = Find(location_id);
-  if (found == nullptr) {
-    Finish();
-    return;
-  }
-  const store::LocationRecord r = *found;
-  CloseUdpEndpoint(front_end_.MyWinsock());
-  const std::string& kind = r.ServiceType;
-
-  if (kind == store::kUseDhcp || kind == store::kUseCableModem) {
-    programs_.ReleaseRenew(r.NIC_ID, false, false);
-    front_end_.SetCommandsEnabled(true);
-    front_end_.SetBusyPointer(false);
-    return;
-  }
-  if (LaunchesAfterRelease(kind)) {
-    programs_.ReleaseRenew(r.NIC_ID, true, false);
-    if (!r.ExecutePath.empty()) programs_.LaunchProgramReportingFailure(r.ExecutePath);
-    front_end_.SetBusyPointer(false);
-    front_end_.SetCommandsEnabled(true);
-    return;
-  }
-  if (!store::CarriesTcpIp(kind)) {
-    Finish();
-    return;
-  }
-
-  // The poll that the renew starts re-enables the commands when it ends.
-  PrepareResponder(r);
-  OpenUdpEndpoint(front_end_, front_end_.MyWinsock(), responder_.client_host,
-                  responder_.client_port, responder_.server_port);
-  programs_.ReleaseRenew(r.NIC_ID, false, true);
-  if (kind == store::kUseHanaroOutPppModem && !r.ExecutePath.empty()) {
-    programs_.LaunchProgramReportingFailure(r.ExecutePath);
+  const std::optional<store::LocationRecord> r = BeginApply(location_id);
+  if (!r) return;
+  switch (ClassifyKind(r->ServiceType)) {
+    case ApplyKind::kDynamic:
+      programs_.ReleaseRenew(r->NIC_ID, false, false);
+      FinishCommandsFirst();
+      break;
+    case ApplyKind::kDynamicThenLaunch:
+      ReleaseAndLaunch(*r);
+      break;
+    case ApplyKind::kStatic:
+      // The poll that the renew starts re-enables the commands when it ends.
+      PrepareResponder(*r);
+      OpenUdpEndpoint(front_end_, front_end_.MyWinsock(), responder_.client_host,
+                      responder_.client_port, responder_.server_port);
+      programs_.ReleaseRenew(r->NIC_ID, false, true);
+      LaunchAfterStatic(*r);
+      break;
+    case ApplyKind::kUnknown:
+      Finish();
+      break;
   }
 }
 
@@ -227,12 +253,11 @@ bool Engine::CheckBinding(int16_t location_id) {
       const std::string l = lease.code == kErrorSuccess ? lease.text : std::string();
       // Four bytes in network order, shown last byte first.
       if (d.size() != 8 || !IsHex(d)) continue;
-      const std::string address =
-          std::to_string(static_cast<int>(HexToNumber(d.substr(6, 2)))) + "." +
-          std::to_string(static_cast<int>(HexToNumber(d.substr(4, 2)))) + "." +
-          std::to_string(static_cast<int>(HexToNumber(d.substr(2, 2)))) + "." +
-          std::to_string(static_cast<int>(HexToNumber(d.substr(0, 2))));
-      if (address == r.IPAddress && HexToNumber(LastSix(l)) == r.Lease) return true;
+      Octets octets;
+      for (size_t i = 0; i < 4; ++i) {
+        octets[i] = static_cast<int16_t>(HexToNumber(d.substr(6 - 2 * i, 2)));
+      }
+      if (DottedQuad(octets) == r.IPAddress && HexToNumber(LastSix(l)) == r.Lease) return true;
     }
     return false;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/app_state.h"
@@ -64,8 +65,19 @@ class Engine {
 
  private:
   const store::LocationRecord* Find(int16_t location_id) const;
+  // What both roads open with: busy pointer, pending events, the location and the responder's
+  // endpoint closed. Nothing (and the commands back) for a location that is not loaded.
+  std::optional<store::LocationRecord> BeginApply(int16_t location_id);
   // The end of an apply that has nothing more to do: normal pointer, commands back.
   void Finish();
+  // The same the other way round, as the renewing and static applies have always ended.
+  void FinishCommandsFirst();
+  // A modem attachment's end: release, its connection program, the end.
+  void ReleaseAndLaunch(const store::LocationRecord& r);
+  // The PPP modem attachment's connection program after its static values.
+  void LaunchAfterStatic(const store::LocationRecord& r);
+  // netsh sets the static values, and the read-back says whether they were taken.
+  void ApplyStaticNetsh(const store::LocationRecord& r);
   std::string ReadNormalised(const std::string& key, const char* name);
 
   platform::Platform& platform_;
