@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/text.h"
+#include "platform/win_codes.h"
+
 namespace netvane::updater {
 namespace {
 
 constexpr char kAgent[] = "Qorby FTP Client";
-constexpr int32_t kNoMoreFiles = 18;
 
 // Attribute bits the platform header leaves out.
 constexpr uint32_t kAttributeTemporary = 0x100;
@@ -21,16 +23,6 @@ constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kTicksPerDay = 864000000000LL;
 constexpr int64_t kUnixEpochInTicks = 116444736000000000LL;
 constexpr int64_t kDaysFrom1601To1899 = 109205;  // 1601-01-01 to 1899-12-30
-
-// Blanks only, as the updater's trimming has always done.
-void Trim(std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) {
-    text.clear();
-    return;
-  }
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -183,7 +175,7 @@ int64_t cFTP::GetFTPFileSize(const std::string& file) {
   if (waiting_) return -2;
   platform::FtpFindData found;
   const bool ok = session_->FindFirst(file, &found);
-  if (!ok && session_->LastError() == kNoMoreFiles) return -1;
+  if (!ok && session_->LastError() == platform::kErrorNoMoreFiles) return -1;
   if (!ok) {
     SetError("FtpFindFirstFile");
     return -2;
@@ -207,7 +199,7 @@ std::optional<cDirList> cFTP::GetDirectoryListing(const std::string& filter) {
   directory_.reset();
   platform::FtpFindData found;
   if (!session_->FindFirst(filter, &found)) {
-    if (session_->LastError() != kNoMoreFiles) SetError("FtpFindFirstFile");
+    if (session_->LastError() != platform::kErrorNoMoreFiles) SetError("FtpFindFirstFile");
     return std::nullopt;
   }
   AddEntry(Directory(), found);
@@ -216,7 +208,7 @@ std::optional<cDirList> cFTP::GetDirectoryListing(const std::string& filter) {
     if (!session_->FindNext(&found)) break;
     AddEntry(Directory(), found);
   }
-  const bool complete = session_->LastError() == kNoMoreFiles;
+  const bool complete = session_->LastError() == platform::kErrorNoMoreFiles;
   if (!complete) SetError("InternetFindNextFile");
   session_->FindClose();
   if (!complete) return std::nullopt;
@@ -236,9 +228,101 @@ void cFTP::PendingEvents() {
   if (LetPendingEventsRun) LetPendingEventsRun();
 }
 
+namespace {
+
+// Where a download's bytes go: a file beside the target, which replaces it only at the end, so
+// a failed download leaves the old file as it was. What is not a regular file (a device) is
+// written as it is.
+class DownloadTarget {
+ public:
+  explicit DownloadTarget(const std::filesystem::path& target) : target_(target) {
+    std::error_code error;
+    const auto status = std::filesystem::status(target, error);
+    in_place_ = std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+    partial_ = target;
+    if (!in_place_) partial_ += ".download";
+    // Truncating: a longer old file must not leave its tail behind.
+    out_.open(partial_, std::ios::binary | std::ios::trunc);
+  }
+
+  bool is_open() const { return static_cast<bool>(out_); }
+  std::ostream& out() { return out_; }
+  void Close() { out_.close(); }
+  // Closes, and removes what has arrived.
+  void Discard() {
+    out_.close();
+    Remove();
+  }
+  // Puts the closed file in place; false when not all of it was written (a full disk must not
+  // pass for a complete download).
+  bool Commit() {
+    std::error_code error;
+    if (out_ && !in_place_) std::filesystem::rename(partial_, target_, error);
+    if (out_ && !error) return true;
+    Remove();
+    return false;
+  }
+
+ private:
+  void Remove() {
+    std::error_code error;
+    if (!in_place_) std::filesystem::remove(partial_, error);
+  }
+
+  std::filesystem::path target_;
+  std::filesystem::path partial_;
+  bool in_place_ = false;
+  std::ofstream out_;
+};
+
+}  // namespace
+
+std::optional<cFTP::Received> cFTP::ReceiveBlocks(std::ostream& out, int64_t size) {
+  auto read = [&](uint8_t* block, uint32_t wanted) {
+    uint32_t got = 0;
+    if (!session_->ReadFile(block, wanted, &got)) return -1;
+    out.write(reinterpret_cast<const char*>(block), got);
+    return static_cast<int>(got);
+  };
+  uint8_t block[kBlockSize];
+  Received received;
+  bool ended = false;  // no more data comes (the server ended short, or Cancel a wait)
+  const int64_t blocks = size / kBlockSize;
+  for (int64_t i = 0; i < blocks; ++i) {
+    const int got = read(block, kBlockSize);
+    if (got < 0) {
+      // Cancel ended the wait for this block: what came is kept, as after any Cancel.
+      if (Cancelled()) {
+        received.cancelled = ended = true;
+        break;
+      }
+      SetError("InternetReadFile");
+      cancellable_ = false;
+      return std::nullopt;
+    }
+    PendingEvents();
+    received.count += got;
+    Progress(received.count, size);
+    ended = got < static_cast<int>(kBlockSize);
+    received.cancelled = Cancelled();
+    if (ended || received.cancelled) break;
+  }
+  cancellable_ = false;
+  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
+  if (remainder != 0 && !ended) {
+    const int got = read(block, remainder);
+    if (got < 0) {
+      SetError("InternetReadFile2");
+      return std::nullopt;
+    }
+    received.count += got;
+  }
+  return received;
+}
+
 bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
-  Trim(local);
-  Trim(remote);
+  local = std::string(platform::TrimSpaces(local));
+  remote = std::string(platform::TrimSpaces(remote));
   if (local.empty() || remote.empty() || waiting_) return false;
   const int64_t size = GetFTPFileSize(remote);
   if (size <= 0) return false;
@@ -250,84 +334,29 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
     SetError("FtpOpenFile:GetFile");
     return false;
   }
-  // The bytes go to a file beside the target, which replaces it only at the end, so a failed
-  // download leaves the old file as it was. What is not a regular file (a device) is written
-  // as it is.
-  const std::filesystem::path target = LocalPath(local);
-  std::error_code error;
-  const auto status = std::filesystem::status(target, error);
-  const bool in_place =
-      std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
-  std::filesystem::path partial = target;
-  if (!in_place) partial += ".download";
-  // Truncating: a longer old file must not leave its tail behind.
-  std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-  if (!out) {
+  DownloadTarget target(LocalPath(local));
+  if (!target.is_open()) {
     cancellable_ = false;
     session_->CloseFile();
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
-  // Ends the transfer on a failure; the remote file is closed too, so the session stays usable.
-  auto fail = [&] {
-    cancellable_ = false;
-    out.close();
-    if (!in_place) std::filesystem::remove(partial, error);
+  const std::optional<Received> received = ReceiveBlocks(target.out(), size);
+  const bool whole = received && (received->count >= size || received->cancelled);
+  if (received && !whole) {
+    error_ = "The download of " + remote + " ended after " + std::to_string(received->count) +
+             " of " + std::to_string(size) + " bytes.";
+  }
+  // The remote file is closed on a failure too, so the session stays usable.
+  if (!whole) {
+    target.Discard();
     session_->CloseFile();
     return false;
-  };
-  auto read = [&](uint8_t* block, uint32_t wanted) {
-    uint32_t got = 0;
-    if (!session_->ReadFile(block, wanted, &got)) return -1;
-    out.write(reinterpret_cast<const char*>(block), got);
-    return static_cast<int>(got);
-  };
-  uint8_t block[kBlockSize];
-  int64_t count = 0;
-  bool cancelled = false;
-  bool ended = false;  // no more data comes (the server ended short, or Cancel a wait)
-  const int64_t blocks = size / kBlockSize;
-  for (int64_t i = 0; i < blocks; ++i) {
-    const int got = read(block, kBlockSize);
-    if (got < 0) {
-      // Cancel ended the wait for this block: what came is kept, as after any Cancel.
-      if (Cancelled()) {
-        cancelled = ended = true;
-        break;
-      }
-      SetError("InternetReadFile");
-      return fail();
-    }
-    PendingEvents();
-    count += got;
-    Progress(count, size);
-    ended = got < static_cast<int>(kBlockSize);
-    cancelled = Cancelled();
-    if (ended || cancelled) break;
   }
-  cancellable_ = false;
-  const auto remainder = static_cast<uint32_t>(size % kBlockSize);
-  if (remainder != 0 && !ended) {
-    const int got = read(block, remainder);
-    if (got < 0) {
-      SetError("InternetReadFile2");
-      return fail();
-    }
-    count += got;
-  }
-  if (count < size && !cancelled) {
-    error_ = "The download of " + remote + " ended after " + std::to_string(count) + " of " +
-             std::to_string(size) + " bytes.";
-    return fail();
-  }
-  Progress(count, size);
-  out.close();
+  Progress(received->count, size);
+  target.Close();
   session_->CloseFile();
-  error.clear();
-  if (out && !in_place) std::filesystem::rename(partial, target, error);
-  // A full disk must not pass for a complete download.
-  if (!out || error) {
-    if (!in_place) std::filesystem::remove(partial, error);
+  if (!target.Commit()) {
     error_ = "The local file " + local + " could not be written.";
     return false;
   }
@@ -335,8 +364,8 @@ bool cFTP::FTPDownloadFile(std::string& local, std::string& remote) {
 }
 
 bool cFTP::FTPUploadFile(std::string& local, std::string& remote) {
-  Trim(local);
-  Trim(remote);
+  local = std::string(platform::TrimSpaces(local));
+  remote = std::string(platform::TrimSpaces(remote));
   if (local.empty() || remote.empty() || waiting_) return false;
   // The local file is opened first: opening the remote one for writing already replaces it.
   std::ifstream in(LocalPath(local), std::ios::binary);

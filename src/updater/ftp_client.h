@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <optional>
@@ -107,6 +108,14 @@ class cFTP {
   bool* ContinueFlag = nullptr;
 
  private:
+  // What a download's blocks came to.
+  struct Received {
+    int64_t count = 0;
+    bool cancelled = false;
+  };
+  // Reads the open remote file's `size` bytes into `out` block by block; nullopt (after
+  // SetError) when a read fails.
+  std::optional<Received> ReceiveBlocks(std::ostream& out, int64_t size);
   void SetError(const char* tag);
   void Progress(int64_t current, int64_t total);
   void PendingEvents();

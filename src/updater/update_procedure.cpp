@@ -22,6 +22,9 @@ using platform::kHkeyLocalMachine;
 
 constexpr char kSettingsKey[] = "Software\\Qorby FTP Client\\Settings";
 constexpr char kPatchInfo[] = "eng.txt";
+// Fixed places at the root of drive C, where every build of the updater has kept its files:
+// the patch information stays there after a run, the update file is deleted at the end of one
+// and list.txt at the end of every run. On the host drive C is a folder ($NETVANE_DRIVE_C).
 constexpr char kPatchInfoPath[] = "c:\\eng.txt";
 constexpr char kUpdatePath[] = "c:\\netvane.exe";
 constexpr char kListPath[] = "c:\\list.txt";
@@ -32,6 +35,19 @@ constexpr char kFromPackageManager[] =
     "Nothing was downloaded or installed.";
 constexpr char kNotABuildNumber[] =
     "The patch information on the update server is not a build number. Nothing was installed.";
+
+// Runs `action` when the scope ends, however it ends.
+template <typename Action>
+class ScopeExit {
+ public:
+  explicit ScopeExit(Action action) : action_(std::move(action)) {}
+  ~ScopeExit() { action_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  Action action_;
+};
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -255,6 +271,117 @@ bool UpdateProcedure::PackageManaged() const {
                                  &content);
 }
 
+UpdateProcedure::Outcome UpdateProcedure::FetchPatchInfo(PatchInfo* patch) {
+  if (!Connect()) {
+    Message(std::string(kPatchInfoFailure) + "\n" + ftp_.GetLastErrorMessage());
+    return Outcome::kStopped;
+  }
+  const std::string patch_info = FindInListing(kPatchInfo);
+  if (patch_info.empty()) {
+    Disconnect();
+    Message("The update server holds no patch information (eng.txt). Nothing was installed.");
+    return Outcome::kStopped;
+  }
+  // An empty file holds no build number (and would not even be downloaded).
+  if (ftp_.GetFTPFileSize(patch_info) == 0) {
+    Disconnect();
+    Message(kNotABuildNumber);
+    return Outcome::kStopped;
+  }
+  if (!Download(patch_info, kPatchInfoPath, kPatchInfoFailure)) return Outcome::kStopped;
+
+  std::string& content = patch->content;
+  // The same file as kPatchInfoPath: drive letters know no case.
+  platform_.files.ReadAll(platform_.files.MapPath("C:\\eng.txt"), &content);
+  // A line end after the build number is not part of it.
+  while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.pop_back();
+  return Outcome::kGoOn;
+}
+
+UpdateProcedure::Outcome UpdateProcedure::CompareBuilds(PatchInfo* patch) {
+  basRegistry::Value installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
+  if (installed.kind == basRegistry::Value::Kind::kEmpty) {
+    registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", "000001");
+    installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
+  }
+  std::string trimmed = patch->content;
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+  patch->external = trimmed.size() >= 3 && Lower(trimmed.substr(trimmed.size() - 3)) == "ins";
+  patch->build_text = patch->external ? trimmed.substr(0, trimmed.size() - 3) : patch->content;
+  if (!IsNumeric(patch->build_text, &patch->build)) {
+    Message(kNotABuildNumber);
+    return Outcome::kStopped;
+  }
+  view_.SetLabel(UpdateLabel::kLabel8,
+                 patch->external ? "Receiving update files.. - External program execution type."
+                                 : "Receiving update files..");
+  view_.SetBar(UpdateBar::kPb, 100, 100);
+  view_.SetLabel(UpdateLabel::kLabel7, "100% Received");
+  Phase = 2;
+  double installed_build = 0;
+  installed.AsNumber(&installed_build);
+  if (!(patch->build > installed_build)) {
+    view_.SetLabel(UpdateLabel::kLabel8, "There is no update file.");
+    view_.SetBar(UpdateBar::kPb2, 100, 100);
+    return Outcome::kUpToDate;
+  }
+  return Outcome::kGoOn;
+}
+
+UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
+  if (!Connect()) {
+    Message(ftp_.GetLastErrorMessage());
+    return Outcome::kStopped;
+  }
+  const std::string wanted = "NVE20Eng-" + patch.content + ".exe";
+  const std::string update_file = FindInListing(wanted);
+  if (update_file.empty()) {
+    Disconnect();
+    Message("The update file " + wanted + " is not on the update server. Nothing was installed.");
+    return Outcome::kStopped;
+  }
+  // A failed or cancelled download installs nothing and leaves the build number alone.
+  if (!Download(update_file, kUpdatePath, std::string())) return Outcome::kStopped;
+
+  const std::string downloaded = platform_.files.MapPath(kUpdatePath);
+  if (patch.external) {
+    view_.SetWindowShown(false);
+    const bool ran = RunAndWait(downloaded);
+    view_.SetWindowShown(true);
+    if (!ran) return Outcome::kStopped;
+    view_.SetLabel(UpdateLabel::kLabel8, "Program update is completed.");
+    view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
+  } else {
+    const std::string folder = registry_.Read(kHkeyLocalMachine, kAppPathsKey, "Path").text;
+    const std::string target = platform_.files.MapPath(folder + "\\netvane.exe");
+    if (folder.empty() || !platform_.files.Copy(downloaded, target, true)) {
+      Message("The new program could not be copied to " + target + ". Nothing was installed.");
+      return Outcome::kStopped;
+    }
+    // Written here as the server spells the build and below once more as a number, as the
+    // copy type always has; both land as the same number.
+    registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", patch.build_text);
+    view_.SetLabel(UpdateLabel::kLabel4, "Program update is completed.");
+    view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
+  }
+  char number[32];
+  std::snprintf(number, sizeof number, "%.0f", patch.build);
+  registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", number);
+  return Outcome::kInstalled;
+}
+
+void UpdateProcedure::CleanUp(Outcome outcome) {
+  // Without an update the update file's place is left alone.
+  if (outcome != Outcome::kUpToDate) {
+    platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+    view_.SetBar(UpdateBar::kPb2, 100, 100);
+  }
+  platform_.files.Delete(platform_.files.MapPath(kListPath));
+  view_.ProcedureRunning(false);
+  ContinueFlag = true;
+  running_ = false;
+}
+
 bool UpdateProcedure::Run() {
   if (running_) return true;
   if (PackageManaged()) {
@@ -267,109 +394,15 @@ bool UpdateProcedure::Run() {
   view_.SetBar(UpdateBar::kPb2, 0, 100);
   view_.ProcedureRunning(true);
   view_.SetLabel(UpdateLabel::kLabel4, "Receiving patch information.");
-
-  // The steps up to the installation; every early end goes on with the clean-up. Without an
-  // update the clean-up leaves the update file's place alone.
-  bool no_update = false;
-  [&] {
-    if (!Connect()) {
-      Message(std::string(kPatchInfoFailure) + "\n" + ftp_.GetLastErrorMessage());
-      return;
-    }
-    const std::string patch_info = FindInListing(kPatchInfo);
-    if (patch_info.empty()) {
-      Disconnect();
-      Message("The update server holds no patch information (eng.txt). Nothing was installed.");
-      return;
-    }
-    // An empty file holds no build number (and would not even be downloaded).
-    if (ftp_.GetFTPFileSize(patch_info) == 0) {
-      Disconnect();
-      Message(kNotABuildNumber);
-      return;
-    }
-    if (!Download(patch_info, kPatchInfoPath, kPatchInfoFailure)) return;
-
-    std::string content;
-    platform_.files.ReadAll(platform_.files.MapPath("C:\\eng.txt"), &content);
-    // A line end after the build number is not part of it.
-    while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
-      content.pop_back();
-    basRegistry::Value installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
-    if (installed.kind == basRegistry::Value::Kind::kEmpty) {
-      registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", "000001");
-      installed = registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo");
-    }
-    std::string trimmed = content;
-    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
-    const bool external = trimmed.size() >= 3 && Lower(trimmed.substr(trimmed.size() - 3)) == "ins";
-    const std::string build_text = external ? trimmed.substr(0, trimmed.size() - 3) : content;
-    double server_build = 0;
-    if (!IsNumeric(build_text, &server_build)) {
-      Message(kNotABuildNumber);
-      return;
-    }
-    view_.SetLabel(UpdateLabel::kLabel8,
-                   external ? "Receiving update files.. - External program execution type."
-                            : "Receiving update files..");
-    view_.SetBar(UpdateBar::kPb, 100, 100);
-    view_.SetLabel(UpdateLabel::kLabel7, "100% Received");
-    Phase = 2;
-    double installed_build = 0;
-    installed.AsNumber(&installed_build);
-    if (!(server_build > installed_build)) {
-      view_.SetLabel(UpdateLabel::kLabel8, "There is no update file.");
-      view_.SetBar(UpdateBar::kPb2, 100, 100);
-      no_update = true;
-      return;
-    }
-
-    if (!Connect()) {
-      Message(ftp_.GetLastErrorMessage());
-      return;
-    }
-    const std::string wanted = "NVE20Eng-" + content + ".exe";
-    const std::string update_file = FindInListing(wanted);
-    if (update_file.empty()) {
-      Disconnect();
-      Message("The update file " + wanted + " is not on the update server. Nothing was installed.");
-      return;
-    }
-    // A failed or cancelled download installs nothing and leaves the build number alone.
-    if (!Download(update_file, kUpdatePath, std::string())) return;
-
-    const std::string downloaded = platform_.files.MapPath(kUpdatePath);
-    if (external) {
-      view_.SetWindowShown(false);
-      const bool ran = RunAndWait(downloaded);
-      view_.SetWindowShown(true);
-      if (!ran) return;
-      view_.SetLabel(UpdateLabel::kLabel8, "Program update is completed.");
-      view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
-    } else {
-      const std::string folder = registry_.Read(kHkeyLocalMachine, kAppPathsKey, "Path").text;
-      const std::string target = platform_.files.MapPath(folder + "\\netvane.exe");
-      if (folder.empty() || !platform_.files.Copy(downloaded, target, true)) {
-        Message("The new program could not be copied to " + target + ". Nothing was installed.");
-        return;
-      }
-      registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", build_text);
-      view_.SetLabel(UpdateLabel::kLabel4, "Program update is completed.");
-      view_.SetLabel(UpdateLabel::kLabel9, "100% Received.");
-    }
-    char number[32];
-    std::snprintf(number, sizeof number, "%.0f", server_build);
-    registry_.Write(kHkeyLocalMachine, kProgramKey, "BuildNo", number);
-  }();
-
-  if (!no_update) {
-    platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
-    view_.SetBar(UpdateBar::kPb2, 100, 100);
+  {
+    // However the steps end, the clean-up follows.
+    Outcome outcome = Outcome::kStopped;
+    const ScopeExit clean_up([&] { CleanUp(outcome); });
+    PatchInfo patch;
+    outcome = FetchPatchInfo(&patch);
+    if (outcome == Outcome::kGoOn) outcome = CompareBuilds(&patch);
+    if (outcome == Outcome::kGoOn) outcome = Install(patch);
   }
-  platform_.files.Delete(platform_.files.MapPath(kListPath));
-  view_.ProcedureRunning(false);
-  ContinueFlag = true;
-  running_ = false;
   if (registry_.Read(kHkeyLocalMachine, kProgramKey, "AutoFinish").Equals(1)) {
     registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoFinish", "00");
     view_.EndProgram();

@@ -102,6 +102,22 @@ class UpdateProcedure {
   int Phase = 1;
 
  private:
+  // How a step of the procedure ended; only kGoOn lets the next step follow. kStopped: failed or
+  // cancelled, and the user has been told.
+  enum class Outcome { kGoOn, kUpToDate, kInstalled, kStopped };
+  struct PatchInfo {
+    std::string content;     // the patch information without its line end
+    std::string build_text;  // the build number as the server writes it
+    double build = 0;
+    bool external = false;  // an installer to run rather than a program to copy
+  };
+  // Downloads the patch information and reads it.
+  Outcome FetchPatchInfo(PatchInfo* patch);
+  // Stores build 1 where none is installed, and compares the server's build with it.
+  Outcome CompareBuilds(PatchInfo* patch);
+  // Downloads the update and runs or copies it; then the build number is the server's.
+  Outcome Install(const PatchInfo& patch);
+  void CleanUp(Outcome outcome);
   // Downloads `remote` to the fixed local path; false (after its message) when nothing or only
   // part of it arrived. `failure` is the message for a failed download (empty: the FTP
   // client's own error text).
