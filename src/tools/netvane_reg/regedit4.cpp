@@ -3,21 +3,20 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <utility>
+
+#include "platform/bytes.h"
+#include "platform/text.h"
 
 namespace netvane::tools {
 namespace {
 
+using platform::kIsSpaceOrTab;
 using platform::RegHandle;
+// Spaces and tabs are the file's blanks.
+using platform::TrimSpacesAndTabs;
 
 constexpr size_t kHexLineLimit = 76;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && strncasecmp(s.data(), prefix.data(), prefix.size()) == 0;
@@ -60,13 +59,13 @@ bool ReadQuoted(std::string_view s, size_t* pos, std::string* out, std::string* 
 
 bool ParseHexBytes(std::string_view s, std::string* out, std::string* problem) {
   out->clear();
-  s = TrimBlanks(s);
+  s = TrimSpacesAndTabs(s);
   if (s.empty()) return true;
   size_t start = 0;
   while (true) {
     const size_t comma = s.find(',', start);
-    const std::string_view item =
-        TrimBlanks(s.substr(start, comma == std::string_view::npos ? s.npos : comma - start));
+    const std::string_view item = TrimSpacesAndTabs(
+        s.substr(start, comma == std::string_view::npos ? s.npos : comma - start));
     if (item.empty() || item.size() > 2 || HexDigit(item[0]) < 0 ||
         (item.size() == 2 && HexDigit(item[1]) < 0)) {
       *problem = "bad hexadecimal byte \"" + std::string(item) + "\"";
@@ -82,7 +81,7 @@ bool ParseHexBytes(std::string_view s, std::string* out, std::string* problem) {
 
 // The data part of a value line (after "="): fills type and data, or marks a deletion.
 bool ParseData(std::string_view d, RegChange* change, std::string* problem) {
-  d = TrimBlanks(d);
+  d = TrimSpacesAndTabs(d);
   if (d == "-") {
     change->kind = RegChange::Kind::kDeleteValue;
     return true;
@@ -92,7 +91,7 @@ bool ParseData(std::string_view d, RegChange* change, std::string* problem) {
     size_t pos = 0;
     std::string text;
     if (!ReadQuoted(d, &pos, &text, problem)) return false;
-    if (!TrimBlanks(d.substr(pos)).empty()) {
+    if (!TrimSpacesAndTabs(d.substr(pos)).empty()) {
       *problem = "unexpected text after the closing quote";
       return false;
     }
@@ -101,7 +100,7 @@ bool ParseData(std::string_view d, RegChange* change, std::string* problem) {
     return true;
   }
   if (StartsWithNoCase(d, "dword:")) {
-    const std::string_view digits = TrimBlanks(d.substr(6));
+    const std::string_view digits = TrimSpacesAndTabs(d.substr(6));
     if (digits.empty() || digits.size() > 8) {
       *problem = "dword: needs one to eight hexadecimal digits";
       return false;
@@ -115,8 +114,7 @@ bool ParseData(std::string_view d, RegChange* change, std::string* problem) {
       v = v * 16 + static_cast<uint32_t>(HexDigit(c));
     }
     change->type = platform::kRegDword;
-    change->data = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                    static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+    change->data = platform::Le32Bytes(v);
     return true;
   }
   if (StartsWithNoCase(d, "hex:")) {
@@ -182,11 +180,8 @@ void FormatValue(std::string& out, const platform::RawValue& v) {
   if (plain_text) {
     out += Quote(std::string_view(d).substr(0, d.size() - 1));
   } else if (v.type == platform::kRegDword && d.size() == 4) {
-    const uint32_t n = static_cast<uint8_t>(d[0]) | static_cast<uint8_t>(d[1]) << 8 |
-                       static_cast<uint8_t>(d[2]) << 16 |
-                       static_cast<uint32_t>(static_cast<uint8_t>(d[3])) << 24;
     char buf[20];
-    std::snprintf(buf, sizeof buf, "dword:%08x", n);
+    std::snprintf(buf, sizeof buf, "dword:%08x", platform::GetLe32(d.data()));
     out += buf;
   } else {
     if (v.type == platform::kRegBinary) {
@@ -225,8 +220,10 @@ bool SplitKeyName(std::string_view full, RegHandle* root, std::string* path) {
   return true;
 }
 
-bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, ParseError* error) {
-  // Physical lines without their line ends.
+namespace {
+
+// Physical lines without their line ends.
+std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
@@ -236,96 +233,136 @@ bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, Parse
     lines.push_back(line);
     start = end + 1;
   }
-  auto fail = [&](int line, std::string message) {
-    error->line = line;
-    error->message = std::move(message);
-    return false;
-  };
-  std::string_view first = lines.empty() ? std::string_view() : lines[0];
-  if (first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
-  if (TrimBlanks(first) != "REGEDIT4") {
-    return fail(1, "not a REGEDIT4 file: the first line must be REGEDIT4");
+  return lines;
+}
+
+// Reads a file line by line; a [key] line names the key of the value lines after it.
+class Regedit4Parser {
+ public:
+  Regedit4Parser(std::string_view text, std::vector<RegChange>* changes, ParseError* error)
+      : lines_(SplitLines(text)), changes_(changes), error_(error) {}
+
+  bool Parse() {
+    if (!ParseHeader()) return false;
+    for (size_t i = 1; i < lines_.size(); ++i) {
+      const int line_no = static_cast<int>(i + 1);
+      const std::string_view line = TrimSpacesAndTabs(lines_[i]);
+      if (line.empty() || line.front() == ';') continue;
+      if (line.front() == '[') {
+        if (!ParseKeyLine(line, line_no)) return false;
+        continue;
+      }
+      if (line.front() != '"' && line.front() != '@') {
+        return Fail(line_no, "expected a [key] line, a \"name\"=value line or a comment");
+      }
+      if (!have_key_) return Fail(line_no, "value line outside a key");
+      if (!ParseValueLine(line, line_no, &i)) return false;
+    }
+    return true;
   }
 
-  bool have_key = false;
-  RegHandle root = 0;
-  std::string key;
-  for (size_t i = 1; i < lines.size(); ++i) {
-    const int line_no = static_cast<int>(i + 1);
-    std::string_view line = TrimBlanks(lines[i]);
-    if (line.empty() || line.front() == ';') continue;
+ private:
+  bool Fail(int line, std::string message) {
+    error_->line = line;
+    error_->message = std::move(message);
+    return false;
+  }
 
-    if (line.front() == '[') {
-      if (line.back() != ']') return fail(line_no, "key line without its closing ]");
-      std::string_view name = line.substr(1, line.size() - 2);
-      const bool remove = !name.empty() && name.front() == '-';
-      if (remove) name.remove_prefix(1);
-      RegChange change;
-      change.line = line_no;
-      if (name.empty() || !SplitKeyName(name, &change.root, &change.path)) {
-        return fail(line_no, "unknown root key in [" + std::string(name) +
-                                 "] (expected HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER)");
-      }
-      if (!change.path.empty() && change.path.back() == '\\') change.path.pop_back();
-      if (change.path.find("\\\\") != std::string::npos ||
-          (!change.path.empty() && change.path.front() == '\\')) {
-        return fail(line_no, "empty key name in [" + std::string(name) + "]");
-      }
-      if (remove && change.path.empty()) return fail(line_no, "a root key cannot be deleted");
-      change.kind = remove ? RegChange::Kind::kDeleteKey : RegChange::Kind::kCreateKey;
-      have_key = !remove;
-      root = change.root;
-      key = change.path;
-      changes->push_back(std::move(change));
-      continue;
+  bool ParseHeader() {
+    std::string_view first = lines_.empty() ? std::string_view() : lines_[0];
+    if (first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
+    if (TrimSpacesAndTabs(first) == "REGEDIT4") return true;
+    return Fail(1, "not a REGEDIT4 file: the first line must be REGEDIT4");
+  }
+
+  // [ROOT\path] creates the key, [-ROOT\path] deletes it.
+  bool ParseKeyLine(std::string_view line, int line_no) {
+    if (line.back() != ']') return Fail(line_no, "key line without its closing ]");
+    std::string_view name = line.substr(1, line.size() - 2);
+    const bool remove = !name.empty() && name.front() == '-';
+    if (remove) name.remove_prefix(1);
+    RegChange change;
+    change.line = line_no;
+    if (name.empty() || !SplitKeyName(name, &change.root, &change.path)) {
+      return Fail(line_no, "unknown root key in [" + std::string(name) +
+                               "] (expected HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER)");
     }
-
-    if (line.front() != '"' && line.front() != '@') {
-      return fail(line_no, "expected a [key] line, a \"name\"=value line or a comment");
+    if (!change.path.empty() && change.path.back() == '\\') change.path.pop_back();
+    if (change.path.find("\\\\") != std::string::npos ||
+        (!change.path.empty() && change.path.front() == '\\')) {
+      return Fail(line_no, "empty key name in [" + std::string(name) + "]");
     }
-    if (!have_key) return fail(line_no, "value line outside a key");
+    if (remove && change.path.empty()) return Fail(line_no, "a root key cannot be deleted");
+    change.kind = remove ? RegChange::Kind::kDeleteKey : RegChange::Kind::kCreateKey;
+    have_key_ = !remove;
+    root_ = change.root;
+    key_ = change.path;
+    changes_->push_back(std::move(change));
+    return true;
+  }
 
-    // Hexadecimal data may go on over lines ending in a backslash. The probe for the data
-    // starts after the name, which may itself hold "=".
-    std::string logical(line);
+  // Hexadecimal data may go on over lines ending in a backslash: they join the value line at
+  // *i, and *i moves to the last of them. The probe for the data starts after the name, which
+  // may itself hold "=".
+  bool JoinContinuations(std::string* logical, int line_no, size_t* i) {
     size_t name_end = 1;
-    if (logical.front() == '"') {
+    if (logical->front() == '"') {
       name_end = 0;
       std::string ignored;
       std::string ignored_problem;
-      if (!ReadQuoted(logical, &name_end, &ignored, &ignored_problem)) name_end = logical.size();
+      if (!ReadQuoted(*logical, &name_end, &ignored, &ignored_problem)) name_end = logical->size();
     }
-    const size_t eq_probe = logical.find('=', name_end);
+    const size_t eq_probe = logical->find('=', name_end);
     const bool hex =
         eq_probe != std::string::npos &&
-        StartsWithNoCase(TrimBlanks(std::string_view(logical).substr(eq_probe + 1)), "hex");
-    while (hex && !logical.empty() && logical.back() == '\\') {
-      logical.pop_back();
-      if (i + 1 >= lines.size()) return fail(line_no, "continuation line missing at the end");
-      ++i;
-      logical += TrimBlanks(lines[i]);
+        StartsWithNoCase(TrimSpacesAndTabs(std::string_view(*logical).substr(eq_probe + 1)), "hex");
+    while (hex && !logical->empty() && logical->back() == '\\') {
+      logical->pop_back();
+      if (*i + 1 >= lines_.size()) return Fail(line_no, "continuation line missing at the end");
+      ++*i;
+      *logical += TrimSpacesAndTabs(lines_[*i]);
     }
+    return true;
+  }
 
+  // "name"=data or @=data, for the current key.
+  bool ParseValueLine(std::string_view line, int line_no, size_t* i) {
+    std::string logical(line);
+    if (!JoinContinuations(&logical, line_no, i)) return false;
     RegChange change;
     change.line = line_no;
-    change.root = root;
-    change.path = key;
+    change.root = root_;
+    change.path = key_;
     size_t pos = 0;
     std::string problem;
     if (logical.front() == '@') {
       pos = 1;
     } else if (!ReadQuoted(logical, &pos, &change.name, &problem)) {
-      return fail(line_no, problem);
+      return Fail(line_no, problem);
     }
-    while (pos < logical.size() && IsBlank(logical[pos])) ++pos;
-    if (pos >= logical.size() || logical[pos] != '=')
-      return fail(line_no, "= expected after the name");
+    while (pos < logical.size() && kIsSpaceOrTab(logical[pos])) ++pos;
+    if (pos >= logical.size() || logical[pos] != '=') {
+      return Fail(line_no, "= expected after the name");
+    }
     if (!ParseData(std::string_view(logical).substr(pos + 1), &change, &problem)) {
-      return fail(line_no, problem);
+      return Fail(line_no, problem);
     }
-    changes->push_back(std::move(change));
+    changes_->push_back(std::move(change));
+    return true;
   }
-  return true;
+
+  std::vector<std::string_view> lines_;
+  std::vector<RegChange>* changes_;
+  ParseError* error_;
+  bool have_key_ = false;
+  RegHandle root_ = 0;
+  std::string key_;
+};
+
+}  // namespace
+
+bool ParseRegedit4(std::string_view text, std::vector<RegChange>* changes, ParseError* error) {
+  return Regedit4Parser(text, changes, error).Parse();
 }
 
 std::string FormatKeyTree(const std::string& full_name, const platform::KeyTree& tree) {
