@@ -68,13 +68,7 @@ void LocationStore::ReadProxy(const std::string& key, ProxySettings& p) {
   }
 }
 
-LocationRecord LocationStore::LoadLocation(int16_t id) {
-  platform::RegistryGroup group(reg_.registry(), false);
-  LocationRecord r;
-  ClearLocationRecord(r);
-  r.LocationId = id;
-  const std::string key = LocationKeyPath(id);
-
+void LocationStore::ReadMain(const std::string& key, LocationRecord& r) {
   const ValueList main = reg_.EnumValues(kRoot, key);
   for (int i = 0; i < main.count(); ++i) {
     const std::string name = AsciiUpper(main.names[i]);
@@ -96,52 +90,57 @@ LocationRecord LocationStore::LoadLocation(int16_t id) {
     else if (name == "USEWINNETWORK")
       r.UseWinNetwork = FlagFromText(text);
   }
+}
 
-  if (CarriesTcpIp(r.ServiceType)) {
-    const ValueList tcp = reg_.EnumValues(kRoot, JoinKeyPath(key, "TCP/IP"));
-    for (int i = 0; i < tcp.count(); ++i) {
-      const std::string name = AsciiUpper(tcp.names[i]);
-      const std::string& text = tcp.values[i];
-      if (name == "IPADDRESS")
-        r.IPAddress = text;
-      else if (name == "SUBNETMASK")
-        r.SubnetMask = text;
-      else if (name == "GATEWAY")
-        r.Gateway = text;
-      else if (name == "DNS")
-        r.DNS = text;
-      else if (name == "LEASE") {
-        // Only the stamps the program writes make sense; anything else reads as 0.
-        int64_t lease = 0;
-        r.Lease = ParseWholeNumber(text, 0, static_cast<int64_t>(kMaxLease), &lease)
-                      ? static_cast<double>(lease)
-                      : 0;
-      }
+void LocationStore::ReadTcpIp(const std::string& key, LocationRecord& r) {
+  const ValueList tcp = reg_.EnumValues(kRoot, JoinKeyPath(key, "TCP/IP"));
+  for (int i = 0; i < tcp.count(); ++i) {
+    const std::string name = AsciiUpper(tcp.names[i]);
+    const std::string& text = tcp.values[i];
+    if (name == "IPADDRESS")
+      r.IPAddress = text;
+    else if (name == "SUBNETMASK")
+      r.SubnetMask = text;
+    else if (name == "GATEWAY")
+      r.Gateway = text;
+    else if (name == "DNS")
+      r.DNS = text;
+    else if (name == "LEASE") {
+      // Only the stamps the program writes make sense; anything else reads as 0.
+      int64_t lease = 0;
+      r.Lease = ParseWholeNumber(text, 0, static_cast<int64_t>(kMaxLease), &lease)
+                    ? static_cast<double>(lease)
+                    : 0;
     }
   }
+}
 
-  if (r.UseProxy) {
-    const std::string proxy_key = JoinKeyPath(key, "Proxy");
-    const ValueList proxy = reg_.EnumValues(kRoot, proxy_key);
-    if (proxy.code == kErrorSuccess) {
-      for (int i = 0; i < proxy.count(); ++i) {
-        const std::string name = AsciiUpper(proxy.names[i]);
-        if (name == "IE/NC_SAMEPROXY")
-          r.IENC_SameProxy = FlagFromText(proxy.values[i]);
-        else if (name == "USEIEPROXY")
-          r.UseIEProxy = FlagFromText(proxy.values[i]);
-        else if (name == "USENCPROXY")
-          r.UseNCProxy = FlagFromText(proxy.values[i]);
-      }
-      if (r.IENC_SameProxy || r.UseIEProxy) {
-        ReadProxy(JoinKeyPath(proxy_key, "IEProxy"), r.IEProxy);
-      }
-      if (!r.IENC_SameProxy && r.UseNCProxy) {
-        ReadProxy(JoinKeyPath(proxy_key, "NCProxy"), r.NCProxy);
-      }
-    }
+void LocationStore::ReadProxies(const std::string& key, LocationRecord& r) {
+  const std::string proxy_key = JoinKeyPath(key, "Proxy");
+  const ValueList proxy = reg_.EnumValues(kRoot, proxy_key);
+  if (proxy.code != kErrorSuccess) return;
+  for (int i = 0; i < proxy.count(); ++i) {
+    const std::string name = AsciiUpper(proxy.names[i]);
+    if (name == "IE/NC_SAMEPROXY")
+      r.IENC_SameProxy = FlagFromText(proxy.values[i]);
+    else if (name == "USEIEPROXY")
+      r.UseIEProxy = FlagFromText(proxy.values[i]);
+    else if (name == "USENCPROXY")
+      r.UseNCProxy = FlagFromText(proxy.values[i]);
   }
+  if (r.IENC_SameProxy || r.UseIEProxy) ReadProxy(JoinKeyPath(proxy_key, "IEProxy"), r.IEProxy);
+  if (!r.IENC_SameProxy && r.UseNCProxy) ReadProxy(JoinKeyPath(proxy_key, "NCProxy"), r.NCProxy);
+}
 
+LocationRecord LocationStore::LoadLocation(int16_t id) {
+  platform::RegistryGroup group(reg_.registry(), false);
+  LocationRecord r;
+  ClearLocationRecord(r);
+  r.LocationId = id;
+  const std::string key = LocationKeyPath(id);
+  ReadMain(key, r);
+  if (CarriesTcpIp(r.ServiceType)) ReadTcpIp(key, r);
+  if (r.UseProxy) ReadProxies(key, r);
   if (r.UseWinNetwork) {
     const ReadResult printer =
         reg_.ReadValue(kRoot, JoinKeyPath(key, "WinNetwork"), "DefaultPrinter");

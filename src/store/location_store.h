@@ -39,6 +39,11 @@ class LocationStore {
 
  private:
   bool WriteLocation(const std::string& key, const LocationRecord& record);
+  // The parts of LoadLocation: the location's own values, its TCP/IP values, its proxy flags
+  // and settings.
+  void ReadMain(const std::string& key, LocationRecord& record);
+  void ReadTcpIp(const std::string& key, LocationRecord& record);
+  void ReadProxies(const std::string& key, LocationRecord& record);
   void ReadProxy(const std::string& key, ProxySettings& proxy);
   bool WriteProxy(const std::string& key, const ProxySettings& proxy);
 
