@@ -73,7 +73,7 @@ std::string RegistryAccess::Render(uint32_t type, const uint8_t* data, uint32_t 
   if (type == platform::kRegBinary || type == platform::kRegDword) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
-    hex.reserve(size * 2);
+    hex.reserve(size_t{size} * 2);
     for (uint32_t i = size; i > 0; --i) {
       hex += kDigits[data[i - 1] >> 4];
       hex += kDigits[data[i - 1] & 0x0F];

@@ -99,8 +99,9 @@ double FileTimeToDate(uint64_t file_time) {
   const sys_days date = year{local->tm_year + 1900} /
                         month{static_cast<unsigned>(local->tm_mon + 1)} /
                         day{static_cast<unsigned>(local->tm_mday)};
-  const int64_t local_seconds = static_cast<int64_t>(date.time_since_epoch().count()) * 86400 +
-                                local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec;
+  const int64_t local_seconds = int64_t{date.time_since_epoch().count()} * 86400 +
+                                int64_t{local->tm_hour} * 3600 + int64_t{local->tm_min} * 60 +
+                                local->tm_sec;
   const int64_t local_ticks = ticks + (local_seconds - static_cast<int64_t>(utc)) * kTicksPerSecond;
   // Whole days and the fraction apart, so that the date keeps its time to the second.
   const int64_t days = FloorDiv(local_ticks, kTicksPerDay);

@@ -41,6 +41,14 @@ int64_t DaysFromCivil(int y, int m, int d) {
       .count();
 }
 
+constexpr int64_t kSecondsPerDay = 86400;
+
+// Seconds since 1970 of a moment given by its calendar date and time of day (64-bit throughout).
+int64_t EpochSeconds(int year, int month, int day, int hour = 0, int minute = 0) {
+  return DaysFromCivil(year, month, day) * kSecondsPerDay + int64_t{hour} * 3600 +
+         int64_t{minute} * 60;
+}
+
 bool ValidDate(int y, int m, int d) {
   using namespace std::chrono;
   return year_month_day{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}}
@@ -70,21 +78,21 @@ bool ParseListingTime(const char* text, int64_t now, int64_t* seconds) {
   char rest[8] = {};
   if (std::sscanf(text, "%7s %d %d:%d", word, &a, &hour, &minute) == 4 && MonthNumber(word)) {
     const int month = MonthNumber(word);
-    const int64_t today = now / 86400;
+    const int64_t today = now / kSecondsPerDay;
     const int this_year = static_cast<int>(
         std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{today}}}.year());
     int year = this_year;
     if (!ValidDate(year, month, a) ||
-        DaysFromCivil(year, month, a) * 86400 + hour * 3600 + minute * 60 > now + 2 * 86400) {
+        EpochSeconds(year, month, a, hour, minute) > now + 2 * kSecondsPerDay) {
       --year;
     }
     if (!ValidDate(year, month, a) || hour > 23 || minute > 59) return false;
-    *seconds = DaysFromCivil(year, month, a) * 86400 + hour * 3600 + minute * 60;
+    *seconds = EpochSeconds(year, month, a, hour, minute);
     return true;
   }
   if (std::sscanf(text, "%7s %d %d", word, &a, &b) == 3 && MonthNumber(word)) {
     if (!ValidDate(b, MonthNumber(word), a)) return false;
-    *seconds = DaysFromCivil(b, MonthNumber(word), a) * 86400;
+    *seconds = EpochSeconds(b, MonthNumber(word), a);
     return true;
   }
   if (std::sscanf(text, "%d-%d-%d %d:%d%7s", &a, &b, &c, &hour, &minute, rest) >= 5) {
@@ -93,7 +101,7 @@ bool ParseListingTime(const char* text, int64_t now, int64_t* seconds) {
     if ((half == 'a' || half == 'p') && hour == 12) hour = 0;
     if (half == 'p') hour += 12;
     if (!ValidDate(year, a, b) || hour > 23 || minute > 59) return false;
-    *seconds = DaysFromCivil(year, a, b) * 86400 + hour * 3600 + minute * 60;
+    *seconds = EpochSeconds(year, a, b, hour, minute);
     return true;
   }
   return false;

@@ -46,7 +46,7 @@ int32_t Deliver(const std::string& bytes, uint8_t* data, uint32_t* data_size) {
     *data_size = n;
     return kErrorMoreData;
   }
-  if (n > 0) std::memcpy(data, bytes.data(), n);
+  std::copy(bytes.begin(), bytes.end(), data);
   *data_size = n;
   return kErrorSuccess;
 }
