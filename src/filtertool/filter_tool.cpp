@@ -48,6 +48,8 @@ void RunFilterCommand(std::string_view command_line, platform::Device& device) {
   } else if (block[kStateOffset] != 1) {
     return;
   }
+  // The set request is the query's answer with both names written anew (byte 95, the adapter
+  // field's last, back to 0), as the driver expects it.
   FillNames(block, name);
   block[kStateOffset] = on ? 1 : 0;
   Send(device, kSetState, block);
