@@ -43,6 +43,8 @@ void ApplyCommand::Apply(int16_t location_id) {
   locations_.SetActiveLocation(location_id, state_.LocationTable, state_.ActiveLocationTable);
   front_end_.RefreshLocationTree();
   bool failed = false;
+  in_apply_ = true;
+  poll_end_ = PollEnd::kNone;
   try {
     engine_.ApplyLocation(location_id);
     failed = engine_.ReadBackFailed();
@@ -51,34 +53,52 @@ void ApplyCommand::Apply(int16_t location_id) {
     CloseUdpEndpoint(front_end_.MyWinsock());
     front_end_.SetBusyPointer(false);
     front_end_.Prompt().Show(ApplyErrorText(e), PromptIcon::kNone, PromptButtons::kOk);
-    front_end_.SetCommandsEnabled(true);
-    front_end_.FocusApplyCommand();
+    GiveCommandsBack();
     failed = true;
   }
-  if (failed) OfferRestore();
+  in_apply_ = false;
+  // Every step of the apply has ended: now a poll that ended inside it has its say.
+  if (poll_end_ == PollEnd::kRanOut) failed = true;
+  if (failed && OfferRestore()) return;
+  if (poll_end_ != PollEnd::kNone) GiveCommandsBack();
 }
 
-void ApplyCommand::OfferRestore() {
+void ApplyCommand::GiveCommandsBack() {
+  front_end_.SetCommandsEnabled(true);
+  front_end_.FocusApplyCommand();
+}
+
+bool ApplyCommand::OfferRestore() {
   const int16_t previous = restore_candidate_;
   restore_candidate_ = -1;
-  if (previous < 0 || restore_policy == RestorePolicy::kNever) return;
+  if (previous < 0 || restore_policy == RestorePolicy::kNever || front_end_.ShuttingDown()) {
+    return false;
+  }
   const int i = store::FindLocationIndex(state_.LocationTable, previous);
-  if (i < 0) return;
+  if (i < 0) return false;
   const std::string name = state_.LocationTable[static_cast<size_t>(i)].SessionName;
+  // The question and the waits below let the window's events run: nothing else may start.
+  front_end_.SetCommandsEnabled(false);
   if (restore_policy == RestorePolicy::kAsk &&
       front_end_.Prompt().Show(RestoreQuestion(name), PromptIcon::kQuestion,
                                PromptButtons::kYesNo) != PromptAnswer::kYes) {
-    return;
+    GiveCommandsBack();
+    return true;
   }
   if (restore_policy == RestorePolicy::kAlways) {
     front_end_.Prompt().Show(RestoringText(name), PromptIcon::kInformation, PromptButtons::kOk);
   }
   // A renew must not start while the failed apply's filter is still being switched off.
   engine_.programs().WaitForFilterSwitch();
+  if (front_end_.ShuttingDown()) {
+    GiveCommandsBack();
+    return true;
+  }
   RestoredLocationId = previous;
   restoring_ = true;
   Apply(previous);
   restoring_ = false;
+  return true;
 }
 
 void ApplyCommand::ResetPoll() {
@@ -112,9 +132,12 @@ void ApplyCommand::EndPoll(bool bound) {
   } catch (const platform::PlatformError&) {
     // A filter tool that cannot start must not leave the commands disabled for good.
   }
-  front_end_.SetCommandsEnabled(true);
-  front_end_.FocusApplyCommand();
-  if (!bound) OfferRestore();
+  if (in_apply_) {
+    poll_end_ = bound ? PollEnd::kBound : PollEnd::kRanOut;
+    return;
+  }
+  if (!bound && OfferRestore()) return;
+  GiveCommandsBack();
 }
 
 }  // namespace netvane::engine

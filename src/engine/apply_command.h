@@ -34,7 +34,9 @@ class ApplyCommand {
   // list and hands it to the engine; an error from the system ends the apply with its report.
   // When the apply fails (its error report, a failed read-back, or later the poll running out)
   // and another location was active on the adapter, that one is offered back, as
-  // `restore_policy` says; a restore that fails too is not offered again.
+  // `restore_policy` says; a restore that fails too is not offered again. From the failure
+  // until the restore's own apply has ended the commands stay disabled, and a restore is
+  // offered only once every step of the failed apply has ended.
   void Apply(int16_t location_id);
 
   // The poll's counters back at the start (the front end calls this when it starts its
@@ -51,10 +53,16 @@ class ApplyCommand {
   int16_t RestoredLocationId = -1;
 
  private:
+  // How a poll ended while the apply that started it was still under way.
+  enum class PollEnd { kNone, kBound, kRanOut };
+
   void EndPoll(bool bound);
   // The location active on the adapter of `location_id` before it, or -1.
   int16_t PreviousLocationOn(int16_t location_id) const;
-  void OfferRestore();
+  // After a failure: offers the restore, and applies the previous location when it is taken.
+  // False when there is nothing to offer; the commands are then the caller's to give back.
+  bool OfferRestore();
+  void GiveCommandsBack();
 
   Engine& engine_;
   store::LocationStore& locations_;
@@ -62,6 +70,10 @@ class ApplyCommand {
   FrontEnd& front_end_;
   int16_t restore_candidate_ = -1;
   bool restoring_ = false;
+  // The engine is applying: a poll that ends meanwhile (its ticks run inside a message box of
+  // the apply) leaves its end to the apply.
+  bool in_apply_ = false;
+  PollEnd poll_end_ = PollEnd::kNone;
 };
 
 }  // namespace netvane::engine

@@ -31,6 +31,9 @@ class FrontEnd {
   // Called again and again while the engine waits for a program, so that the window repaints
   // and answers meanwhile; a front end without a window has nothing to do.
   virtual void LetEventsRunWhileWaiting() {}
+  // Whether the program is ending (a close waits for the engine's call to return): nothing new
+  // may start then.
+  virtual bool ShuttingDown() const { return false; }
   virtual UserPrompt& Prompt() = 0;
   // The endpoint the local DHCP responder answers on.
   virtual platform::UdpEndpoint& MyWinsock() = 0;

@@ -73,6 +73,8 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void SetBusyPointer(bool busy) override;
   void LetPendingEventsRun() override;
   void LetEventsRunWhileWaiting() override;
+  // A session's end waits to close the window until the engine's call returns.
+  bool ShuttingDown() const override { return close_when_idle_ && session_ending_; }
   UserPrompt& Prompt() override { return s_.prompt; }
   platform::UdpEndpoint& MyWinsock() override { return s_.winsock; }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/address.h"
 #include "engine/apply_command.h"
 #include "store/location_store.h"
@@ -592,6 +594,93 @@ TEST_F(RestoreTest, APollThatRunsOutOffersItAfterItsMessageAndASuccessDoesNot) {
                               "ipconfig.exe /renew 0"}));
   EXPECT_TRUE(fake_.process.started[0].waited);
   EXPECT_TRUE(Active(2));
+}
+
+// From the failure until the restore's own apply has ended the commands stay disabled; No gives
+// them back at once, and nothing of a restore starts once the program is shutting down.
+TEST_F(RestoreTest, TheCommandsStayDisabledUntilTheRestoreHasEnded) {
+  ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
+  const auto commands_enabled = [&] {
+    const auto last = std::find_if(front_.events.rbegin(), front_.events.rend(), [](auto& e) {
+      return e == "enabled" || e == "disabled";
+    });
+    return last != front_.events.rend() && *last == "enabled";
+  };
+  std::vector<bool> enabled_at;  // at each message, and at each wait for a program
+  front_.prompt.on_show = [&](const std::string&) { enabled_at.push_back(commands_enabled()); };
+  fake_.process.running_waits = 1;
+  fake_.process.on_wait = [&](const std::string&) { enabled_at.push_back(commands_enabled()); };
+  const auto run_out = [&] {
+    command_.Apply(1);
+    command_.ResetPoll();
+    while (!command_.Tick()) {
+    }
+  };
+  run_out();
+  EXPECT_EQ(Messages(), (Lines{engine::kBindFailed, "Restore the previous location \"Home\"?"}));
+  EXPECT_EQ(std::count(enabled_at.begin(), enabled_at.end(), true), 0);
+  EXPECT_TRUE(Active(2));
+  EXPECT_EQ(front_.events.back(), "idle");
+  EXPECT_TRUE(commands_enabled());
+
+  front_.prompt.answers = {engine::PromptAnswer::kOk, engine::PromptAnswer::kNo};
+  ASSERT_TRUE(locations_.SetActiveLocation(2, state_.LocationTable, state_.ActiveLocationTable));
+  front_.events.clear();
+  run_out();
+  EXPECT_EQ(Lines(front_.events.end() - 2, front_.events.end()), (Lines{"enabled", "focus"}));
+  EXPECT_TRUE(Active(1));
+
+  // Shutting down while the failed apply's filter is switched off: no restore starts.
+  ASSERT_TRUE(locations_.SetActiveLocation(2, state_.LocationTable, state_.ActiveLocationTable));
+  fake_.process.on_wait = [&](const std::string& line) {
+    if (line.find("NVEFilter U") != std::string::npos) front_.shutting_down = true;
+  };
+  run_out();
+  const Lines started = Started();
+  EXPECT_EQ(started.back(), "/opt/netvane/NVEFilter U 0000");
+  EXPECT_FALSE(endpoint_.open);
+  EXPECT_EQ(Lines(front_.events.end() - 2, front_.events.end()), (Lines{"enabled", "focus"}));
+  EXPECT_EQ(command_.RestoredLocationId, -1);
+}
+
+// The poll's ticks run inside the failed apply's own message box (its connection program could
+// not start): the restore waits for that apply's last step, so the restored location's proxy
+// and printer are the ones that stay.
+TEST_F(RestoreTest, APollThatRunsOutInsideTheFailedApplyRestoresAfterItsLastStep) {
+  LocationRecord dial = state_.LocationTable[static_cast<size_t>(
+      store::FindLocationIndex(state_.LocationTable, 1))];
+  dial.ServiceType = std::string(store::kUseHanaroOutPppModem);
+  dial.ExecutePath = "/opt/dialer/missing";
+  dial.UseProxy = true;
+  dial.IEProxy.AllProtocolSameProxy = true;
+  dial.IEProxy.DefaultAddress = "office-proxy";
+  dial.UseWinNetwork = true;
+  dial.DefaultPrinter = "Office";
+  ASSERT_TRUE(locations_.SaveLocation(1, dial));
+  LocationRecord home = state_.LocationTable[static_cast<size_t>(
+      store::FindLocationIndex(state_.LocationTable, 2))];
+  home.UseWinNetwork = true;
+  home.DefaultPrinter = "Home";
+  ASSERT_TRUE(locations_.SaveLocation(2, home));
+  Reload();
+  fake_.profile.sections["PrinterPorts"] = {{"Office", "drv,LPT1:,15,45"},
+                                            {"Home", "drv,LPT2:,15,45"}};
+  front_.prompt.on_show = [&](const std::string& text) {
+    if (text.rfind("Error in executing", 0) != 0) return;
+    command_.ResetPoll();
+    while (!command_.Tick()) {
+    }
+  };
+  command_.Apply(1);
+  const Lines messages = Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(Lines(messages.begin() + 1, messages.end()),
+            (Lines{engine::kBindFailed, "Restore the previous location \"Home\"?"}));
+  EXPECT_EQ(fake_.profile.sections["windows"]["Device"], "Home,drv,LPT2:");
+  EXPECT_EQ(QueryRaw(raw(), kCu, std::string(engine::kInternetSettingsPath), "ProxyEnable").data,
+            std::string(4, '\0'));
+  EXPECT_TRUE(Active(2));
+  EXPECT_EQ(front_.events.back(), "idle");
 }
 
 TEST_F(RestoreTest, NothingIsOfferedWithoutAnotherActiveLocationOrWhenNeverAsked) {

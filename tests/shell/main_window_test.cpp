@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include <cstring>
+#include <functional>
 
 #include "../editors/editor_fixture.h"
 #include "editors/session_new.h"
@@ -90,6 +91,8 @@ class MainWindowTest : public ::testing::Test, public EditorFixture {
                       w.treIPList()->visualItemRect(item).center());
   }
   static bool Enabled(QWidget* w) { return w->isEnabled(); }
+  std::unique_ptr<frmMain> RunOutThePollAndRestore(
+      const std::function<void(frmMain&)>& during_wait);
 
   engine::CIpHelper iphelper{fake.iphelper, fake.registry.codepage(), prompt};
   ScriptedEndpoint endpoint;
@@ -315,6 +318,71 @@ TEST_F(MainWindowTest, AFailedApplyOffersThePreviousLocationBack) {
   EXPECT_EQ(Image(w->nodes()[2]), engine::kImageLocation);
   EXPECT_EQ(Image(w->nodes()[3]), engine::kImageActiveLocation);
   EXPECT_TRUE(Enabled(w->cmdApply()));
+}
+
+// On the Windows 98 road the poll of a static location runs out with another location active
+// before it; `during_wait` runs while the restore waits for the filter to go off.
+std::unique_ptr<frmMain> MainWindowTest::RunOutThePollAndRestore(
+    const std::function<void(frmMain&)>& during_wait) {
+  fake.winver.version = {4, 10, 1998, 1};
+  fake.iphelper.rows = {EthernetRow("Card A", {0, 1, 2, 3, 4, 5})};
+  const std::string nic = "00-01-02-03-04-05";
+  Location(1, "Static", nic, "USE_STATIC_IP");
+  Location(2, "Home", nic, "USE_STATIC_IP", true);
+  Location(3, "Third", nic, "USE_DHCP");
+  EXPECT_EQ(access.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"),
+            kErrorSuccess);
+  auto w = Start();
+  if (!w) return w;
+  Select(*w, 3);
+  w->ApplyClicked();
+  fake.process.running_waits = 1;
+  fake.process.on_wait = [&](const std::string& line) {
+    if (line.find("NVEFilter U") != std::string::npos) during_wait(*w);
+  };
+  for (int i = 0; i < engine::kBindPollTicks; ++i) w->Timer1Tick();
+  return w;
+}
+
+TEST_F(MainWindowTest, NothingElseRunsBetweenAPollThatRanOutAndItsRestore) {
+  auto w = RunOutThePollAndRestore([&](frmMain& window) {
+    EXPECT_FALSE(Enabled(window.cmdApply()));
+    // The user picks the third location and applies it, then exits from the icon's menu.
+    Select(window, 5);
+    window.ApplyClicked();
+    window.findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+  });
+  ASSERT_TRUE(w);
+  const std::string filter = "/opt/netvane/NVEFilter ";
+  std::vector<std::string> started;
+  for (const auto& s : fake.process.started) started.push_back(s.command_line);
+  EXPECT_EQ(started, (std::vector<std::string>{
+                         "ipconfig.exe /release 0", filter + "L 0000", "ipconfig.exe /renew 0",
+                         filter + "U 0000", "ipconfig.exe /release 0", filter + "L 0000",
+                         "ipconfig.exe /renew 0"}));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{engine::kBindFailed,
+                                                  "Restore the previous location \"Home\"?"}));
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(Image(w->nodes()[3]), engine::kImageActiveLocation);
+  // The restore's own poll runs, with the commands off.
+  EXPECT_TRUE(w->Timer1()->isActive());
+  EXPECT_FALSE(Enabled(w->cmdApply()));
+}
+
+TEST_F(MainWindowTest, ASessionEndingBeforeTheRestoreStartsNoneOfIt) {
+  auto w = RunOutThePollAndRestore([](frmMain& window) {
+    window.SessionEnding();
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+  });
+  ASSERT_TRUE(w);
+  EXPECT_EQ(fake.process.started.back().command_line, "/opt/netvane/NVEFilter U 0000");
+  EXPECT_EQ(fake.process.started.size(), 4u);
+  EXPECT_FALSE(endpoint.open);
+  EXPECT_FALSE(w->Timer1()->isActive());
+  EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(MainWindowTest, TheExitAsksOrOffersTheUpdater) {

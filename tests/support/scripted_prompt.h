@@ -2,6 +2,7 @@
 // the host and for Windows alike.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class ScriptedPrompt : public engine::UserPrompt {
                             engine::PromptButtons buttons) override;
   std::vector<Shown> shown;
   std::vector<engine::PromptAnswer> answers;  // taken from the front
+  // Runs while a message is shown, as the window's events run inside a real message box.
+  std::function<void(const std::string& text)> on_show;
 };
 
 }  // namespace netvane::testing

@@ -289,8 +289,10 @@ class FakeFrontEnd : public engine::FrontEnd {
   void LetEventsRunWhileWaiting() override { ++events_while_waiting; }
   engine::UserPrompt& Prompt() override { return prompt; }
   platform::UdpEndpoint& MyWinsock() override;
+  bool ShuttingDown() const override { return shutting_down; }
 
   ScriptedPrompt prompt;
+  bool shutting_down = false;
   std::vector<std::string> events;
   int events_while_waiting = 0;
   platform::UdpEndpoint* winsock = nullptr;
