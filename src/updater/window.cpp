@@ -161,7 +161,8 @@ QHBoxLayout* frmMain::BuildButtons() {
 void frmMain::ConnectControls() {
   connect(connect_, &QPushButton::clicked, this, &frmMain::ConnectClicked);
   connect(disconnect_, &QPushButton::clicked, this, &frmMain::DisconnectClicked);
-  connect(download_, &QPushButton::clicked, this, [this] { procedure_->Run(); });
+  connect(download_, &QPushButton::clicked, this,
+          [this] { FtpCommand([this] { procedure_->Run(); }); });
   connect(cancel_, &QPushButton::clicked, this, &frmMain::CancelClicked);
   connect(quit_, &QPushButton::clicked, this, &frmMain::EndProgram);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListDoubleClicked(); });
@@ -215,8 +216,24 @@ void frmMain::ShowListing(const cDirList* listing) {
   }
 }
 
+template <typename Command>
+void frmMain::FtpCommand(Command command) {
+  if (ftp_busy_) return;
+  ftp_busy_ = true;
+  UpdateButtons();
+  command();
+  ftp_busy_ = false;
+  UpdateButtons();
+}
+
+void frmMain::UpdateButtons() {
+  connect_->setEnabled(!ftp_busy_);
+  download_->setEnabled(download_offered_ && !ftp_busy_);
+}
+
 void frmMain::ProcedureRunning(bool running) {
-  download_->setEnabled(false);
+  download_offered_ = false;
+  UpdateButtons();
   cancel_->setVisible(running);
   quit_->setVisible(!running);
   (running ? cancel_ : quit_)->setFocus();
@@ -238,7 +255,9 @@ std::string frmMain::Server() { return S(server_->text()); }
 std::string frmMain::User() { return S(user_->text()); }
 std::string frmMain::Password() { return S(password_->text()); }
 
-void frmMain::ConnectClicked() { procedure_->Connect(); }
+void frmMain::ConnectClicked() {
+  FtpCommand([this] { procedure_->Connect(); });
+}
 
 void frmMain::DisconnectClicked() { procedure_->Disconnect(); }
 
@@ -251,13 +270,15 @@ void frmMain::CancelClicked() {
 
 void frmMain::ListDoubleClicked() {
   QTreeWidgetItem* item = list_->currentItem();
-  if (item != nullptr) procedure_->Open(S(item->text(0)));
+  if (item == nullptr) return;
+  const std::string entry = S(item->text(0));
+  FtpCommand([this, &entry] { procedure_->Open(entry); });
 }
 
 void frmMain::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow() && !ended_) {
-    procedure_->Activated();
+    FtpCommand([this] { procedure_->Activated(); });
   }
 }
 

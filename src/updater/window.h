@@ -64,11 +64,20 @@ class frmMain : public QWidget, public UpdaterView {
   QGridLayout* BuildProgress();
   QHBoxLayout* BuildButtons();
   void ConnectControls();
+  // Runs a command that talks to the server. The client lets the window's events run while it
+  // waits, and refuses every other call meanwhile: until the command returns, the buttons that
+  // would start one are off, and a click that was queued before is ignored.
+  template <typename Command>
+  void FtpCommand(Command command);
+  void UpdateButtons();
 
   UserPrompt& prompt_;
   std::unique_ptr<cFTP> ftp_;
   std::unique_ptr<UpdateProcedure> procedure_;
   bool ended_ = false;
+  bool ftp_busy_ = false;
+  // Update Now is offered until the procedure has run once.
+  bool download_offered_ = true;
 
   QLineEdit* server_ = nullptr;
   QLineEdit* user_ = nullptr;

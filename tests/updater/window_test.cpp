@@ -176,6 +176,37 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
   EXPECT_FALSE(Find<QPushButton>("Command1")->isHidden());
 }
 
+// While Connect waits for a server that never greets, nothing starts another FTP call: the
+// buttons are off and a click that was already queued is ignored; afterwards Update Now works.
+TEST_F(UpdaterWindowTest, WhileAnFtpCallWaitsNoOtherStarts) {
+  ServerFile("eng.txt", "000124");
+  ServerFile("NVE20Eng-000124.exe", std::string(300, 'n'));
+  Program("BuildNo", "123");
+  Installed(install_);
+  Open();
+  window_->ftp().SetTimeLimits({2000, 2000, 2000});
+  Find<QLineEdit>("txtServer")->setText(QString::fromStdString(server_->silent_address()));
+  window_->show();
+  bool during = false;
+  QTimer::singleShot(300, [&] {
+    during = true;
+    EXPECT_FALSE(Find<QPushButton>("cmdDownload")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("cmdConnect")->isEnabled());
+    emit Find<QPushButton>("cmdDownload")->clicked();
+  });
+  QTest::mouseClick(Find<QPushButton>("cmdConnect"), Qt::LeftButton);
+  EXPECT_TRUE(during);
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_TRUE(Find<QPushButton>("cmdConnect")->isEnabled());
+  ASSERT_TRUE(Find<QPushButton>("cmdDownload")->isEnabled());
+
+  Find<QLineEdit>("txtServer")->setText(QString::fromStdString(server_->address()));
+  QTest::mouseClick(Find<QPushButton>("cmdDownload"), Qt::LeftButton);
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(Text("Label4"), "Program update is completed.");
+  EXPECT_EQ(ProgramValue("BuildNo").number, 124);
+}
+
 TEST_F(UpdaterWindowTest, ActivationRunsTheUnattendedUpdateAndQuits) {
   ServerFile("eng.txt", "000124");
   ServerFile("NVE20Eng-000124.exe", std::string(300, 'a'));
