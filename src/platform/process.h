@@ -29,8 +29,9 @@ class Process {
   virtual ~Process() = default;
   // Full path of the running program's executable file.
   virtual std::string ProgramPath() const = 0;
-  // Starts `command_line` and returns the new process's id without waiting for it. A program
-  // that cannot be started raises PlatformError.
+  // Starts `command_line` and returns the id that names it to Wait, WaitFor and ExitCode,
+  // without waiting for it: the process id on the host, a number that never names another
+  // program on Windows. A program that cannot be started raises PlatformError.
   virtual uint32_t Start(const std::string& command_line, WindowMode mode) = 0;
   // Waits, without a time limit, until the process has ended; returns at once for a process
   // that has already ended or is unknown.

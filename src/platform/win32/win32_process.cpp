@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win_codes.h"
 
 namespace netvane::platform {
 namespace {
@@ -51,7 +52,34 @@ std::string Win32Process::ProgramPath() const {
   return path;
 }
 
+Win32Process::~Win32Process() {
+  for (auto& [id, child] : children_) {
+    if (child.handle != nullptr) CloseHandle(child.handle);
+  }
+}
+
+Win32Process::Child* Win32Process::Find(uint32_t id) {
+  const auto it = children_.find(id);
+  return it == children_.end() ? nullptr : &it->second;
+}
+
+void Win32Process::Ended(Child& child) {
+  DWORD code = 0;
+  if (GetExitCodeProcess(child.handle, &code)) child.exit_code = code;
+  CloseHandle(child.handle);
+  child.handle = nullptr;
+}
+
+void Win32Process::Sweep() {
+  for (auto& [id, child] : children_) {
+    if (child.handle != nullptr && WaitForSingleObject(child.handle, 0) == WAIT_OBJECT_0) {
+      Ended(child);
+    }
+  }
+}
+
 uint32_t Win32Process::Start(const std::string& command_line, WindowMode mode) {
+  Sweep();
   const std::string ansi = codepage_.ToAnsi(command_line);
   // CreateProcessA may write into the command line, so it gets a copy of its own.
   std::vector<char> line(ansi.begin(), ansi.end());
@@ -68,40 +96,40 @@ uint32_t Win32Process::Start(const std::string& command_line, WindowMode mode) {
     throw LastError("CreateProcess");
   }
   CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return info.dwProcessId;
+  const uint32_t id = ++last_id_;
+  children_[id].handle = info.hProcess;
+  return id;
 }
 
 void Win32Process::Wait(uint32_t process_id) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, TRUE, process_id);
-  // A process that has ended and been forgotten cannot be opened; there is nothing to wait for.
-  if (process == nullptr) return;
-  WaitForSingleObject(process, INFINITE);
-  CloseHandle(process);
+  Child* child = Find(process_id);
+  if (child == nullptr || child->handle == nullptr) return;
+  WaitForSingleObject(child->handle, INFINITE);
+  Ended(*child);
 }
 
 bool Win32Process::WaitFor(uint32_t process_id, uint32_t milliseconds) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, TRUE, process_id);
-  if (process == nullptr) return true;
+  Child* child = Find(process_id);
+  if (child == nullptr || child->handle == nullptr) return true;
   // Returns early for any input or message, so that the caller's window can handle it.
-  const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, milliseconds, QS_ALLINPUT);
-  CloseHandle(process);
+  const DWORD result =
+      MsgWaitForMultipleObjects(1, &child->handle, FALSE, milliseconds, QS_ALLINPUT);
+  if (result == WAIT_TIMEOUT || result == WAIT_OBJECT_0 + 1) return false;
   // A wait that fails cannot be repeated usefully; like Wait, it waits no longer.
-  return result == WAIT_OBJECT_0 || result == WAIT_FAILED;
+  Ended(*child);
+  return true;
 }
 
 uint32_t Win32Process::ExitCode(uint32_t process_id) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id);
-  if (process == nullptr) throw LastError("OpenProcess");
-  DWORD code = 0;
-  const BOOL ok = GetExitCodeProcess(process, &code);
-  if (!ok) {
-    PlatformError error = LastError("OpenProcess");
-    CloseHandle(process);
-    throw error;
+  Child* child = Find(process_id);
+  if (child == nullptr) {
+    throw PlatformError(kErrorInvalidParameter, "The parameter is incorrect.", "OpenProcess");
   }
-  CloseHandle(process);
-  return code;
+  // A program may itself end with the code that means "still running".
+  if (child->handle != nullptr && WaitForSingleObject(child->handle, 0) != WAIT_TIMEOUT) {
+    Ended(*child);
+  }
+  return child->handle != nullptr ? kStillActive : child->exit_code;
 }
 
 bool Win32Process::Elevated() const {

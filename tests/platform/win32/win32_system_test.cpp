@@ -10,6 +10,7 @@
 
 #include "engine/windows_family.h"
 #include "platform/bytes.h"
+#include "platform/platform_error.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_process.h"
@@ -122,6 +123,23 @@ TEST(Win32ProcessTest, TimedWaitSeesTheEnd) {
   for (int i = 0; i < 1000 && !ended; ++i) ended = process.WaitFor(pid, 10);
   EXPECT_TRUE(ended);
   EXPECT_TRUE(process.WaitFor(0xFFFFFFF0u, 10));  // no such process: nothing to wait for
+}
+
+// A program's handle is held from its start until its end has been seen, so its id names it and
+// nothing else: its exit code is there after it ended, and a program started later (which
+// Windows may give the ended one's process id) has an id of its own.
+TEST(Win32ProcessTest, AnIdNamesItsProgramFromStartToEnd) {
+  Win32Process process;
+  const uint32_t first = process.Start("cmd.exe /c exit 3", WindowMode::kHidden);
+  while (!process.WaitFor(first, 10)) {
+  }
+  const uint32_t second = process.Start("cmd.exe /c exit 5", WindowMode::kHidden);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(process.ExitCode(first), 3u);
+  process.Wait(second);
+  EXPECT_EQ(process.ExitCode(second), 5u);
+  EXPECT_EQ(process.ExitCode(first), 3u);
+  EXPECT_THROW(process.ExitCode(second + 1), PlatformError);
 }
 
 TEST(Win32SystemPlatformTest, BundleIsUsableWithoutProblems) {
