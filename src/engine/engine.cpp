@@ -105,6 +105,22 @@ std::string Engine::ReadNormalised(const std::string& key, const char* name) {
   return text;
 }
 
+std::string Engine::NetshName(const std::string& nic_id) {
+  const platform::OsVersion v = platform_.winver.Reported();
+  if (v.platform_id == platform::kPlatformWin32Nt && v.major >= 6 &&
+      nic_id.find('\\') == std::string::npos) {
+    const store::ReadResult r =
+        registry_.ReadValue(kHkeyLocalMachine,
+                            std::string(kNetworkConnectionsPath) + nic_id + "\\Connection", "Name");
+    // A quote would end the argument early; '?' stands for what the ANSI code page lacks.
+    if (r.code == kErrorSuccess && !platform::TrimSpaces(r.text).empty() &&
+        r.text.find_first_of("\"?") == std::string::npos) {
+      return Quoted(r.text);
+    }
+  }
+  return Quoted(nic_id);
+}
+
 std::optional<store::LocationRecord> Engine::BeginApply(int16_t location_id) {
   front_end_.SetBusyPointer(true);
   front_end_.LetPendingEventsRun();
@@ -139,7 +155,7 @@ void Engine::LaunchAfterStatic(const store::LocationRecord& r) {
 void Engine::ApplyNetworkNetsh(int16_t location_id) {
   const std::optional<store::LocationRecord> r = BeginApply(location_id);
   if (!r) return;
-  const std::string name = Quoted(r->NIC_ID);
+  const std::string name = NetshName(r->NIC_ID);
   switch (ClassifyKind(r->ServiceType)) {
     case ApplyKind::kDynamic:
       programs_.RunHiddenAndWait(DeleteDnsCommand(name));
@@ -163,7 +179,7 @@ void Engine::ApplyNetworkNetsh(int16_t location_id) {
 }
 
 void Engine::ApplyStaticNetsh(const store::LocationRecord& r) {
-  const std::string name = Quoted(r.NIC_ID);
+  const std::string name = NetshName(r.NIC_ID);
   programs_.RunHiddenAndWait("netsh interface ip set address " + name + " static " + r.IPAddress +
                              " " + r.SubnetMask);
   programs_.RunHiddenAndWait("netsh interface ip delete address " + name + " gateway=all");

@@ -25,6 +25,9 @@ inline constexpr std::string_view kInternetSettingsPath =
 inline constexpr std::string_view kTcpipInterfacesPath =
     "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 inline constexpr std::string_view kVxdDhcpPath = "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP";
+// Where Windows keeps each network adapter's connection, under the adapter's identifier.
+inline constexpr std::string_view kNetworkConnectionsPath =
+    "SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
 
 class Engine {
  public:
@@ -79,6 +82,9 @@ class Engine {
   // netsh sets the static values, and the read-back says whether they were taken.
   void ApplyStaticNetsh(const store::LocationRecord& r);
   std::string ReadNormalised(const std::string& key, const char* name);
+  // How netsh is told the adapter, quoted: the identifier; on Windows Vista and later the
+  // connection's name, which is what netsh documents there.
+  std::string NetshName(const std::string& nic_id);
 
   platform::Platform& platform_;
   store::RegistryAccess& registry_;

@@ -158,6 +158,41 @@ TEST_F(EngineTest, StaticKindOnWindows2000SetsAddressGatewaysAndServers) {
   EXPECT_EQ(front_.events, (Lines{"busy", "events", "enabled", "idle"}));
 }
 
+// Windows Vista and later: netsh is given the connection's name from the network class key;
+// the adapter's identifier stays everywhere else, and is netsh's too where no usable name is.
+TEST_F(EngineTest, NetshNamesTheConnectionOnWindowsVistaAndLater) {
+  const std::string guid = "{2B1E4A3C-96F0-4D2B-8C1A-5E7F90ABCDEF}";
+  const std::string connection =
+      "SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\" +
+      guid + "\\Connection";
+  ASSERT_EQ(access_.CreateKey(kLm, connection), kErrorSuccess);
+  ASSERT_EQ(access_.WriteValue(kLm, connection, "Name", "Ethernet 2"), kErrorSuccess);
+  Add(1, "USE_DHCP", guid);
+  Add(2, "USE_STATIC_IP", guid).Gateway = "";
+  const auto apply = [&](int16_t id) {
+    fake_.process.started.clear();
+    engine_.ApplyNetworkNetsh(id);
+    return Started();
+  };
+  fake_.winver.version = {10, 0, 19045, 2};
+  EXPECT_EQ(apply(1), (Lines{"netsh interface ip delete dns \"Ethernet 2\" all",
+                             "netsh interface ip set address \"Ethernet 2\" source=dhcp",
+                             "ipconfig.exe /release " + guid, "ipconfig.exe /renew " + guid}));
+  EXPECT_EQ(apply(2), (Lines{"netsh interface ip set address \"Ethernet 2\" static 192.168.1.10 "
+                             "255.255.255.0",
+                             "netsh interface ip delete address \"Ethernet 2\" gateway=all",
+                             "netsh interface ip delete dns \"Ethernet 2\" all",
+                             "netsh interface ip add dns \"Ethernet 2\" 192.168.1.2 index=1"}));
+  // A name netsh could not be given whole, no name, or Windows 2000: the identifier.
+  for (const char* name : {"Say \"hi\"", "", "   "}) {
+    ASSERT_EQ(access_.WriteValue(kLm, connection, "Name", name), kErrorSuccess);
+    EXPECT_EQ(apply(1)[0], "netsh interface ip delete dns \"" + guid + "\" all") << name;
+  }
+  ASSERT_EQ(access_.WriteValue(kLm, connection, "Name", "Ethernet 2"), kErrorSuccess);
+  fake_.winver.version = {5, 0, 2195, 2};
+  EXPECT_EQ(apply(1)[0], "netsh interface ip delete dns \"" + guid + "\" all");
+}
+
 TEST_F(EngineTest, ReadBackDecidesTheOutcome) {
   LocationRecord& r = Add(3, "USE_STATIC_IP", "{GUID}");
   r.Gateway = "192.168.1.1,192.168.1.254";

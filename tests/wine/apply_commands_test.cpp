@@ -128,6 +128,29 @@ TEST_F(ApplyCommandsTest, DynamicKindsKeepEveryBlankOfTheirCommandLines) {
   EXPECT_TRUE(front_.messages.empty());
 }
 
+// Today's Windows: netsh is given the connection's name, read through advapi32 from the network
+// class key; ipconfig keeps the adapter's identifier.
+TEST_F(ApplyCommandsTest, NetshIsGivenTheConnectionsName) {
+  ASSERT_GE(real_.winver.Reported().major, 6u);
+  const std::string guid = "{6A3C1E52-0F4B-4C1D-9E2A-7B8C9D0E1F23}";
+  const std::string connection =
+      std::string(engine::kNetworkConnectionsPath) + guid + "\\Connection";
+  MadeKeys keys(real_.registry);
+  const int32_t made = keys.Make(connection);
+  if (made == platform::kErrorAccessDenied)
+    GTEST_SKIP() << "writing below HKEY_LOCAL_MACHINE needs an administrator";
+  ASSERT_EQ(made, kErrorSuccess);
+  ASSERT_EQ(SetRaw(real_.registry, kLm, connection, "Name", platform::kRegSz,
+                   std::string("Local Area Connection 2", 24)),
+            kErrorSuccess);
+  Add(1, "USE_DHCP", guid);
+  engine_.ApplyNetworkNetsh(1);
+  EXPECT_EQ(Received(), Hidden({"netsh interface ip delete dns \"Local Area Connection 2\" all",
+                                "netsh interface ip set address \"Local Area Connection 2\" "
+                                "source=dhcp",
+                                "ipconfig.exe /release " + guid, "ipconfig.exe /renew " + guid}));
+}
+
 TEST_F(ApplyCommandsTest, StaticSequenceArrivesInOrderAndTheReadBackSeesTheSystemValues) {
   // No shell stands between the engine and the tools: "&" and "%PATH%" arrive as written.
   const std::string nic = "Ethernet & %PATH%";
