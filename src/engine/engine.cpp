@@ -310,19 +310,14 @@ std::string ProxyServerList(const store::ProxySettings& p) {
 void Engine::ApplyBrowserProxy(const store::LocationRecord& r) {
   // Windows always has this key; a fresh registry elsewhere may not.
   registry_.CreateKey(kHkeyCurrentUser, kInternetSettingsPath);
-  if (!r.UseProxy) {
-    if (registry_.WriteNumber(kHkeyCurrentUser, kInternetSettingsPath, "ProxyEnable", 0) ==
-        kErrorSuccess) {
-      registry_.WriteValue(kHkeyCurrentUser, kInternetSettingsPath, "ProxyServer", "");
-    }
-    return;
-  }
-  if (registry_.WriteNumber(kHkeyCurrentUser, kInternetSettingsPath, "ProxyEnable", 1) !=
-      kErrorSuccess) {
+  if (registry_.WriteNumber(kHkeyCurrentUser, kInternetSettingsPath, "ProxyEnable",
+                            r.UseProxy ? 1 : 0) != kErrorSuccess) {
     return;
   }
   registry_.WriteValue(kHkeyCurrentUser, kInternetSettingsPath, "ProxyServer",
-                       ProxyServerList(r.IEProxy));
+                       r.UseProxy ? ProxyServerList(r.IEProxy) : std::string());
+  // Programs already running keep the proxy they read until they are told.
+  platform_.profile.InternetSettingsChanged();
 }
 
 void SplitPrinterPorts(const std::string& entry, std::string* driver, std::string* port) {

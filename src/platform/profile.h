@@ -1,6 +1,6 @@
 // The Windows profile (the "windows" and "PrinterPorts" sections of the system's settings)
-// and the broadcast that tells every top-level window a section changed. Text is the
-// program's own (UTF-8).
+// and the broadcasts that tell running programs a setting changed. Text is the program's own
+// (UTF-8).
 #pragma once
 
 #include <string>
@@ -19,6 +19,10 @@ class Profile {
                           const std::string& value) = 0;
   // WM_WININICHANGE to all top-level windows, lParam naming the section.
   virtual void BroadcastChange(const std::string& section) = 0;
+  // Tells the running programs that the user's Internet Settings (the proxy) changed, as the
+  // system's own settings pages do: InternetSetOption with INTERNET_OPTION_SETTINGS_CHANGED,
+  // then INTERNET_OPTION_REFRESH.
+  virtual void InternetSettingsChanged() = 0;
 };
 
 }  // namespace netvane::platform

@@ -357,7 +357,10 @@ TEST_F(EngineTest, CheckBindingOnNt4And2000) {
 
 TEST_F(EngineTest, BrowserProxyLists) {
   auto proxy_of = [&](const LocationRecord& r) {
+    // Running programs are told, once the values are written.
+    fake_.profile.broadcasts.clear();
     engine_.ApplyBrowserProxy(r);
+    EXPECT_EQ(fake_.profile.broadcasts, Lines{"Internet Settings"});
     const StoredValue enable =
         QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
                  "ProxyEnable");

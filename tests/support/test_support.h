@@ -209,7 +209,8 @@ class FakeDevice : public platform::Device {
 // every one returned 0.
 bool RunInProcesses(int count, const std::function<int(int)>& body);
 
-// The profile as sections of entries; broadcasts are recorded.
+// The profile as sections of entries; broadcasts are recorded (the internet settings' as
+// "Internet Settings").
 class FakeProfile : public platform::Profile {
  public:
   std::string ReadEntry(const std::string& section, const std::string& key,
@@ -217,6 +218,7 @@ class FakeProfile : public platform::Profile {
   bool WriteEntry(const std::string& section, const std::string& key,
                   const std::string& value) override;
   void BroadcastChange(const std::string& section) override { broadcasts.push_back(section); }
+  void InternetSettingsChanged() override { broadcasts.push_back("Internet Settings"); }
 
   std::map<std::string, std::map<std::string, std::string>> sections;
   std::vector<std::string> broadcasts;

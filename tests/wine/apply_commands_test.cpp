@@ -5,6 +5,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <wininet.h>
+
 #include <algorithm>
 #include <memory>
 #include <sstream>
@@ -237,6 +239,51 @@ class KeptSetting {
   std::string value_;
 };
 
+constexpr char kSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The user's proxy values as they were, put back afterwards.
+class KeptProxy {
+ public:
+  explicit KeptProxy(platform::Registry& registry) : registry_(registry) {
+    for (const char* name : kNames) {
+      kept_.push_back(QueryRaw(registry_, platform::kHkeyCurrentUser, kSettings, name));
+    }
+  }
+  ~KeptProxy() {
+    for (size_t i = 0; i < kept_.size(); ++i) {
+      if (kept_[i].code != 0) continue;
+      SetRaw(registry_, platform::kHkeyCurrentUser, kSettings, kNames[i], kept_[i].type,
+             kept_[i].data);
+    }
+  }
+
+ private:
+  static constexpr const char* kNames[] = {"ProxyEnable", "ProxyServer"};
+  platform::Registry& registry_;
+  std::vector<StoredValue> kept_;
+};
+
+// What WinINet itself reports as the proxy of the LAN connection: its flags and server list.
+std::pair<DWORD, std::string> ProxyWinInetReports() {
+  INTERNET_PER_CONN_OPTIONA options[2] = {};
+  options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+  options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+  INTERNET_PER_CONN_OPTION_LISTA list{};
+  list.dwSize = sizeof list;
+  list.dwOptionCount = 2;
+  list.pOptions = options;
+  DWORD size = sizeof list;
+  if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
+    return {0, "error " + std::to_string(GetLastError())};
+  }
+  std::pair<DWORD, std::string> proxy{options[0].Value.dwValue, ""};
+  if (options[1].Value.pszValue != nullptr) {
+    proxy.second = options[1].Value.pszValue;
+    GlobalFree(options[1].Value.pszValue);
+  }
+  return proxy;
+}
+
 std::string ProfileText(const char* section, const char* entry) {
   char text[512] = {};
   GetProfileStringA(section, entry, "", text, sizeof text);
@@ -247,11 +294,7 @@ std::string ProfileText(const char* section, const char* entry) {
 // shell (Wine's Shell.Application has no InvokeVerb: the shell's fallback runs it), the browser
 // proxy in the user's real Internet Settings, the default printer through the profile API.
 TEST_F(ApplyCommandsTest, ConnectionProgramProxyAndPrinterGoThroughTheSystem) {
-  constexpr char kSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  const StoredValue enable =
-      QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyEnable");
-  const StoredValue server =
-      QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer");
+  KeptProxy proxy(real_.registry);
   KeptSetting device("windows", "Device");
   KeptSetting port("PrinterPorts", "Netvane Test Printer");
   ASSERT_TRUE(WriteProfileStringA("PrinterPorts", "Netvane Test Printer", "winspool,FILE:,15,45"));
@@ -278,12 +321,25 @@ TEST_F(ApplyCommandsTest, ConnectionProgramProxyAndPrinterGoThroughTheSystem) {
   EXPECT_EQ(QueryRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, "ProxyServer").data,
             std::string("http=proxy.example:3128\0", 24));
   EXPECT_EQ(ProfileText("windows", "Device"), "Netvane Test Printer,winspool,FILE:");
+}
 
-  for (const auto& [name, kept] :
-       {std::pair{"ProxyEnable", enable}, std::pair{"ProxyServer", server}}) {
-    if (kept.code != 0) continue;
-    SetRaw(real_.registry, platform::kHkeyCurrentUser, kSettings, name, kept.type, kept.data);
-  }
+// Once a location's proxy is written, WinINet itself reports it (and no proxy for a location
+// without one). Wine's WinINet reads the values at every query, so this shows what a program
+// asking WinINet gets, not that an already running one was told.
+TEST_F(ApplyCommandsTest, WinInetReportsTheProxyOfTheLocationApplied) {
+  KeptProxy kept(real_.registry);
+  store::LocationRecord& with = Add(1, "USE_SOMETHING", "{Card}");
+  with.UseProxy = true;
+  with.IEProxy.AllProtocolSameProxy = true;
+  with.IEProxy.DefaultAddress = "10.9.8.7";
+  with.IEProxy.DefaultPort = "3128";
+  Add(2, "USE_SOMETHING", "{Card}");
+  engine_.ApplyLocation(1);
+  const std::pair<DWORD, std::string> on = ProxyWinInetReports();
+  EXPECT_NE(on.first & PROXY_TYPE_PROXY, 0u) << on.first;
+  EXPECT_EQ(on.second, "10.9.8.7:3128");
+  engine_.ApplyLocation(2);
+  EXPECT_EQ(ProxyWinInetReports().first, static_cast<DWORD>(PROXY_TYPE_DIRECT));
 }
 
 }  // namespace

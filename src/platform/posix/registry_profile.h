@@ -19,6 +19,7 @@ class RegistryProfile final : public Profile {
                   const std::string& value) override;
   // No window on the host listens for it.
   void BroadcastChange(const std::string& /*section*/) override {}
+  void InternetSettingsChanged() override {}
 
   static std::string SectionKey(const std::string& section);
 

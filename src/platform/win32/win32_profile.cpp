@@ -2,6 +2,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <wininet.h>
+
 namespace netvane::platform {
 namespace {
 
@@ -31,6 +33,24 @@ void Win32Profile::BroadcastChange(const std::string& section) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(ansi.c_str()),
                       SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, &result);
+}
+
+void Win32Profile::InternetSettingsChanged() {
+  // Loaded here, not linked: every other program of ours (NVEFilter runs once per adapter) would
+  // load WinINet at its start for nothing.
+  HMODULE wininet = LoadLibraryW(L"wininet.dll");
+  if (wininet == nullptr) return;
+  using SetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
+  // Through void(*)(), the one function type every other may be cast from without a warning.
+  const auto set_option = reinterpret_cast<SetOption>(
+      reinterpret_cast<void (*)()>(GetProcAddress(wininet, "InternetSetOptionA")));
+  // Nothing is lost when either fails: the values are written, and every program started from
+  // now on reads them.
+  if (set_option != nullptr) {
+    set_option(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+    set_option(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
+  }
+  FreeLibrary(wininet);
 }
 
 }  // namespace netvane::platform

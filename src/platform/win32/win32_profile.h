@@ -1,4 +1,5 @@
-// The system's profile through the profile functions, and the settings-change broadcast.
+// The system's profile through the profile functions, the settings-change broadcast, and WinINet
+// told of changed internet settings.
 #pragma once
 
 #include "platform/profile.h"
@@ -14,6 +15,7 @@ class Win32Profile final : public Profile {
                   const std::string& value) override;
   // SendMessageTimeoutA with SMTO_ABORTIFHUNG, so one hung window cannot stall the apply.
   void BroadcastChange(const std::string& section) override;
+  void InternetSettingsChanged() override;
 
  private:
   Win32CodePage codepage_;
