@@ -135,6 +135,9 @@ Section "Uninstall"
   DeleteRegKey HKLM "${APP_PATHS}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegValue HKLM "${RUN_KEY}" "Netvane 2.0"
+  ; The logon task the program keeps beside the Run value; one that is not there is no error.
+  nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "Netvane 2.0" /F'
+  Pop $0
   ; The user's locations under SOFTWARE\Orlenta\SessionInfo stay for a later installation.
   DeleteRegKey HKLM "${PROGRAM_KEY}"
   DeleteRegKey /ifempty HKLM "SOFTWARE\Orlenta"

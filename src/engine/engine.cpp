@@ -109,9 +109,8 @@ std::string Engine::NetshName(const std::string& nic_id) {
   const platform::OsVersion v = platform_.winver.Reported();
   if (v.platform_id == platform::kPlatformWin32Nt && v.major >= 6 &&
       nic_id.find('\\') == std::string::npos) {
-    const store::ReadResult r =
-        registry_.ReadValue(kHkeyLocalMachine,
-                            std::string(kNetworkConnectionsPath) + nic_id + "\\Connection", "Name");
+    const store::ReadResult r = registry_.ReadValue(
+        kHkeyLocalMachine, std::string(kNetworkConnectionsPath) + nic_id + "\\Connection", "Name");
     // A quote would end the argument early; '?' stands for what the ANSI code page lacks.
     if (r.code == kErrorSuccess && !platform::TrimSpaces(r.text).empty() &&
         r.text.find_first_of("\"?") == std::string::npos) {

@@ -5,6 +5,7 @@
 #include "platform/device.h"
 #include "platform/file_system.h"
 #include "platform/iphelper.h"
+#include "platform/logon_task.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
@@ -23,6 +24,7 @@ struct Platform {
   Device& device;
   Profile& profile;
   FileSystem& files;
+  LogonTask& tasks;
 };
 
 }  // namespace netvane::platform

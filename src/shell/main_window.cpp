@@ -197,7 +197,9 @@ void frmMain::ConnectCommands() {
   });
   // The window's own setting of the box happens while it is disabled, so it is no click.
   connect(start_program_, &QCheckBox::toggled, this, [this] {
-    s_.settings.StartProgramClicked(start_program_->isEnabled(), s_.state.settings);
+    const std::string problem =
+        s_.settings.StartProgramClicked(start_program_->isEnabled(), s_.state.settings);
+    if (!problem.empty()) s_.prompt.Show(problem, PromptIcon::kExclamation, PromptButtons::kOk);
   });
 }
 

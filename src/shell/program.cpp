@@ -19,7 +19,7 @@ bool NetvaneProgram::Start(const StartupOptions& options, int* exit_code) {
   platform::Platform& p = system_->services();
   registry_ = std::make_unique<store::RegistryAccess>(p.registry, p.codepage);
   locations_ = std::make_unique<store::LocationStore>(*registry_);
-  settings_ = std::make_unique<store::SettingsStore>(*registry_, p.process.ProgramPath());
+  settings_ = std::make_unique<store::SettingsStore>(*registry_, p.process.ProgramPath(), &p.tasks);
   iphelper_ = std::make_unique<engine::CIpHelper>(p.iphelper, p.codepage, prompt_);
   winsock_ = system_->CreateUdpEndpoint();
   services_ = std::make_unique<ShellServices>(ShellServices{p, *registry_, *locations_, *settings_,

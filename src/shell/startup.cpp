@@ -15,7 +15,7 @@ std::unique_ptr<frmMain> NetvaneMain(ShellServices& s, const StartupOptions& opt
                   PromptButtons::kOk);
     return nullptr;
   }
-  s.settings.LoadSettings(state.settings);
+  const std::string auto_start_problem = s.settings.LoadSettings(state.settings);
 
   ShowSplash(options.splash_ms);
 
@@ -33,6 +33,9 @@ std::unique_ptr<frmMain> NetvaneMain(ShellServices& s, const StartupOptions& opt
   auto window = std::make_unique<frmMain>(s, options.tray);
   window->LoadWindow();
   window->show();
+  if (!auto_start_problem.empty()) {
+    s.prompt.Show(auto_start_problem, PromptIcon::kExclamation, PromptButtons::kOk);
+  }
   return window;
 }
 

@@ -1,7 +1,9 @@
 #include "store/settings.h"
 
 #include <cmath>
+#include <cstdio>
 
+#include "platform/platform_error.h"
 #include "platform/text.h"
 #include "store/location.h"
 #include "store/numbers.h"
@@ -16,7 +18,7 @@ std::string LeaseText(double lease) { return std::to_string(std::llround(lease))
 
 }  // namespace
 
-std::string AutoStartEntryText(std::string_view program_path) {
+std::string AutoStartProgram(std::string_view program_path) {
   // The folder always ends in exactly one separator: the program's folder plus one, or a
   // root folder (C:\ or /) that has it already.
   const size_t sep = program_path.find_last_of("\\/");
@@ -26,10 +28,37 @@ std::string AutoStartEntryText(std::string_view program_path) {
       sep == std::string_view::npos ? program_path : program_path.substr(sep + 1);
   const size_t dot = file.find_last_of('.');
   if (dot != std::string_view::npos && dot > 0) file = file.substr(0, dot);
-  return "\"" + std::string(folder) + std::string(file) + ".exe\"";
+  return std::string(folder) + std::string(file) + ".exe";
 }
 
-void SettingsStore::LoadSettings(Settings& s) {
+std::string AutoStartEntryText(std::string_view program_path) {
+  return "\"" + AutoStartProgram(program_path) + "\"";
+}
+
+std::string SettingsStore::KeepLogonTask(bool starts) {
+  if (tasks_ == nullptr) return std::string();
+  const std::string name(kAutoStartValue);
+  try {
+    if (starts) {
+      // The same program and arguments (none) as the Run value.
+      tasks_->Register(name, AutoStartProgram(program_path_), std::string());
+    } else {
+      tasks_->Remove(name);
+    }
+  } catch (const platform::PlatformError& e) {
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%08X", static_cast<uint32_t>(e.number()));
+    return std::string(starts ? "Netvane 2.0 could not be registered with the Task Scheduler to "
+                                "start when you log on."
+                              : "Netvane 2.0 could not be removed from the Task Scheduler: it may "
+                                "still start when you log on.") +
+           "\r\nError Number : " + number + "\r\nError Description : " + e.description();
+  }
+  return std::string();
+}
+
+std::string SettingsStore::LoadSettings(Settings& s) {
+  std::string problem;
   if (reg_.OpenKeyCheck(kRoot, kProgramKeyPath) != kErrorSuccess) {
     reg_.CreateKey(kRoot, kProgramKeyPath);
     reg_.WriteValue(kRoot, kProgramKeyPath, "IsNoticeView", "YES");
@@ -38,7 +67,7 @@ void SettingsStore::LoadSettings(Settings& s) {
     s.IsNoticeView = true;
     s.IsStartProgram = false;
     s.NextLease = kMaxLease;
-    return;
+    return problem;
   }
 
   const ReadResult notice = reg_.ReadValue(kRoot, kProgramKeyPath, "IsNoticeView");
@@ -58,13 +87,17 @@ void SettingsStore::LoadSettings(Settings& s) {
     if (s.IsStartProgram) {
       const ReadResult entry = reg_.ReadValue(kRoot, kRunKeyPath, kAutoStartValue);
       if (entry.code != kErrorSuccess) {
-        // The stored setting stays; only this run starts with the box clear.
+        // The stored setting stays; only this run starts with the box clear, and so nothing
+        // starts the program at logon.
         s.IsStartProgram = false;
+        problem = KeepLogonTask(false);
       } else {
         const std::string wanted = AutoStartEntryText(program_path_);
         if (platform::TrimSpaces(entry.text) != wanted) {
           reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, wanted);
         }
+        // Also where an older build wrote only the Run value, or the program has moved.
+        problem = KeepLogonTask(true);
       }
     }
   }
@@ -78,10 +111,11 @@ void SettingsStore::LoadSettings(Settings& s) {
     s.NextLease = kMaxLease;
     reg_.WriteValue(kRoot, kProgramKeyPath, "NextLease", LeaseText(kMaxLease));
   }
+  return problem;
 }
 
-void SettingsStore::StartProgramClicked(bool enabled, Settings& s) {
-  if (!enabled) return;
+std::string SettingsStore::StartProgramClicked(bool enabled, Settings& s) {
+  if (!enabled) return std::string();
   if (s.IsStartProgram) {
     s.IsStartProgram = false;
     reg_.WriteValue(kRoot, kProgramKeyPath, "IsStartProgram", "NO");
@@ -93,6 +127,7 @@ void SettingsStore::StartProgramClicked(bool enabled, Settings& s) {
     reg_.CreateKey(kRoot, kRunKeyPath);
     reg_.WriteValue(kRoot, kRunKeyPath, kAutoStartValue, AutoStartEntryText(program_path_));
   }
+  return KeepLogonTask(s.IsStartProgram);
 }
 
 void SettingsStore::CountDownNextLease(Settings& s) {

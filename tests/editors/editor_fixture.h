@@ -30,7 +30,7 @@ class EditorFixture {
   FakePlatform fake;
   store::RegistryAccess access{fake.registry.registry(), fake.registry.codepage()};
   store::LocationStore locations{access};
-  store::SettingsStore settings_store{access, "/opt/netvane/Netvane"};
+  store::SettingsStore settings_store{access, "/opt/netvane/Netvane", &fake.tasks};
   engine::AppState state;
   ScriptedPrompt prompt;
   ScriptedFiles files;

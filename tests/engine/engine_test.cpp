@@ -184,7 +184,7 @@ TEST_F(EngineTest, NetshNamesTheConnectionOnWindowsVistaAndLater) {
                              "netsh interface ip delete dns \"Ethernet 2\" all",
                              "netsh interface ip add dns \"Ethernet 2\" 192.168.1.2 index=1"}));
   // A name netsh could not be given whole, no name, or Windows 2000: the identifier.
-  for (const char* name : {"Say \"hi\"", "", "   "}) {
+  for (const char* name : {"Say \"hi\"", "Ethernet ?", "", "   "}) {
     ASSERT_EQ(access_.WriteValue(kLm, connection, "Name", name), kErrorSuccess);
     EXPECT_EQ(apply(1)[0], "netsh interface ip delete dns \"" + guid + "\" all") << name;
   }
@@ -639,9 +639,8 @@ TEST_F(RestoreTest, APollThatRunsOutOffersItAfterItsMessageAndASuccessDoesNot) {
 TEST_F(RestoreTest, TheCommandsStayDisabledUntilTheRestoreHasEnded) {
   ASSERT_EQ(access_.CreateKey(kLm, "System\\CurrentControlSet\\Services\\Class\\Net\\0000"), 0);
   const auto commands_enabled = [&] {
-    const auto last = std::find_if(front_.events.rbegin(), front_.events.rend(), [](auto& e) {
-      return e == "enabled" || e == "disabled";
-    });
+    const auto last = std::find_if(front_.events.rbegin(), front_.events.rend(),
+                                   [](auto& e) { return e == "enabled" || e == "disabled"; });
     return last != front_.events.rend() && *last == "enabled";
   };
   std::vector<bool> enabled_at;  // at each message, and at each wait for a program
@@ -685,8 +684,8 @@ TEST_F(RestoreTest, TheCommandsStayDisabledUntilTheRestoreHasEnded) {
 // not start): the restore waits for that apply's last step, so the restored location's proxy
 // and printer are the ones that stay.
 TEST_F(RestoreTest, APollThatRunsOutInsideTheFailedApplyRestoresAfterItsLastStep) {
-  LocationRecord dial = state_.LocationTable[static_cast<size_t>(
-      store::FindLocationIndex(state_.LocationTable, 1))];
+  LocationRecord dial =
+      state_.LocationTable[static_cast<size_t>(store::FindLocationIndex(state_.LocationTable, 1))];
   dial.ServiceType = std::string(store::kUseHanaroOutPppModem);
   dial.ExecutePath = "/opt/dialer/missing";
   dial.UseProxy = true;
@@ -695,8 +694,8 @@ TEST_F(RestoreTest, APollThatRunsOutInsideTheFailedApplyRestoresAfterItsLastStep
   dial.UseWinNetwork = true;
   dial.DefaultPrinter = "Office";
   ASSERT_TRUE(locations_.SaveLocation(1, dial));
-  LocationRecord home = state_.LocationTable[static_cast<size_t>(
-      store::FindLocationIndex(state_.LocationTable, 2))];
+  LocationRecord home =
+      state_.LocationTable[static_cast<size_t>(store::FindLocationIndex(state_.LocationTable, 2))];
   home.UseWinNetwork = true;
   home.DefaultPrinter = "Home";
   ASSERT_TRUE(locations_.SaveLocation(2, home));

@@ -358,10 +358,10 @@ TEST_F(MainWindowTest, NothingElseRunsBetweenAPollThatRanOutAndItsRestore) {
   const std::string filter = "/opt/netvane/NVEFilter ";
   std::vector<std::string> started;
   for (const auto& s : fake.process.started) started.push_back(s.command_line);
-  EXPECT_EQ(started, (std::vector<std::string>{
-                         "ipconfig.exe /release 0", filter + "L 0000", "ipconfig.exe /renew 0",
-                         filter + "U 0000", "ipconfig.exe /release 0", filter + "L 0000",
-                         "ipconfig.exe /renew 0"}));
+  EXPECT_EQ(started, (std::vector<std::string>{"ipconfig.exe /release 0", filter + "L 0000",
+                                               "ipconfig.exe /renew 0", filter + "U 0000",
+                                               "ipconfig.exe /release 0", filter + "L 0000",
+                                               "ipconfig.exe /renew 0"}));
   EXPECT_EQ(Messages(), (std::vector<std::string>{engine::kBindFailed,
                                                   "Restore the previous location \"Home\"?"}));
   EXPECT_TRUE(w->isVisible());
@@ -591,6 +591,17 @@ TEST_F(MainWindowTest, TheAutoStartBoxWritesTheSettingAndTheEntry) {
       "\"/opt/netvane/Netvane.exe\"");
   EXPECT_EQ(w->chkStartProgram()->text(),
             QStringLiteral("&Automatically run when windows starts."));
+  EXPECT_EQ(fake.tasks.tasks["Netvane 2.0"].program, "/opt/netvane/Netvane.exe");
+  // A logon task the scheduler refuses to remove is told of.
+  fake.tasks.error = static_cast<int32_t>(0x80070005);
+  QTest::mouseClick(w->chkStartProgram(), Qt::LeftButton, {},
+                    QPoint(8, w->chkStartProgram()->height() / 2));
+  EXPECT_FALSE(state.settings.IsStartProgram);
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_EQ(prompt.shown[0].icon, engine::PromptIcon::kExclamation);
+  EXPECT_EQ(
+      prompt.shown[0].text.rfind("Netvane 2.0 could not be removed from the Task Scheduler", 0),
+      0u);
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {

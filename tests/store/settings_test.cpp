@@ -118,6 +118,40 @@ TEST_F(SettingsTest, TheCheckBoxTogglesOnlyWhenEnabled) {
             std::vector<std::string>{"Other Program"});
 }
 
+// Beside the Run value, the logon task that starts the program elevated: registered when the box
+// is ticked or found ticked at start, removed when it is cleared; a failure is told, and the
+// setting and the Run value are written as always.
+TEST_F(SettingsTest, TheBoxKeepsALogonTaskBesideTheRunValue) {
+  FakeLogonTask scheduler;
+  SettingsStore settings{access_, kProgram, &scheduler};
+  settings.LoadSettings(s_);
+  EXPECT_TRUE(scheduler.tasks.empty());
+  EXPECT_EQ(settings.StartProgramClicked(true, s_), "");
+  ASSERT_EQ(scheduler.tasks.count("Netvane 2.0"), 1u);
+  EXPECT_EQ(scheduler.tasks["Netvane 2.0"].program, kProgram);
+  EXPECT_EQ(scheduler.tasks["Netvane 2.0"].arguments, "");
+  EXPECT_EQ(settings.StartProgramClicked(true, s_), "");
+  EXPECT_TRUE(scheduler.tasks.empty());
+  EXPECT_EQ(Text(kRunKey, "Netvane 2.0"), "<missing>");
+
+  // Ticked by a build that knew no task: the start registers it.
+  Put(kProgramKey, "IsStartProgram", "YES");
+  Put(kRunKey, "Netvane 2.0", kEntry);
+  EXPECT_EQ(settings.LoadSettings(s_), "");
+  EXPECT_EQ(scheduler.tasks["Netvane 2.0"].program, kProgram);
+
+  scheduler.error = static_cast<int32_t>(0x80070005);
+  EXPECT_EQ(settings.StartProgramClicked(true, s_),
+            "Netvane 2.0 could not be removed from the Task Scheduler: it may still start when you "
+            "log on.\r\nError Number : 0x80070005\r\nError Description : Access is denied.");
+  EXPECT_EQ(Text(kProgramKey, "IsStartProgram"), "NO");
+  EXPECT_EQ(settings.StartProgramClicked(true, s_),
+            "Netvane 2.0 could not be registered with the Task Scheduler to start when you log "
+            "on.\r\nError Number : 0x80070005\r\nError Description : Access is denied.");
+  EXPECT_EQ(Text(kRunKey, "Netvane 2.0"), kEntry);
+  EXPECT_EQ(settings.LoadSettings(s_).rfind("Netvane 2.0 could not be registered", 0), 0u);
+}
+
 TEST_F(SettingsTest, NextLeaseCountsDownAndWrapsBelowZero) {
   settings_.LoadSettings(s_);
   s_.NextLease = 1;

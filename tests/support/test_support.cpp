@@ -204,6 +204,17 @@ bool FakeProfile::WriteEntry(const std::string& section, const std::string& key,
   return true;
 }
 
+void FakeLogonTask::Register(const std::string& name, const std::string& program,
+                             const std::string& arguments) {
+  if (error != 0) throw platform::PlatformError(error, "Access is denied.", "Task Scheduler");
+  tasks[name] = {program, arguments};
+}
+
+void FakeLogonTask::Remove(const std::string& name) {
+  if (error != 0) throw platform::PlatformError(error, "Access is denied.", "Task Scheduler");
+  tasks.erase(name);
+}
+
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
   ++calls;
   if (result != platform::kErrorSuccess) return result;

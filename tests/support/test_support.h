@@ -224,6 +224,21 @@ class FakeProfile : public platform::Profile {
   std::vector<std::string> broadcasts;
 };
 
+// Logon tasks by name; `error` (when nonzero) makes every call fail with it.
+class FakeLogonTask : public platform::LogonTask {
+ public:
+  struct Task {
+    std::string program;
+    std::string arguments;
+  };
+  void Register(const std::string& name, const std::string& program,
+                const std::string& arguments) override;
+  void Remove(const std::string& name) override;
+
+  std::map<std::string, Task> tasks;
+  int32_t error = 0;
+};
+
 // Every platform service as a double, over a real registry file.
 class FakePlatform {
  public:
@@ -239,7 +254,8 @@ class FakePlatform {
             shell,
             device,
             profile,
-            files};
+            files,
+            tasks};
   }
 
   TestRegistry registry;
@@ -251,6 +267,7 @@ class FakePlatform {
   FakeProfile profile;
   ScratchDir drive_c;  // the folder standing for c:\ (declared before `files`, which uses it)
   platform::HostFileSystem files{drive_c.path().string()};
+  FakeLogonTask tasks;
 
  private:
   platform::Platform services_{registry.registry(),
@@ -261,7 +278,8 @@ class FakePlatform {
                                shell,
                                device,
                                profile,
-                               files};
+                               files,
+                               tasks};
 };
 
 }  // namespace netvane::testing

@@ -30,9 +30,9 @@ class EngineOverSystemTest : public ::testing::Test {
   std::unique_ptr<platform::SystemPlatform> system_ = platform::CreateSystemPlatform();
   platform::Platform& real_ = system_->services();
   RecordingProcess process_{real_.process};
-  platform::Platform services_{real_.registry, real_.codepage, real_.winver,
-                               real_.iphelper, process_,       real_.shell,
-                               real_.device,   real_.profile,  real_.files};
+  platform::Platform services_{real_.registry, real_.codepage, real_.winver, real_.iphelper,
+                               process_,       real_.shell,    real_.device, real_.profile,
+                               real_.files,    real_.tasks};
   store::RegistryAccess access_{real_.registry, real_.codepage};
   engine::AppState state_;
   platform::Win32UdpEndpoint endpoint_;

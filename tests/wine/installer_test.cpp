@@ -17,6 +17,7 @@
 
 #include "platform/bytes.h"
 #include "platform/registry_tree.h"
+#include "platform/win32/win32_logon_task.h"
 #include "platform/win32/win32_registry.h"
 #include "registry_raw.h"
 #include "wine_support.h"
@@ -182,8 +183,15 @@ TEST_F(InstallerTest, SilentInstallationAndUninstallationThatKeepsTheLocations) 
   const size_t adapters = list.output.find("Adapters:");
   EXPECT_NE(list.output.find("  [0] ", adapters), std::string::npos) << list.output;
 
-  // Netvane set to start with Windows; the uninstaller runs as Add/Remove Programs runs it.
+  // Netvane set to start with Windows (its Run value and its logon task); the uninstaller runs
+  // as Add/Remove Programs runs it.
   SetText(kRun, "Netvane 2.0", "\"" + std::string(kDefaultFolder) + "\\Netvane.exe\"");
+  platform::Win32LogonTask().Register("Netvane 2.0", std::string(kDefaultFolder) + "\\Netvane.exe",
+                                      "");
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  const std::string task = std::string(system) + "\\Tasks\\Netvane 2.0";
+  ASSERT_TRUE(fs::exists(task)) << task;
   const std::string uninstall = Text(kUninstall, "QuietUninstallString");
   const ProgramRun run = RunProgram(uninstall, kProgramBoundMs);
   ASSERT_TRUE(run.started) << uninstall << ": error " << run.error;
@@ -198,6 +206,7 @@ TEST_F(InstallerTest, SilentInstallationAndUninstallationThatKeepsTheLocations) 
     EXPECT_FALSE(KeyExists(registry_, kHkeyLocalMachine, key)) << key;
   }
   EXPECT_EQ(Value(kRun, "Netvane 2.0").code, platform::kErrorFileNotFound);
+  EXPECT_FALSE(fs::exists(task));
   EXPECT_EQ(Text(kLocation, "LocationName"), "Office");
 }
 

@@ -54,3 +54,12 @@ echo "main window $window, $geometry"
 import -window "$window" "$picture"
 [ -s "$picture" ] || { echo "smoke_window: no picture" >&2; exit 1; }
 echo "picture: $picture"
+
+# A second start, as when the logon task and the Run value both start the program: it hands
+# over to the first and ends, and one main window stays.
+timeout 120 "$wine" "$program" >/dev/null 2>&1 ||
+  { echo "smoke_window: a second Netvane.exe did not end by itself" >&2; exit 1; }
+windows=$(shown | wc -l)
+[ "$windows" -eq 1 ] || { echo "smoke_window: $windows windows after a second start" >&2; exit 1; }
+kill -0 "$pid" 2>/dev/null || { echo "smoke_window: the first Netvane.exe ended" >&2; exit 1; }
+echo "a second start ended; one main window"

@@ -22,6 +22,14 @@ std::string Env(const char* name) {
   return v != nullptr ? v : "";
 }
 
+// The host's sessions start nothing from the registry file, neither the Run value nor a task:
+// there is nowhere for a logon task to go.
+class HostLogonTask final : public LogonTask {
+ public:
+  void Register(const std::string&, const std::string&, const std::string&) override {}
+  void Remove(const std::string&) override {}
+};
+
 class HostPlatform final : public SystemPlatform {
  public:
   HostPlatform()
@@ -32,7 +40,7 @@ class HostPlatform final : public SystemPlatform {
         device_(registry_),
         profile_(registry_, codepage_),
         services_{registry_, codepage_, winver_,  iphelper_, process_,
-                  shell_,    device_,   profile_, files_} {
+                  shell_,    device_,   profile_, files_,    tasks_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
                           Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
@@ -70,6 +78,7 @@ class HostPlatform final : public SystemPlatform {
   HostDevice device_;
   RegistryProfile profile_;
   HostFileSystem files_;
+  HostLogonTask tasks_;
   Platform services_;
   std::vector<std::string> problems_;
 };

@@ -1,70 +1,16 @@
 #include "platform/win32/win32_shell.h"
 
-#include "platform/win32/windows_api.h"
+#include "platform/win32/win32_com.h"
 // After windows.h, which they rely on.
-#include <objbase.h>
-#include <oleauto.h>
 #include <shellapi.h>
 #include <shldisp.h>
 
-#include "platform/win32/win32_error.h"
 #include "platform/win_codes.h"
 
 namespace netvane::platform {
 namespace {
 
 constexpr char kSource[] = "Shell.Application";
-
-// Balances a successful CoInitialize on this thread; a thread already in another apartment
-// keeps it and is not uninitialized here.
-class ComScope {
- public:
-  ComScope() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (initialized_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool initialized_;
-};
-
-// Owns one interface pointer; released before the ComScope declared ahead of it ends.
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_ != nullptr) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T** out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
-// A BSTR made straight from UTF-8, so no character is lost to the ANSI code page.
-class Bstr {
- public:
-  explicit Bstr(const std::string& utf8) {
-    const int in = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
-    value_ = SysAllocStringLen(nullptr, static_cast<UINT>(n > 0 ? n : 0));
-    if (value_ != nullptr && n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, value_, n);
-  }
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return value_; }
-
- private:
-  BSTR value_ = nullptr;
-};
 
 std::wstring Wide(const std::string& utf8) {
   const int in = static_cast<int>(utf8.size());
@@ -80,10 +26,6 @@ int32_t Execute(const std::string& path, const std::string& folder) {
   const HINSTANCE result = ShellExecuteW(nullptr, nullptr, Wide(path).c_str(), nullptr,
                                          Wide(folder).c_str(), SW_SHOWNORMAL);
   return static_cast<int32_t>(reinterpret_cast<INT_PTR>(result));
-}
-
-PlatformError ComError(HRESULT hr) {
-  return PlatformError(static_cast<int32_t>(hr), SystemMessage(static_cast<uint32_t>(hr)), kSource);
 }
 
 }  // namespace
@@ -121,7 +63,7 @@ void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string&
   ComPtr<IShellDispatch> shell;
   HRESULT hr = CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                 IID_IShellDispatch, reinterpret_cast<void**>(shell.out()));
-  if (FAILED(hr) || !shell) throw ComError(FAILED(hr) ? hr : E_NOINTERFACE);
+  if (FAILED(hr) || !shell) throw ComError(FAILED(hr) ? hr : E_NOINTERFACE, kSource);
 
   Bstr folder_text(folder);
   VARIANT dir;
@@ -152,7 +94,7 @@ void Win32Shell::InvokeDefaultVerb(const std::string& folder, const std::string&
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
   path += name;
   if (Execute(path, folder) > kShellExecuteLastError) return;
-  throw ComError(hr);
+  throw ComError(hr, kSource);
 }
 
 int32_t Win32Shell::OpenDocument(const std::string& path) {

@@ -12,10 +12,14 @@
 #include "platform/bytes.h"
 #include "platform/platform_error.h"
 #include "platform/system_platform.h"
+#include "platform/win32/win32_com.h"
 #include "platform/win32/win32_iphelper.h"
+#include "platform/win32/win32_logon_task.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_windows_version.h"
 #include "platform/win32/windows_api.h"
+// After windows.h.
+#include <taskschd.h>
 
 namespace netvane::platform {
 namespace {
@@ -140,6 +144,53 @@ TEST(Win32ProcessTest, AnIdNamesItsProgramFromStartToEnd) {
   EXPECT_EQ(process.ExitCode(second), 5u);
   EXPECT_EQ(process.ExitCode(first), 3u);
   EXPECT_THROW(process.ExitCode(second + 1), PlatformError);
+}
+
+// The task's XML as the Task Scheduler gives it back, or empty when it has no such task.
+std::string ScheduledTaskXml(const std::string& name) {
+  ComScope com;
+  ComPtr<ITaskService> service;
+  ComPtr<ITaskFolder> root;
+  ComPtr<IRegisteredTask> task;
+  VARIANT none;
+  VariantInit(&none);
+  const Bstr root_path("\\");
+  const Bstr task_name(name);
+  BSTR xml = nullptr;
+  if (FAILED(CoCreateInstance(__uuidof(TaskScheduler), nullptr, CLSCTX_INPROC_SERVER,
+                              __uuidof(ITaskService), service.void_out())) ||
+      FAILED(service->Connect(none, none, none, none)) ||
+      FAILED(service->GetFolder(root_path.get(), root.out())) ||
+      FAILED(root->GetTask(task_name.get(), task.out())) || FAILED(task->get_Xml(&xml))) {
+    return std::string();
+  }
+  const int units = static_cast<int>(SysStringLen(xml));
+  std::string text(static_cast<size_t>(units), '\0');
+  text.resize(static_cast<size_t>(
+      WideCharToMultiByte(CP_UTF8, 0, xml, units, text.data(), units, nullptr, nullptr)));
+  SysFreeString(xml);
+  return text;
+}
+
+// The logon task as the scheduler keeps it: registered, registered again over itself, removed,
+// and removed again without an error. Wine 8's scheduler keeps of a task's XML only its
+// description and settings (it writes <Triggers/>, an empty <Principal> and <Exec/> back, and
+// starts nothing at a logon); the trigger, run level and program are the XML's own test's.
+TEST(Win32LogonTaskTest, TheSchedulerKeepsWhatWasRegistered) {
+  Win32LogonTask tasks;
+  const std::string name = "Netvane test " + std::to_string(GetCurrentProcessId());
+  tasks.Register(name, "C:\\Old\\Netvane.exe", "");
+  tasks.Register(name, "C:\\Program Files\\Netvane\\Netvane.exe", "");
+  const std::string xml = ScheduledTaskXml(name);
+  tasks.Remove(name);
+  for (const std::string& part : {"<Description>Starts " + name + " when you log on.</Description>",
+                                  std::string("<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"),
+                                  std::string("<StopIfGoingOnBatteries>false<"),
+                                  std::string("<MultipleInstancesPolicy>IgnoreNew<")}) {
+    EXPECT_NE(xml.find(part), std::string::npos) << part << " in\n" << xml;
+  }
+  EXPECT_EQ(ScheduledTaskXml(name), "");
+  EXPECT_NO_THROW(tasks.Remove(name));
 }
 
 TEST(Win32SystemPlatformTest, BundleIsUsableWithoutProblems) {
