@@ -8,7 +8,7 @@
 
 #include "helper/operations.h"
 #include "helper/server.h"
-#include "helper/wire.h"
+#include "platform/posix/helper_wire.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "platform/posix/sysfs_iphelper.h"
 #include "standins/host_network.h"
 #include "standins/loopback_dhcp.h"
+#include "standins/privileged.h"
 #include "standins/resolver.h"
 
 namespace netvane::helper {
@@ -149,7 +150,7 @@ std::optional<standins::Lease> LeaseFromClient(const std::string& name, const Se
   close(pipe_fds[0]);
   if (n < 0) return std::nullopt;
   const std::optional<Frame> frame = SplitFrame(bytes.data(), static_cast<size_t>(n));
-  std::optional<standins::Lease> lease = frame ? LeaseOfFields(frame->fields) : std::nullopt;
+  std::optional<standins::Lease> lease = frame ? standins::LeaseOfFields(frame->fields) : std::nullopt;
   if (!lease) *error = "the DHCP client gave no address";
   return lease;
 }
@@ -174,7 +175,7 @@ Reply Renew(const Request& r, const Settings& settings) {
     error = book.SetServers(name, previous, book.added.empty() ? book.leased : book.added);
   }
   if (!error.empty()) return Outcome(error);
-  return {Status::kDone, "", LeaseFields(*lease)};
+  return {Status::kDone, "", standins::LeaseFields(*lease)};
 }
 
 Reply ResponderSocket(int* fd) {
@@ -231,7 +232,7 @@ int LeaseHook(const std::string& event) {
   const char* fd_text = std::getenv(kLeaseHookVariable);
   const std::optional<long> fd = standins::ParseNumber(fd_text != nullptr ? fd_text : "", 3, 65535);
   if (!lease || !fd) return 1;
-  const std::vector<uint8_t> bytes = JoinFrame(0, LeaseFields(*lease));
+  const std::vector<uint8_t> bytes = JoinFrame(0, standins::LeaseFields(*lease));
   return write(static_cast<int>(*fd), bytes.data(), bytes.size()) ==
                  static_cast<ssize_t>(bytes.size())
              ? 0

@@ -1,7 +1,5 @@
 #include "helper/request.h"
 
-#include <sstream>
-
 #include "standins/host_network.h"
 
 namespace netvane::helper {
@@ -65,50 +63,6 @@ Decoded DecodeRequest(const uint8_t* data, size_t size) {
   }
   if (!why.empty()) return Refuse(why);
   return {r, ""};
-}
-
-namespace {
-
-std::string JoinedAddresses(const std::vector<uint32_t>& list) {
-  std::string text;
-  for (const uint32_t a : list) text += (text.empty() ? "" : " ") + standins::FormatIpv4(a);
-  return text;
-}
-
-bool SplitAddresses(const std::string& text, std::vector<uint32_t>* list) {
-  std::istringstream in(text);
-  for (std::string word; in >> word;) {
-    const std::optional<uint32_t> a = standins::ParseIpv4(word);
-    if (!a) return false;
-    list->push_back(*a);
-  }
-  return true;
-}
-
-}  // namespace
-
-std::vector<std::string> LeaseFields(const standins::Lease& lease) {
-  return {standins::FormatIpv4(lease.address), standins::FormatIpv4(lease.mask),
-          JoinedAddresses(lease.routers),      JoinedAddresses(lease.dns),
-          standins::FormatIpv4(lease.server),  std::to_string(lease.seconds)};
-}
-
-std::optional<standins::Lease> LeaseOfFields(const std::vector<std::string>& fields) {
-  if (fields.size() != 6) return std::nullopt;
-  standins::Lease lease;
-  const std::optional<uint32_t> address = standins::ParseIpv4(fields[0]);
-  const std::optional<uint32_t> mask = standins::ParseIpv4(fields[1]);
-  const std::optional<uint32_t> server = standins::ParseIpv4(fields[4]);
-  const std::optional<long> seconds = standins::ParseNumber(fields[5], 0, 0xFFFFFFFFL);
-  if (!address || !mask || !server || !seconds || !SplitAddresses(fields[2], &lease.routers) ||
-      !SplitAddresses(fields[3], &lease.dns)) {
-    return std::nullopt;
-  }
-  lease.address = *address;
-  lease.mask = *mask;
-  lease.server = *server;
-  lease.seconds = static_cast<uint32_t>(*seconds);
-  return lease;
 }
 
 }  // namespace netvane::helper

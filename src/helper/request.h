@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/wire.h"
-#include "standins/system_record.h"
+#include "platform/posix/helper_wire.h"
 
 namespace netvane::helper {
 
@@ -28,10 +27,5 @@ struct Decoded {
   std::string refusal;
 };
 Decoded DecodeRequest(const uint8_t* data, size_t size);
-
-// A lease as the reply's fields: address, mask, routers, DNS servers (lists separated by
-// blanks), server, seconds. LeaseOfFields reads them back; nullopt when they are not a lease.
-std::vector<std::string> LeaseFields(const standins::Lease& lease);
-std::optional<standins::Lease> LeaseOfFields(const std::vector<std::string>& fields);
 
 }  // namespace netvane::helper

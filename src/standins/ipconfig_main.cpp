@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "helper/request.h"
 #include "platform/posix/host_system.h"
 #include "platform/posix/iconv_codepage.h"
 #include "platform/posix/registry_values.h"
@@ -161,7 +160,7 @@ class Ipconfig {
         }
         return Fail(reply->message);
       }
-      const std::optional<Lease> lease = helper::LeaseOfFields(reply->fields);
+      const std::optional<Lease> lease = LeaseOfFields(reply->fields);
       if (!lease) return Fail("the privileged helper's lease is malformed");
       return Record(name, record, *lease, "");
     }

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <sstream>
+
 namespace netvane::standins {
 
 std::optional<helper::Reply> ViaHelper(helper::Operation operation,
@@ -15,6 +17,49 @@ std::string Change(helper::Operation operation, const std::vector<std::string>& 
   const std::optional<helper::Reply> reply = ViaHelper(operation, args);
   if (!reply) return here();
   return reply->status == helper::Status::kDone ? "" : reply->message;
+}
+
+namespace {
+
+std::string JoinedAddresses(const std::vector<uint32_t>& list) {
+  std::string text;
+  for (const uint32_t a : list) text += (text.empty() ? "" : " ") + FormatIpv4(a);
+  return text;
+}
+
+bool SplitAddresses(const std::string& text, std::vector<uint32_t>* list) {
+  std::istringstream in(text);
+  for (std::string word; in >> word;) {
+    const std::optional<uint32_t> a = ParseIpv4(word);
+    if (!a) return false;
+    list->push_back(*a);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> LeaseFields(const Lease& lease) {
+  return {FormatIpv4(lease.address),  FormatIpv4(lease.mask),   JoinedAddresses(lease.routers),
+          JoinedAddresses(lease.dns), FormatIpv4(lease.server), std::to_string(lease.seconds)};
+}
+
+std::optional<Lease> LeaseOfFields(const std::vector<std::string>& fields) {
+  if (fields.size() != 6) return std::nullopt;
+  Lease lease;
+  const std::optional<uint32_t> address = ParseIpv4(fields[0]);
+  const std::optional<uint32_t> mask = ParseIpv4(fields[1]);
+  const std::optional<uint32_t> server = ParseIpv4(fields[4]);
+  const std::optional<long> seconds = ParseNumber(fields[5], 0, 0xFFFFFFFFL);
+  if (!address || !mask || !server || !seconds || !SplitAddresses(fields[2], &lease.routers) ||
+      !SplitAddresses(fields[3], &lease.dns)) {
+    return std::nullopt;
+  }
+  lease.address = *address;
+  lease.mask = *mask;
+  lease.server = *server;
+  lease.seconds = static_cast<uint32_t>(*seconds);
+  return lease;
 }
 
 }  // namespace netvane::standins

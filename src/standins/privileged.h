@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "helper/wire.h"
+#include "platform/posix/helper_wire.h"
+#include "standins/system_record.h"
 
 namespace netvane::standins {
 
@@ -18,5 +19,11 @@ std::optional<helper::Reply> ViaHelper(helper::Operation operation,
 // Runs `here` or asks the helper; empty on success, else the message.
 std::string Change(helper::Operation operation, const std::vector<std::string>& args,
                    const std::function<std::string()>& here);
+
+// A lease as the helper's reply carries it: address, mask, routers, DNS servers (lists
+// separated by blanks), server, seconds. LeaseOfFields reads them back; nullopt when they are
+// not a lease.
+std::vector<std::string> LeaseFields(const Lease& lease);
+std::optional<Lease> LeaseOfFields(const std::vector<std::string>& fields);
 
 }  // namespace netvane::standins

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "helper/wire.h"
+#include "platform/posix/helper_wire.h"
 #include "sandbox_fixture.h"
 
 namespace netvane::testing {

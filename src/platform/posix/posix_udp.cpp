@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "helper/wire.h"
+#include "platform/posix/helper_wire.h"
 #include "platform/platform_error.h"
 #include "platform/win_codes.h"
 

@@ -1,4 +1,4 @@
-#include "helper/wire.h"
+#include "platform/posix/helper_wire.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
