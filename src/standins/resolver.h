@@ -1,6 +1,7 @@
 // Where the host's resolver takes DNS servers, and how one interface's servers get there.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,13 @@ std::string RewriteResolvConf(const std::string& text, const std::vector<std::st
                               const std::vector<std::string>& kept = {});
 
 // Gives interface `name` the DNS servers `servers`, in that order. `kept` (when given) is read
-// as above and updated to those of `servers` the resolver listed of its own. Empty on success,
-// else what went wrong.
+// as above and updated to those of `servers` the resolver listed of its own. Every change of
+// the file, from any interface and any process, is made under one lock and written whole;
+// `before` (when given) runs under that lock once `kept` is known and before the file changes,
+// and a false from it leaves the file alone. Empty on success, else what went wrong.
 std::string SetDnsServers(const std::string& name, const std::vector<std::string>& previous,
                           const std::vector<std::string>& servers,
-                          std::vector<std::string>* kept = nullptr);
+                          std::vector<std::string>* kept = nullptr,
+                          const std::function<bool()>& before = nullptr);
 
 }  // namespace netvane::standins

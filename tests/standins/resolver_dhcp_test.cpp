@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,57 @@ TEST(ResolvConf, SetDnsServersRewritesTheFileInPlace) {
   unsetenv("NETVANE_RESOLV_CONF");
   EXPECT_EQ(Inode(path), before);
   EXPECT_EQ(ReadAll(link), "search corp.example\nnameserver 192.0.2.54\nnameserver 10.9.9.9\n");
+}
+
+// Two interfaces' servers changed by two processes at once, as two members' requests or two
+// stand-ins run as root change them: every change is made whole under one lock, the
+// administrator's lines stay, and a reader never finds the file empty or cut while it is
+// replaced. A file with a second name (as a bind-mounted one) is written in place instead.
+TEST(ResolvConf, ChangesFromManyProcessesKeepTheFileWhole) {
+  const std::string own = "search corp.example\nnameserver 10.9.9.9\noptions edns0\n";
+  for (const bool linked : {false, true}) {
+    ScratchDir dir;
+    const std::string path = dir.File("resolv.conf");
+    std::ofstream(path) << own;
+    if (linked) std::filesystem::create_hard_link(path, dir.File("bound"));
+    setenv("NETVANE_RESOLV_CONF", path.c_str(), 1);
+    constexpr int kRounds = 200;
+    const bool whole = RunInProcesses(3, [&](int i) {
+      if (i == 2) {
+        // The reader, until both writers are done.
+        int bad = 0;
+        while (!std::filesystem::exists(dir.File("done0")) ||
+               !std::filesystem::exists(dir.File("done1"))) {
+          const std::string text = ReadAll(path);
+          if (text.find("search corp.example\n") == std::string::npos ||
+              text.find("options edns0\n") == std::string::npos)
+            ++bad;
+        }
+        return linked ? 0 : bad;
+      }
+      const std::string name = "nvx-w" + std::to_string(i);
+      std::vector<std::string> had;
+      for (int round = 0; round < kRounds; ++round) {
+        const std::vector<std::string> servers = {"192.0.2." + std::to_string(10 * i + round % 3)};
+        if (!standins::SetDnsServers(name, had, servers).empty()) return 1;
+        had = servers;
+      }
+      std::ofstream(dir.File("done" + std::to_string(i)));
+      return 0;
+    });
+    unsetenv("NETVANE_RESOLV_CONF");
+    EXPECT_TRUE(whole) << "linked " << linked;
+    const std::string text = ReadAll(path);
+    for (const char* line : {"search corp.example\n", "nameserver 10.9.9.9\n", "options edns0\n",
+                             "nameserver 192.0.2.1\n", "nameserver 192.0.2.11\n"}) {
+      EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+    }
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5) << text;
+    // Written in place, the second name sees it all too.
+    if (linked) {
+      EXPECT_EQ(ReadAll(dir.File("bound")), text);
+    }
+  }
 }
 
 // The engine on Windows 98 serving one static location, over a registry file.
