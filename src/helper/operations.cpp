@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "platform/iphelper.h"
@@ -40,23 +42,41 @@ bool IsEthernet(const std::string& name) {
   return false;
 }
 
-// The DNS servers the helper put into the resolver for one interface of one network
-// namespace: those added one by one, those of the lease, and those the resolver listed of its
-// own before. Locked while the object lives.
+// Why members may not change the interface `name` (empty when they may): an Ethernet interface
+// backed by a device (a network card), or one the administrator named; not a bridge, a virtual
+// machine's tap or a container's veth of their own accord.
+std::string NotChangeable(const std::string& name, const Settings& settings) {
+  if (!IsEthernet(name)) return "there is no Ethernet interface named \"" + name + "\"";
+  struct stat device {};
+  if (std::find(settings.interfaces.begin(), settings.interfaces.end(), name) !=
+          settings.interfaces.end() ||
+      stat(("/sys/class/net/" + name + "/device").c_str(), &device) == 0) {
+    return "";
+  }
+  return "netvane-helper changes only network cards' interfaces, and \"" + name +
+         "\" is none (an administrator can name it with --interface)";
+}
+
+// At most this many DNS servers for one interface, added or leased: the note of them stays
+// small, and a member cannot fill the resolver file.
+constexpr size_t kMostDnsServers = 16;
+
+// The DNS servers the helper keeps in the resolver for one interface of one network namespace:
+// those added one by one, those of the lease, and those the resolver listed of its own before
+// the interface named them. The added ones are in the file, else the leased ones (as Windows
+// prefers an adapter's own servers to its lease's). Locked while the object lives.
 class DnsBook {
  public:
-  DnsBook(const Settings& settings, const std::string& name) {
+  DnsBook(const Settings& settings, const std::string& name) : name_(name) {
     struct stat ns {};
     stat("/proc/self/ns/net", &ns);
-    const std::string dir = settings.state_dir + "/dns";
-    mkdir(settings.state_dir.c_str(), 0755);
-    mkdir(dir.c_str(), 0700);
-    const std::string path = dir + "/" + std::to_string(ns.st_ino) + "-" + name;
+    const std::string path = settings.state_dir + "/dns/" + std::to_string(ns.st_ino) + "-" + name;
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) return;
-    std::string text(4096, '\0');
-    const ssize_t n = read(fd_, text.data(), text.size());
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    std::string text;
+    char chunk[4096];
+    for (ssize_t n; (n = read(fd_, chunk, sizeof chunk)) > 0;)
+      text.append(chunk, static_cast<size_t>(n));
     std::istringstream in(text);
     for (std::vector<std::string>* list : {&added, &leased, &kept}) {
       std::string line;
@@ -64,6 +84,7 @@ class DnsBook {
       std::istringstream words(line);
       for (std::string w; words >> w;) list->push_back(w);
     }
+    written_ = Written();
   }
   ~DnsBook() {
     if (fd_ >= 0) close(fd_);
@@ -71,31 +92,31 @@ class DnsBook {
   DnsBook(const DnsBook&) = delete;
   DnsBook& operator=(const DnsBook&) = delete;
 
-  // Gives the interface `servers` in place of `previous` (the stand-ins' rule), then keeps the
-  // lists.
-  std::string SetServers(const std::string& name, const std::vector<std::string>& previous,
-                         const std::vector<std::string>& servers) {
-    if (fd_ < 0) return "cannot keep the DNS servers of " + name;
-    const std::string error = standins::SetDnsServers(name, previous, servers, &kept);
-    std::string text;
-    for (const std::vector<std::string>* list : {&added, &leased, &kept}) {
-      for (const std::string& s : *list) text += s + " ";
-      text += "\n";
-    }
-    if (ftruncate(fd_, 0) != 0 || pwrite(fd_, text.data(), text.size(), 0) < 0)
-      return error.empty() ? "cannot keep the DNS servers of " + name : error;
-    return error;
-  }
+  // What the resolver lists for the interface.
+  std::vector<std::string> Written() const { return added.empty() ? leased : added; }
 
-  std::vector<std::string> Own() const {
-    std::vector<std::string> own = added;
-    own.insert(own.end(), leased.begin(), leased.end());
-    return own;
+  // Puts the lists as they are now into the resolver in place of what it had for the
+  // interface; the note is kept first, so it always names every line the helper added.
+  std::string Update() {
+    if (fd_ < 0) return "cannot keep the DNS servers of " + name_;
+    return standins::SetDnsServers(name_, written_, Written(), &kept, [&] { return Keep(); });
   }
 
   std::vector<std::string> added, leased, kept;
 
  private:
+  bool Keep() {
+    std::string text;
+    for (const std::vector<std::string>* list : {&added, &leased, &kept}) {
+      for (const std::string& s : *list) text += s + " ";
+      text += "\n";
+    }
+    return ftruncate(fd_, 0) == 0 &&
+           pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  }
+
+  std::string name_;
+  std::vector<std::string> written_;
   int fd_ = -1;
 };
 
@@ -110,17 +131,19 @@ Reply AddDns(const Request& r, const Settings& settings) {
   const std::string server = FormatIpv4(r.address);
   if (std::find(book.added.begin(), book.added.end(), server) != book.added.end())
     return Outcome("the DNS server " + server + " is already configured");
-  const std::vector<std::string> previous = book.added;
-  const long at = std::min<long>(static_cast<long>(previous.size()), r.number - 1);
+  if (book.added.size() >= kMostDnsServers) {
+    return Outcome("netvane-helper keeps at most " + std::to_string(kMostDnsServers) +
+                   " DNS servers for an interface");
+  }
+  const long at = std::min<long>(static_cast<long>(book.added.size()), r.number - 1);
   book.added.insert(book.added.begin() + at, server);
-  return Outcome(book.SetServers(r.interface, previous, book.added));
+  return Outcome(book.Update());
 }
 
 Reply DeleteDns(const Request& r, const Settings& settings) {
   DnsBook book(settings, r.interface);
-  const std::vector<std::string> previous = book.added;
   book.added.clear();
-  return Outcome(book.SetServers(r.interface, previous, {}));
+  return Outcome(book.Update());
 }
 
 // Drops the addresses and the lease's DNS servers; the interface's own servers stay.
@@ -128,13 +151,14 @@ std::string Release(const std::string& name, const Settings& settings) {
   std::string error = standins::FlushAddresses(name);
   if (!error.empty()) return error;
   DnsBook book(settings, name);
-  const std::vector<std::string> previous = book.Own();
   book.leased.clear();
-  return book.SetServers(name, previous, book.added);
+  return book.Update();
 }
 
-// Runs the DHCP client with this program as its script, which reports the lease on a pipe.
+// Runs the DHCP client with this program as its script, which reports the lease on a pipe; the
+// client is ended at the deadline, or when the caller no longer waits.
 std::optional<standins::Lease> LeaseFromClient(const std::string& name, const Settings& settings,
+                                               const std::function<bool()>& caller_waits,
                                                std::string* error) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
@@ -143,19 +167,20 @@ std::optional<standins::Lease> LeaseFromClient(const std::string& name, const Se
   }
   fcntl(pipe_fds[1], F_SETFD, 0);
   setenv(kLeaseHookVariable, std::to_string(pipe_fds[1]).c_str(), 1);
-  *error = standins::RunDhcpClient(name, settings.self);
+  *error = standins::RunDhcpClient(name, settings.self, settings.dhcp_deadline_s, caller_waits);
   close(pipe_fds[1]);
   std::vector<uint8_t> bytes(kLargestMessage);
   const ssize_t n = error->empty() ? read(pipe_fds[0], bytes.data(), bytes.size()) : -1;
   close(pipe_fds[0]);
   if (n < 0) return std::nullopt;
   const std::optional<Frame> frame = SplitFrame(bytes.data(), static_cast<size_t>(n));
-  std::optional<standins::Lease> lease = frame ? standins::LeaseOfFields(frame->fields) : std::nullopt;
+  std::optional<standins::Lease> lease =
+      frame ? standins::LeaseOfFields(frame->fields) : std::nullopt;
   if (!lease) *error = "the DHCP client gave no address";
   return lease;
 }
 
-Reply Renew(const Request& r, const Settings& settings) {
+Reply Renew(const Request& r, const Settings& settings, const std::function<bool()>& caller_waits) {
   const std::string& name = r.interface;
   std::string error;
   std::optional<standins::Lease> lease;
@@ -164,15 +189,15 @@ Reply Renew(const Request& r, const Settings& settings) {
   } else {
     // As the DHCP client's start does: the old address goes first.
     error = Release(name, settings);
-    if (error.empty()) lease = LeaseFromClient(name, settings, &error);
+    if (error.empty()) lease = LeaseFromClient(name, settings, caller_waits, &error);
   }
   if (!lease) return Outcome(error);
   error = standins::BindLease(name, *lease);
   if (error.empty()) {
     DnsBook book(settings, name);
-    const std::vector<std::string> previous = book.Own();
     book.leased = Dotted(lease->dns);
-    error = book.SetServers(name, previous, book.added.empty() ? book.leased : book.added);
+    if (book.leased.size() > kMostDnsServers) book.leased.resize(kMostDnsServers);
+    error = book.Update();
   }
   if (!error.empty()) return Outcome(error);
   return {Status::kDone, "", standins::LeaseFields(*lease)};
@@ -197,11 +222,12 @@ Reply ResponderSocket(int* fd) {
 
 }  // namespace
 
-Reply Carry(const Request& r, const Settings& settings, int* fd) {
+Reply Carry(const Request& r, const Settings& settings, const std::function<bool()>& caller_waits,
+            int* fd) {
   *fd = -1;
   if (r.operation == Operation::kResponderSocket) return ResponderSocket(fd);
   const std::string& name = r.interface;
-  if (!IsEthernet(name)) return Outcome("there is no Ethernet interface named \"" + name + "\"");
+  if (const std::string why = NotChangeable(name, settings); !why.empty()) return Outcome(why);
   switch (r.operation) {
     case Operation::kSetStatic:
       return Outcome(standins::SetAddress(name, r.address, r.prefix));
@@ -219,7 +245,7 @@ Reply Carry(const Request& r, const Settings& settings, int* fd) {
       return Outcome(Release(name, settings), "");
     case Operation::kRenew:
     case Operation::kRenewLocal:
-      return Renew(r, settings);
+      return Renew(r, settings, caller_waits);
     case Operation::kResponderSocket:
       break;
   }

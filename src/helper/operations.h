@@ -3,9 +3,12 @@
 // own under the state folder.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "helper/request.h"
+#include "standins/loopback_dhcp.h"
 
 namespace netvane::helper {
 
@@ -17,10 +20,17 @@ struct Settings {
   std::string state_dir = "/run/netvane";
   // This program, run by the DHCP client as its script.
   std::string self;
+  // Interfaces the administrator lets members change beside those backed by a device.
+  std::vector<std::string> interfaces;
+  // A DHCP client still running after this long is ended.
+  int dhcp_deadline_s = standins::kDhcpDeadlineSeconds;
 };
 
-// Carries out a checked request. A socket for the caller lands in `*fd` (else -1).
-Reply Carry(const Request& request, const Settings& settings, int* fd);
+// Carries out a checked request. `caller_waits` tells whether the caller still waits for the
+// reply: a renew gives up when it no longer does. A socket for the caller lands in `*fd`
+// (else -1).
+Reply Carry(const Request& request, const Settings& settings,
+            const std::function<bool()>& caller_waits, int* fd);
 
 // The DHCP client's script: on "bound" or "renew" writes the lease to the descriptor named by
 // kLeaseHookVariable. Its exit status.

@@ -1,5 +1,8 @@
 #include "helper/request.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "standins/host_network.h"
 
 namespace netvane::helper {
@@ -31,6 +34,23 @@ Decoded Refuse(const std::string& why) { return {std::nullopt, why}; }
 
 }  // namespace
 
+std::string Printable(std::string_view text, size_t most) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    char piece[8];
+    if (byte < 0x20 || byte >= 0x7F) {
+      std::snprintf(piece, sizeof piece, "\\x%02x", byte);
+    } else {
+      piece[0] = c;
+      piece[1] = '\0';
+    }
+    if (out.size() + std::strlen(piece) > most) return out + "...";
+    out += piece;
+  }
+  return out;
+}
+
 Decoded DecodeRequest(const uint8_t* data, size_t size) {
   const std::optional<Frame> frame = SplitFrame(data, size);
   if (!frame) return Refuse("malformed request");
@@ -43,7 +63,8 @@ Decoded DecodeRequest(const uint8_t* data, size_t size) {
   const std::vector<std::string>& a = frame->fields;
   if (a.size() != ArgumentsOf(r.operation)) return Refuse("wrong number of arguments");
   if (a.empty()) return {r, ""};
-  if (!PlausibleInterfaceName(a[0])) return Refuse("there is no interface named \"" + a[0] + "\"");
+  if (!PlausibleInterfaceName(a[0]))
+    return Refuse("there is no interface named \"" + Printable(a[0], 64) + "\"");
   r.interface = a[0];
   std::string why;
   switch (r.operation) {

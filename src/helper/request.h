@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/posix/helper_wire.h"
@@ -27,5 +28,9 @@ struct Decoded {
   std::string refusal;
 };
 Decoded DecodeRequest(const uint8_t* data, size_t size);
+
+// A caller's text as it may go into a message or a log line: bytes outside printable ASCII
+// as \xNN, and cut to at most `most` characters (with "..." at the end).
+std::string Printable(std::string_view text, size_t most);
 
 }  // namespace netvane::helper

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "helper/request.h"
@@ -21,10 +23,16 @@
 namespace netvane::helper {
 namespace {
 
-// Connections served at once; more wait in the listen queue.
-constexpr int kMostAtOnce = 16;
-// A caller that sends no request within this is dropped.
-constexpr timeval kRequestPatience{5, 0};
+// Connections served at once, and of them at most so many of one user; more wait in the
+// listen queue, or are refused at once when their user has that many open.
+constexpr size_t kMostAtOnce = 16;
+constexpr int kMostPerUser = 4;
+// A request is one packet: a caller that has sent none within this is dropped.
+constexpr timeval kRequestPatience{1, 0};
+// The longest text of a caller's that goes into the log.
+constexpr size_t kLoggedText = 200;
+// Connections the kernel holds until they are accepted (netvane-helper.socket's Backlog= too).
+constexpr int kBacklog = 128;
 
 std::optional<gid_t> GroupId(const std::string& group) {
   std::vector<char> buffer(16384);
@@ -56,11 +64,15 @@ bool SendReply(int conn, const Reply& reply, int fd) {
   return sendmsg(conn, &msg, MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
+// Whether the caller still waits for its reply: it has not hung up.
+bool CallerWaits(int conn) {
+  pollfd watch{conn, POLLRDHUP, 0};
+  return poll(&watch, 1, 0) == 0 || (watch.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0;
+}
+
 // One connection: the caller's credentials, one request, one reply.
-void ServeConnection(int conn, const std::string& group, const Settings& settings) {
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  if (getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return;
+void ServeConnection(int conn, const ucred& peer, const std::string& group,
+                     const Settings& settings) {
   const std::string who =
       "uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) + ")";
   // The request is read even from a caller who is refused: a hang-up on a request left unread
@@ -69,7 +81,8 @@ void ServeConnection(int conn, const std::string& group, const Settings& setting
   uint8_t buffer[kLargestMessage + 1];
   const ssize_t n = recv(conn, buffer, sizeof buffer, MSG_TRUNC);
   if (const std::string why = Refusal(peer.uid, group); !why.empty()) {
-    std::fprintf(stderr, "netvane-helper: refused %s: %s\n", who.c_str(), why.c_str());
+    std::fprintf(stderr, "netvane-helper: refused %s: %s\n", who.c_str(),
+                 Printable(why, kLoggedText).c_str());
     SendReply(conn, {Status::kRefused, "not permitted: " + why, {}}, -1);
     return;
   }
@@ -79,21 +92,57 @@ void ServeConnection(int conn, const std::string& group, const Settings& setting
                               : DecodeRequest(buffer, static_cast<size_t>(n));
   if (!decoded.request) {
     std::fprintf(stderr, "netvane-helper: refused a request of %s: %s\n", who.c_str(),
-                 decoded.refusal.c_str());
+                 Printable(decoded.refusal, kLoggedText).c_str());
     SendReply(conn, {Status::kRefused, decoded.refusal, {}}, -1);
     return;
   }
   int fd = -1;
-  const Reply reply = Carry(*decoded.request, settings, &fd);
+  const Reply reply = Carry(
+      *decoded.request, settings, [conn] { return CallerWaits(conn); }, &fd);
   if (reply.status != Status::kDone) {
     std::fprintf(stderr, "netvane-helper: operation %d of %s failed: %s\n",
-                 static_cast<int>(decoded.request->operation), who.c_str(), reply.message.c_str());
+                 static_cast<int>(decoded.request->operation), who.c_str(),
+                 Printable(reply.message, kLoggedText).c_str());
   }
   SendReply(conn, reply, fd);
   if (fd >= 0) close(fd);
 }
 
+// A caller with too many connections open: told so at once, whatever it sent.
+void TurnAway(int conn, uid_t uid) {
+  uint8_t buffer[kLargestMessage + 1];
+  while (recv(conn, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC) > 0) {
+  }
+  SendReply(conn,
+            {Status::kRefused,
+             "uid " + std::to_string(uid) + " has " + std::to_string(kMostPerUser) +
+                 " connections to netvane-helper open already; try again when they have ended",
+             {}},
+            -1);
+}
+
 }  // namespace
+
+std::string PrepareFolder(const std::string& path) {
+  if (path.empty() || path[0] != '/') return "the folder \"" + path + "\" is no absolute path";
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string part = path.substr(0, end);
+    struct stat st {};
+    if (lstat(part.c_str(), &st) != 0) {
+      // Root's already, made by root; chmod for the umask.
+      if (mkdir(part.c_str(), 0755) != 0 || chmod(part.c_str(), 0755) != 0) {
+        return "cannot make the folder " + part + ": " + std::strerror(errno);
+      }
+    }
+    if (end == std::string::npos) break;
+  }
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return path + " is no folder";
+  if (st.st_uid != 0) return "the folder " + path + " is not owned by root";
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return "the folder " + path + " is writable by others";
+  return "";
+}
 
 int ActivatedSocket() {
   const char* pid = std::getenv("LISTEN_PID");
@@ -138,7 +187,7 @@ int MakeSocket(const std::string& path, const std::string& group, std::string* e
       fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
   umask(mask);
   if (!bound || chown(path.c_str(), 0, *gid) != 0 || chmod(path.c_str(), 0660) != 0 ||
-      listen(fd, 64) != 0) {
+      listen(fd, kBacklog) != 0) {
     *error = "cannot listen on " + path + ": " + std::strerror(errno);
     if (fd >= 0) close(fd);
     return -1;
@@ -169,27 +218,56 @@ std::string Refusal(uid_t uid, const std::string& group) {
 }
 
 void Serve(int listener, const std::string& group, const Settings& settings) {
-  int running = 0;
+  std::map<pid_t, uid_t> children;
+  std::map<uid_t, int> open_of;
+  std::set<uid_t> told;  // users whose turning away is in the log already
   while (true) {
-    while (running > 0 && waitpid(-1, nullptr, WNOHANG) > 0) --running;
-    if (running >= kMostAtOnce) {
-      if (waitpid(-1, nullptr, 0) > 0) --running;
+    for (pid_t pid; (pid = waitpid(-1, nullptr, WNOHANG)) > 0;) {
+      const auto child = children.find(pid);
+      if (child == children.end()) continue;
+      if (--open_of[child->second] == 0) {
+        open_of.erase(child->second);
+        told.erase(child->second);
+      }
+      children.erase(child);
+    }
+    // With every place taken, only connections that end are collected; idle ones end within a
+    // second.
+    pollfd watch{listener, POLLIN, 0};
+    if (children.size() >= kMostAtOnce) {
+      poll(nullptr, 0, 20);
       continue;
     }
-    // Wakes now and then to collect the connections that ended.
-    pollfd watch{listener, POLLIN, 0};
-    if (poll(&watch, 1, 1000) <= 0) continue;
+    if (poll(&watch, 1, 200) <= 0) continue;
     const int conn = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (conn < 0) continue;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+      close(conn);
+      continue;
+    }
+    if (open_of[peer.uid] >= kMostPerUser) {
+      if (told.insert(peer.uid).second) {
+        std::fprintf(stderr, "netvane-helper: turned away connections of uid %u: %d open\n",
+                     static_cast<unsigned>(peer.uid), kMostPerUser);
+      }
+      TurnAway(conn, peer.uid);
+      close(conn);
+      continue;
+    }
     const pid_t child = fork();
     if (child == 0) {
       close(listener);
-      ServeConnection(conn, group, settings);
+      ServeConnection(conn, peer, group, settings);
       close(conn);
       _exit(0);
     }
     close(conn);
-    if (child > 0) ++running;
+    if (child > 0) {
+      children[child] = peer.uid;
+      ++open_of[peer.uid];
+    }
   }
 }
 

@@ -20,6 +20,12 @@ int MakeSocket(const std::string& path, const std::string& group, std::string* e
 // as the user database has it.
 std::string Refusal(uid_t uid, const std::string& group);
 
+// Makes the folder `path` (and its missing parents) for the helper's own files, root's and mode
+// 0755, or checks the one that is there: a folder, not a link, owned by root and writable by
+// nobody else, so that no one else can put or swap a file in it. Empty when it is safe, else
+// why not.
+std::string PrepareFolder(const std::string& path);
+
 // Serves connections on `listener` until a signal ends the process.
 void Serve(int listener, const std::string& group, const Settings& settings);
 

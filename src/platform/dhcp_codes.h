@@ -33,6 +33,7 @@ inline constexpr uint8_t kDiscover = 1;
 inline constexpr uint8_t kOffer = 2;
 inline constexpr uint8_t kRequest = 3;
 inline constexpr uint8_t kAck = 5;
+inline constexpr uint8_t kNak = 6;
 inline constexpr uint8_t kInform = 8;
 
 }  // namespace netvane::platform::dhcp

@@ -7,6 +7,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,7 +193,8 @@ InterfaceState ReadInterface(const std::string& name) {
 
   // Iface Destination Gateway Flags RefCnt Use Metric Mask ...; addresses are the raw
   // network-order words printed as numbers.
-  std::ifstream routes("/proc/net/route");
+  // This process's own view: the helper's unit shows it no /proc beyond its own.
+  std::ifstream routes("/proc/self/net/route");
   std::string line;
   std::getline(routes, line);
   while (std::getline(routes, line)) {
@@ -213,7 +215,8 @@ InterfaceState ReadInterface(const std::string& name) {
   return state;
 }
 
-int RunProgram(const std::vector<std::string>& argv, bool quiet) {
+int RunProgram(const std::vector<std::string>& argv, bool quiet,
+               const std::function<bool()>& keep_waiting) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -226,9 +229,23 @@ int RunProgram(const std::vector<std::string>& argv, bool quiet) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  bool ended = false;
+  for (int waited_ms = 0;;) {
+    const pid_t done = waitpid(pid, &status, keep_waiting ? WNOHANG : 0);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return -1;
+    if (done != 0) continue;
+    if (!ended && !keep_waiting()) {
+      ended = true;
+      waited_ms = 0;
+      kill(pid, SIGTERM);
+    } else if (ended && waited_ms >= 1000) {
+      kill(pid, SIGKILL);
+    }
+    usleep(100 * 1000);
+    waited_ms += 100;
   }
+  if (ended) return kProgramEnded;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

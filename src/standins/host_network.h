@@ -57,10 +57,16 @@ std::string CheckDnsIndex(const std::string& text, uint32_t* value);
 bool InterfaceExists(const std::string& name);
 InterfaceState ReadInterface(const std::string& name);
 
-// Runs a program found on PATH with exactly these arguments and waits for it. Its standard
-// output is discarded; its standard error goes to ours unless `quiet`. The result is its exit
-// status, or -1 when it could not be started.
-int RunProgram(const std::vector<std::string>& argv, bool quiet = false);
+// RunProgram's result for a program ended because `keep_waiting` said so.
+inline constexpr int kProgramEnded = -2;
+
+// Runs a program (a path, or a name found on PATH) with exactly these arguments and waits for
+// it. Its standard output is discarded; its standard error goes to ours unless `quiet`. The
+// result is its exit status, or -1 when it could not be started or did not exit. While it
+// runs, `keep_waiting` (when given) is asked every 100 ms; once it says no, the program is
+// ended (SIGTERM, a second later SIGKILL) and the result is kProgramEnded.
+int RunProgram(const std::vector<std::string>& argv, bool quiet = false,
+               const std::function<bool()>& keep_waiting = nullptr);
 
 // Changes through rtnetlink; each returns an empty string on success, else what went wrong.
 std::string FlushAddresses(const std::string& name);

@@ -164,6 +164,7 @@ class Ipconfig {
       if (!lease) return Fail("the privileged helper's lease is malformed");
       return Record(name, record, *lease, "");
     }
+    if (const std::string why = WithoutPrivileges(); !why.empty()) return Fail(why);
     if (operation == helper::Operation::kRenew) return RunDhcpClient(name, record);
     std::string error;
     const std::optional<Lease> lease = LoopbackExchange(ReadInterface(name).mac, 20, &error);
@@ -177,7 +178,7 @@ class Ipconfig {
     if (n <= 0) return Fail("cannot find this program for the DHCP client's script");
     self[n] = '\0';
     setenv(kHookVariable, record.c_str(), 1);
-    const std::string error = standins::RunDhcpClient(name, self);
+    const std::string error = standins::RunDhcpClient(name, self, kDhcpDeadlineSeconds);
     return error.empty() ? 0 : Fail(error);
   }
 

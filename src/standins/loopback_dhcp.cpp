@@ -166,11 +166,16 @@ std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int sec
   return ack;
 }
 
-std::string RunDhcpClient(const std::string& name, const std::string& script) {
-  for (const char* client : {"udhcpc", "/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
+std::string RunDhcpClient(const std::string& name, const std::string& script, int deadline_s,
+                          const std::function<bool()>& keep_waiting) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(deadline_s);
+  const auto waiting = [&] {
+    return std::chrono::steady_clock::now() < deadline && (!keep_waiting || keep_waiting());
+  };
+  for (const char* client : {"/usr/sbin/udhcpc", "/sbin/udhcpc"}) {
+    if (access(client, X_OK) != 0) continue;
     const int status = RunProgram(
-        {client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2", "-s", script}, true);
-    if (status < 0) continue;
+        {client, "-i", name, "-f", "-q", "-n", "-t", "4", "-T", "2", "-s", script}, true, waiting);
     return status == 0 ? "" : "Unable to contact your DHCP server. Request has timed out.";
   }
   return "no DHCP client: install udhcpc";
@@ -205,15 +210,30 @@ std::optional<int> LeasePrefix(const Lease& lease) {
   return prefix;
 }
 
+std::string CheckLease(const Lease& lease) {
+  uint32_t value = 0;
+  int prefix = 0;
+  std::string why =
+      CheckStaticAddress(FormatIpv4(lease.address), FormatIpv4(lease.mask), &value, &prefix);
+  for (size_t i = 0; why.empty() && i < lease.routers.size(); ++i)
+    why = CheckGateway(FormatIpv4(lease.routers[i]), &value);
+  for (size_t i = 0; why.empty() && i < lease.dns.size(); ++i)
+    why = CheckDnsServer(FormatIpv4(lease.dns[i]), &value);
+  return why.empty() ? "" : "the DHCP server's lease was refused: " + why;
+}
+
 std::string BindLease(const std::string& name, const Lease& lease) {
-  const std::optional<int> prefix = LeasePrefix(lease);
-  if (!prefix) return "the lease has no usable address";
-  std::string error = SetAddress(name, lease.address, *prefix);
-  if (error.empty()) error = DeleteDefaultRoutes(name);
-  for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {
-    error = AddDefaultRoute(name, FormatIpv4(lease.routers[i]), static_cast<uint32_t>(i + 1));
-  }
-  return error;
+  if (const std::string why = CheckLease(lease); !why.empty()) return why;
+  const int prefix = *LeasePrefix(lease);
+  // A lease the kernel takes only in part leaves the interface as it was.
+  return ChangeOrRestore(name, [&] {
+    std::string error = SetAddress(name, lease.address, prefix);
+    if (error.empty()) error = DeleteDefaultRoutes(name);
+    for (size_t i = 0; error.empty() && i < lease.routers.size(); ++i) {
+      error = AddDefaultRoute(name, FormatIpv4(lease.routers[i]), static_cast<uint32_t>(i + 1));
+    }
+    return error;
+  });
 }
 
 }  // namespace netvane::standins

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,10 +26,16 @@ std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t ty
 std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int seconds,
                                       std::string* error);
 
-// Runs the DHCP client (udhcpc) for interface `name` until it has a lease or gives up, with
-// `script` as its script (ours, never the system's, which would rewrite the machine's
-// resolv.conf). Empty on success, else the message for the user.
-std::string RunDhcpClient(const std::string& name, const std::string& script);
+// How long a DHCP client may run before it is ended (a server that only answers NAK keeps it
+// going for ever).
+inline constexpr int kDhcpDeadlineSeconds = 30;
+
+// Runs the DHCP client (udhcpc, by its full path) for interface `name` until it has a lease,
+// gives up, or has run `deadline_s` seconds, with `script` as its script (ours, never the
+// system's, which would rewrite the machine's resolv.conf); it is ended too once `keep_waiting`
+// (when given) says no. Empty on success, else the message for the user.
+std::string RunDhcpClient(const std::string& name, const std::string& script, int deadline_s,
+                          const std::function<bool()>& keep_waiting = nullptr);
 
 // The lease the DHCP client hands its script in the environment; nullopt without an address.
 std::optional<Lease> LeaseFromClientEnvironment();
@@ -36,8 +43,13 @@ std::optional<Lease> LeaseFromClientEnvironment();
 // The prefix of the lease's mask when the lease carries a usable address.
 std::optional<int> LeasePrefix(const Lease& lease);
 
-// Gives interface `name` the lease's address and its routers as gateways (metrics 1, 2 ...).
-// Empty on success, else what went wrong.
+// Why the lease may not be bound (empty when it may): its address and mask, routers and DNS
+// servers are checked as netsh's static values are. A DHCP server is not trusted.
+std::string CheckLease(const Lease& lease);
+
+// Gives interface `name` the lease's address and its routers as gateways (metrics 1, 2 ...),
+// once CheckLease passes; a lease the kernel refuses in part is taken back whole. Empty on
+// success, else what went wrong.
 std::string BindLease(const std::string& name, const Lease& lease);
 
 }  // namespace netvane::standins

@@ -1,22 +1,63 @@
 #include "standins/privileged.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace netvane::standins {
 
+namespace {
+
+// What the last ViaHelper found when it reached no helper.
+helper::Unreachable unreachable = helper::Unreachable::kOther;
+
+// Whether this process holds the capability to change interfaces and routes itself.
+bool MayAdministerNetwork() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("CapEff:", 0) != 0) continue;
+    constexpr unsigned kNetAdmin = 12;
+    return ((std::strtoull(line.c_str() + 7, nullptr, 16) >> kNetAdmin) & 1) != 0;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::optional<helper::Reply> ViaHelper(helper::Operation operation,
                                        const std::vector<std::string>& args) {
   if (geteuid() == 0) return std::nullopt;
-  return helper::CallHelper(helper::EncodeRequest(operation, args));
+  return helper::CallHelper(helper::EncodeRequest(operation, args), nullptr, &unreachable);
+}
+
+std::string WithoutPrivileges() {
+  if (geteuid() == 0 || MayAdministerNetwork()) return "";
+  const passwd* user = getpwuid(geteuid());
+  const std::string name = user != nullptr ? user->pw_name : "uid " + std::to_string(geteuid());
+  const std::string socket = helper::SocketPath();
+  const std::string start = "changing the network needs root or netvane-helper, and ";
+  if (unreachable == helper::Unreachable::kNotAllowed) {
+    return start + name + " may not use netvane-helper (" + socket +
+           "): an administrator adds them to group netvane (usermod -aG netvane " + name +
+           "), and they log in again. Nothing was changed.";
+  }
+  if (unreachable == helper::Unreachable::kNotListening) {
+    return start + "no netvane-helper listens on " + socket +
+           ": an administrator starts it (systemctl enable --now netvane-helper.socket). "
+           "Nothing was changed.";
+  }
+  return start + "netvane-helper cannot be reached at " + socket + ". Nothing was changed.";
 }
 
 std::string Change(helper::Operation operation, const std::vector<std::string>& args,
                    const std::function<std::string()>& here) {
   const std::optional<helper::Reply> reply = ViaHelper(operation, args);
-  if (!reply) return here();
-  return reply->status == helper::Status::kDone ? "" : reply->message;
+  if (reply) return reply->status == helper::Status::kDone ? "" : reply->message;
+  if (const std::string why = WithoutPrivileges(); !why.empty()) return why;
+  return here();
 }
 
 namespace {

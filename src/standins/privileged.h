@@ -16,6 +16,11 @@ namespace netvane::standins {
 std::optional<helper::Reply> ViaHelper(helper::Operation operation,
                                        const std::vector<std::string>& args);
 
+// When this process may not change the network and the helper cannot do it for it (as the
+// last ViaHelper found): one line that says why and what to do. Empty when the change may be
+// tried here.
+std::string WithoutPrivileges();
+
 // Runs `here` or asks the helper; empty on success, else the message.
 std::string Change(helper::Operation operation, const std::vector<std::string>& args,
                    const std::function<std::string()>& here);

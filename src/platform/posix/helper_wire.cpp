@@ -4,6 +4,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,6 +41,12 @@ std::vector<uint8_t> EncodeRequest(Operation operation, const std::vector<std::s
 std::vector<uint8_t> EncodeReply(const Reply& reply) {
   std::vector<std::string> fields = {reply.message};
   fields.insert(fields.end(), reply.fields.begin(), reply.fields.end());
+  // A reply never exceeds what the caller reads: a long message is cut.
+  size_t size = 2;
+  for (const std::string& f : fields) size += f.size() + 1;
+  if (size > kLargestMessage) {
+    fields[0].resize(fields[0].size() - std::min(fields[0].size(), size - kLargestMessage));
+  }
   return JoinFrame(static_cast<uint8_t>(reply.status), fields);
 }
 
@@ -70,16 +78,21 @@ ssize_t Receive(int sock, uint8_t* buffer, size_t size, int* fd) {
 
 }  // namespace
 
-std::optional<Reply> CallHelper(const std::vector<uint8_t>& request, int* fd) {
+std::optional<Reply> CallHelper(const std::vector<uint8_t>& request, int* fd, Unreachable* why) {
   int passed = -1;
   const std::string path = SocketPath();
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
+  if (why != nullptr) *why = Unreachable::kOther;
   if (path.size() >= sizeof addr.sun_path) return std::nullopt;
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   const int sock = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (sock < 0) return std::nullopt;
   if (connect(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    const int err = errno;
+    if (why != nullptr && (err == ENOENT || err == ECONNREFUSED || err == ENOTDIR))
+      *why = Unreachable::kNotListening;
+    if (why != nullptr && (err == EACCES || err == EPERM)) *why = Unreachable::kNotAllowed;
     close(sock);
     return std::nullopt;
   }

@@ -54,8 +54,16 @@ std::vector<uint8_t> EncodeReply(const Reply& reply);
 // $NETVANE_HELPER_SOCKET, else the default.
 std::string SocketPath();
 
+// Why no helper could be reached.
+enum class Unreachable {
+  kNotListening,  // no socket at the path, or nobody listens on it
+  kNotAllowed,    // the socket refuses this user (not in the group)
+  kOther,
+};
+
 // Sends the request to the helper and waits for its reply; a socket it hands over lands in
-// `*fd` (else -1). nullopt when no helper can be reached.
-std::optional<Reply> CallHelper(const std::vector<uint8_t>& request, int* fd = nullptr);
+// `*fd` (else -1). nullopt when no helper can be reached, and why in `*why` (when given).
+std::optional<Reply> CallHelper(const std::vector<uint8_t>& request, int* fd = nullptr,
+                                Unreachable* why = nullptr);
 
 }  // namespace netvane::helper
