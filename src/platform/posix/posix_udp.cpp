@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/helper_wire.h"
 #include "platform/platform_error.h"
+#include "platform/posix/helper_wire.h"
 #include "platform/win_codes.h"
 
 namespace netvane::platform {
