@@ -83,5 +83,13 @@ netvane_add_windows_test(portable_tests
   LIBS netvane_engine
 )
 
+# The publisher's side for the updater's tests, and a key pair of this build's own.
+add_library(netvane_update_signer STATIC support/update_signer.cpp)
+target_include_directories(netvane_update_signer PUBLIC support)
+target_link_libraries(netvane_update_signer PUBLIC netvane_updater)
+include(${PROJECT_SOURCE_DIR}/cmake/update_keys.cmake)
+netvane_test_update_key()
+netvane_update_keys(netvane_test_update_keys ${NETVANE_TEST_UPDATE_KEY})
+
 add_subdirectory(platform/win32)
 add_subdirectory(wine)

@@ -2,9 +2,19 @@
 // paths themselves, on the host mapped into a folder of ours.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace netvane::platform {
+
+// A file's content, read once and held: while the object lives, path() names a file with exactly
+// that content, which nobody else can change, replace or remove.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  virtual const std::string& content() const = 0;
+  virtual const std::string& path() const = 0;
+};
 
 class FileSystem {
  public:
@@ -18,6 +28,9 @@ class FileSystem {
   virtual bool Delete(const std::string& path) = 0;
   // Lets a downloaded program be started (the host needs the execute permission).
   virtual void MakeRunnable(const std::string& path) = 0;
+  // Holds the file at `path` (Windows: the file itself, open without sharing write or delete;
+  // the host: a runnable copy in a folder of this user's alone); null when it cannot be read.
+  virtual std::unique_ptr<HeldFile> Hold(const std::string& path) = 0;
 };
 
 }  // namespace netvane::platform

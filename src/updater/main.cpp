@@ -5,6 +5,8 @@
 #include "platform/ftp.h"
 #include "platform/system_platform.h"
 #include "qt_common/qt_prompt.h"
+#include "updater/compiled_keys.h"
+#include "updater/update_signature.h"
 #include "updater/window.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +22,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   qt_common::QtPrompt prompt(nullptr, title);
-  updater::frmMain window(platform::CreateSystemFtp(), system->services(), prompt);
+  // A key the build could not read is no key: then nothing is installed, and the updater says so.
+  updater::frmMain window(platform::CreateSystemFtp(), system->services(), prompt,
+                          updater::ParseTrustedKeys(updater::CompiledUpdateKeys())
+                              .value_or(std::vector<updater::minisign::PublicKey>()));
   prompt.SetParent(&window);
   window.PlaceWindow();
   window.show();

@@ -12,6 +12,7 @@
 #include "platform/command_line.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
+#include "updater/update_signature.h"
 
 namespace netvane::updater {
 namespace {
@@ -27,6 +28,7 @@ constexpr char kPatchInfo[] = "eng.txt";
 // and list.txt at the end of every run. On the host drive C is a folder ($NETVANE_DRIVE_C).
 constexpr char kPatchInfoPath[] = "c:\\eng.txt";
 constexpr char kUpdatePath[] = "c:\\netvane.exe";
+constexpr char kSignaturePath[] = "c:\\netvane.exe.minisig";
 constexpr char kListPath[] = "c:\\list.txt";
 constexpr auto kRunPoll = std::chrono::milliseconds(20);
 constexpr char kPatchInfoFailure[] = "An error occured. Retry after quit program.";
@@ -35,6 +37,13 @@ constexpr char kFromPackageManager[] =
     "Nothing was downloaded or installed.";
 constexpr char kNotABuildNumber[] =
     "The patch information on the update server is not a build number. Nothing was installed.";
+constexpr char kNoTrustedKey[] =
+    "This NVEupdate trusts no publisher's key, so it cannot tell an update from a forgery. "
+    "Nothing was downloaded or installed.";
+constexpr char kNothingInstalled[] = " Nothing was installed.";
+// What the publisher's trusted comment says: "netvane build NNNNNN file NAME".
+constexpr std::string_view kCommentBuild = "netvane build ";
+constexpr std::string_view kCommentFile = " file ";
 
 // Runs `action` when the scope ends, however it ends.
 template <typename Action>
@@ -145,8 +154,13 @@ bool basRegistry::Write(platform::RegHandle root, const std::string& key, const 
   return r == kErrorSuccess;
 }
 
-UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view)
-    : ftp_(ftp), platform_(platform), view_(view), registry_(platform.registry, platform.codepage) {
+UpdateProcedure::UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view,
+                                 std::vector<minisign::PublicKey> trusted)
+    : ftp_(ftp),
+      platform_(platform),
+      view_(view),
+      registry_(platform.registry, platform.codepage),
+      trusted_(std::move(trusted)) {
   ftp_.ContinueFlag = &ContinueFlag;
   ftp_.FileTransferProgress = [this](int64_t current, int64_t total) { Progress(current, total); };
   ftp_.LetPendingEventsRun = [this] { view_.LetPendingEventsRun(); };
@@ -213,7 +227,7 @@ std::string UpdateProcedure::FindInListing(const std::string& name) {
 }
 
 void UpdateProcedure::Progress(int64_t current, int64_t total) {
-  if (current >= total) return;
+  if (current >= total || !show_progress_) return;
   const UpdateBar bar = Phase == 1 ? UpdateBar::kPb : UpdateBar::kPb2;
   // The bars count in int: a file beyond 2 GiB moves them in coarser steps.
   int shift = 0;
@@ -328,6 +342,58 @@ UpdateProcedure::Outcome UpdateProcedure::CompareBuilds(PatchInfo* patch) {
   return Outcome::kGoOn;
 }
 
+std::string UpdateProcedure::Refusal(const PatchInfo& patch, const std::string& file,
+                                     const std::string& content, const std::string& signature) {
+  const std::optional<minisign::Signature> sig = minisign::ParseSignature(signature);
+  if (!sig) return "The signature of the update " + file + " cannot be read." + kNothingInstalled;
+  switch (VerifySignature(trusted_, *sig, content)) {
+    case SignatureVerdict::kUnknownKey:
+      return "The update " + file + " is not signed by a trusted key (it names key " +
+             minisign::KeyIdText(sig->key_id) + ")." + kNothingInstalled;
+    case SignatureVerdict::kFileDoesNotMatch:
+      return "The update " + file + " is not the file its signature was made for." +
+             kNothingInstalled;
+    case SignatureVerdict::kCommentAltered:
+      return "The signature of the update " + file + " has been altered." + kNothingInstalled;
+    case SignatureVerdict::kLegacyTooLarge:
+      return "The update " + file +
+             " is signed the legacy way (over the whole file), which this updater checks only "
+             "for files of up to 60 KiB; the publisher signs it again with minisign's default." +
+             kNothingInstalled;
+    case SignatureVerdict::kGood:
+      break;
+  }
+  // The publisher signed this file for this build: another release's file and signature, or
+  // this file under another name, are not this update.
+  const std::string& comment = sig->trusted_comment;
+  const size_t digits = kCommentBuild.size();
+  const bool form = comment.compare(0, digits, kCommentBuild) == 0 && comment.size() > digits + 6 &&
+                    comment.find_first_not_of("0123456789", digits) == digits + 6 &&
+                    comment.compare(digits + 6, kCommentFile.size(), kCommentFile) == 0;
+  if (!form) {
+    return "The signature of the update " + file + " does not name a build and a file." +
+           kNothingInstalled;
+  }
+  const std::string build = comment.substr(digits, 6);
+  const std::string signed_file = comment.substr(digits + 6 + kCommentFile.size());
+  const double signed_build = std::strtod(build.c_str(), nullptr);
+  if (signed_build != patch.build) {
+    return "The update " + file + " is signed as build " + build + ", not as the build " +
+           patch.build_text + " the update server announces." + kNothingInstalled;
+  }
+  if (Lower(signed_file) != Lower("NVE20Eng-" + patch.content + ".exe")) {
+    return "The update " + file + " is signed as another file (" + signed_file + ")." +
+           kNothingInstalled;
+  }
+  double installed = 0;
+  registry_.Read(kHkeyLocalMachine, kProgramKey, "BuildNo").AsNumber(&installed);
+  if (!(signed_build > installed)) {
+    return "The update " + file + " is signed as build " + build +
+           ", which is not newer than the installed one." + kNothingInstalled;
+  }
+  return "";
+}
+
 UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
   if (!Connect()) {
     Message(ftp_.GetLastErrorMessage());
@@ -340,13 +406,46 @@ UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
     Message("The update file " + wanted + " is not on the update server. Nothing was installed.");
     return Outcome::kStopped;
   }
+  const std::string signature_file = FindInListing(update_file + ".minisig");
+  const int64_t signature_size = signature_file.empty() ? -1 : ftp_.GetFTPFileSize(signature_file);
+  if (signature_size <= 0 ||
+      signature_size > static_cast<int64_t>(minisign::kLargestSignatureFile)) {
+    Disconnect();
+    Message(signature_file.empty()
+                ? "The update " + update_file + " has no signature (" + update_file +
+                      ".minisig) on the update server." + kNothingInstalled
+                : "The signature of the update " + update_file + " cannot be read." +
+                      kNothingInstalled);
+    return Outcome::kStopped;
+  }
   // A failed or cancelled download installs nothing and leaves the build number alone.
+  show_progress_ = false;
+  const bool signature_arrived = Download(signature_file, kSignaturePath, std::string());
+  show_progress_ = true;
+  if (!signature_arrived) return Outcome::kStopped;
+  if (!Connect()) {
+    Message(ftp_.GetLastErrorMessage());
+    return Outcome::kStopped;
+  }
   if (!Download(update_file, kUpdatePath, std::string())) return Outcome::kStopped;
 
-  const std::string downloaded = platform_.files.MapPath(kUpdatePath);
+  // Checked and then used through one hold: the bytes checked are the bytes run or copied.
+  const std::unique_ptr<platform::HeldFile> held =
+      platform_.files.Hold(platform_.files.MapPath(kUpdatePath));
+  std::string signature;
+  if (!held || !platform_.files.ReadAll(platform_.files.MapPath(kSignaturePath), &signature)) {
+    Message("The downloaded update " + update_file + " cannot be read." + kNothingInstalled);
+    return Outcome::kStopped;
+  }
+  if (const std::string why = Refusal(patch, update_file, held->content(), signature);
+      !why.empty()) {
+    Message(why);
+    return Outcome::kStopped;
+  }
+
   if (patch.external) {
     view_.SetWindowShown(false);
-    const bool ran = RunAndWait(downloaded);
+    const bool ran = RunAndWait(held->path());
     view_.SetWindowShown(true);
     if (!ran) return Outcome::kStopped;
     view_.SetLabel(UpdateLabel::kLabel8, "Program update is completed.");
@@ -354,7 +453,7 @@ UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
   } else {
     const std::string folder = registry_.Read(kHkeyLocalMachine, kAppPathsKey, "Path").text;
     const std::string target = platform_.files.MapPath(folder + "\\netvane.exe");
-    if (folder.empty() || !platform_.files.Copy(downloaded, target, true)) {
+    if (folder.empty() || !platform_.files.Copy(held->path(), target, true)) {
       Message("The new program could not be copied to " + target + ". Nothing was installed.");
       return Outcome::kStopped;
     }
@@ -374,8 +473,10 @@ void UpdateProcedure::CleanUp(Outcome outcome) {
   // Without an update the update file's place is left alone.
   if (outcome != Outcome::kUpToDate) {
     platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+    platform_.files.Delete(platform_.files.MapPath(kSignaturePath));
     view_.SetBar(UpdateBar::kPb2, 100, 100);
   }
+  last_outcome_ = outcome;
   platform_.files.Delete(platform_.files.MapPath(kListPath));
   view_.ProcedureRunning(false);
   ContinueFlag = true;
@@ -384,8 +485,13 @@ void UpdateProcedure::CleanUp(Outcome outcome) {
 
 bool UpdateProcedure::Run() {
   if (running_) return true;
+  last_outcome_ = Outcome::kStopped;
   if (PackageManaged()) {
     Message(kFromPackageManager, PromptIcon::kInformation);
+    return true;
+  }
+  if (trusted_.empty()) {
+    Message(kNoTrustedKey);
     return true;
   }
   running_ = true;
@@ -415,13 +521,19 @@ void UpdateProcedure::Activated() {
   if (running_) return;
   if (!registry_.Read(kHkeyLocalMachine, kProgramKey, "AutoUpdate").Equals(1)) return;
   // Said once: the window is activated again when the message closes.
-  if (PackageManaged()) {
+  if (PackageManaged() || trusted_.empty()) {
     registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoUpdate", "00");
-    Message(kFromPackageManager, PromptIcon::kInformation);
+    if (PackageManaged()) {
+      Message(kFromPackageManager, PromptIcon::kInformation);
+    } else {
+      Message(kNoTrustedKey);
+    }
     return;
   }
   if (!Run()) return;
+  // Off also after a failure: an update that was refused is not tried again and again.
   registry_.Write(kHkeyLocalMachine, kProgramKey, "AutoUpdate", "00");
+  if (last_outcome_ == Outcome::kStopped) return;
   Message("Auto update is successfully completed.", PromptIcon::kInformation);
 }
 

@@ -1,15 +1,18 @@
 // The update procedure of NVEupdate: fetch the patch information from the update server,
 // compare its build number with the installed one, and when the server's is newer download
-// the update file and either run it (and wait) or copy it over the installed program.
+// the update file and its signature, check that the publisher signed that file for that build,
+// and either run it (and wait) or copy it over the installed program.
 // Qt-free: the window is reached through UpdaterView.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "prompt/user_prompt.h"
 #include "updater/ftp_client.h"
+#include "updater/minisign.h"
 
 namespace netvane::updater {
 
@@ -82,7 +85,10 @@ class UpdaterView {
 
 class UpdateProcedure {
  public:
-  UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view);
+  // `trusted` are the publishers' keys this build trusts: an update signed by none of them is
+  // never run or copied, and without any no update is tried.
+  UpdateProcedure(cFTP& ftp, platform::Platform& platform, UpdaterView& view,
+                  std::vector<minisign::PublicKey> trusted);
 
   // Connect: log in, go to "/", list it and keep the connection values.
   bool Connect();
@@ -115,8 +121,13 @@ class UpdateProcedure {
   Outcome FetchPatchInfo(PatchInfo* patch);
   // Stores build 1 where none is installed, and compares the server's build with it.
   Outcome CompareBuilds(PatchInfo* patch);
-  // Downloads the update and runs or copies it; then the build number is the server's.
+  // Downloads the update and its signature, checks them, and runs or copies the bytes it
+  // checked; then the build number is the server's.
   Outcome Install(const PatchInfo& patch);
+  // Why the update `file` (the bytes `content`, signed by `signature`, the signature file's
+  // text) may not be installed; empty when it may.
+  std::string Refusal(const PatchInfo& patch, const std::string& file, const std::string& content,
+                      const std::string& signature);
   void CleanUp(Outcome outcome);
   // Downloads `remote` to the fixed local path; false (after its message) when nothing or only
   // part of it arrived. `failure` is the message for a failed download (empty: the FTP
@@ -132,7 +143,12 @@ class UpdateProcedure {
   platform::Platform& platform_;
   UpdaterView& view_;
   basRegistry registry_;
+  std::vector<minisign::PublicKey> trusted_;
   bool running_ = false;
+  // The bars and labels follow the patch information and the update file, not the signature.
+  bool show_progress_ = true;
+  // How the last run ended: an unattended run that failed does not say it succeeded.
+  Outcome last_outcome_ = Outcome::kStopped;
 };
 
 }  // namespace netvane::updater

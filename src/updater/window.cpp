@@ -43,13 +43,13 @@ QString DateText(double days) {
 }  // namespace
 
 frmMain::frmMain(std::unique_ptr<platform::Ftp> session, platform::Platform& platform,
-                 UserPrompt& prompt, QWidget* parent)
+                 UserPrompt& prompt, std::vector<minisign::PublicKey> trusted, QWidget* parent)
     : QWidget(parent), prompt_(prompt) {
   setObjectName(QStringLiteral("frmMain"));
   BuildWindow();
   // Window load: the client, the connection values, active mode and binary transfers.
   ftp_ = std::make_unique<cFTP>(std::move(session));
-  procedure_ = std::make_unique<UpdateProcedure>(*ftp_, platform, *this);
+  procedure_ = std::make_unique<UpdateProcedure>(*ftp_, platform, *this, std::move(trusted));
   server_->setText(Q(UpdateServerHost()));
   user_->setText(QString::fromLatin1(kAnonymousUser));
   password_->setText(QString::fromLatin1(kAnonymousPassword));

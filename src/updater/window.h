@@ -24,8 +24,9 @@ class frmMain : public QWidget, public UpdaterView {
 
  public:
   // `prompt` shows the messages (the program's own message boxes, or a test's script).
+  // `trusted` are the publishers' keys an update must be signed with.
   frmMain(std::unique_ptr<platform::Ftp> session, platform::Platform& platform, UserPrompt& prompt,
-          QWidget* parent = nullptr);
+          std::vector<minisign::PublicKey> trusted, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // UpdaterView.

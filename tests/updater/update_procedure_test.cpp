@@ -66,7 +66,7 @@ class UpdateProcedureTest : public ::testing::Test, public UpdaterFixture {
     view_.server = server_->address();
     ftp_ = std::make_unique<updater::cFTP>(std::make_unique<platform::CurlFtp>());
     ftp_->SetTransferBinary();
-    procedure_ = std::make_unique<updater::UpdateProcedure>(*ftp_, services_, view_);
+    procedure_ = std::make_unique<updater::UpdateProcedure>(*ftp_, services_, view_, Trusted());
   }
   updater::basRegistry::Value BuildNo() { return ProgramValue("BuildNo"); }
   std::vector<std::string> Messages() const {
@@ -82,7 +82,7 @@ class UpdateProcedureTest : public ::testing::Test, public UpdaterFixture {
 
 TEST_F(UpdateProcedureTest, ANewerBuildIsCopiedOverTheInstalledProgram) {
   ServerFile("ENG.TXT", "000124");
-  ServerFile("nve20eng-000124.EXE", std::string(600, 'n'));
+  ServerUpdate("nve20eng-000124.EXE", std::string(600, 'n'));
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   Installed(install_);
   std::ofstream(Drive("list.txt")) << "old listing";
@@ -108,7 +108,7 @@ TEST_F(UpdateProcedureTest, ANewerBuildIsCopiedOverTheInstalledProgram) {
 
 TEST_F(UpdateProcedureTest, ProgressShowsPercentagesOfTheUpdateFile) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(600, 'x'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(600, 'x'));
   Installed(install_);
   Start();
   procedure_->Run();
@@ -122,7 +122,7 @@ TEST_F(UpdateProcedureTest, ProgressShowsPercentagesOfTheUpdateFile) {
 TEST_F(UpdateProcedureTest, AnInstallerIsRunAndWaitedFor) {
   const std::string marker = Drive("installer-ran");
   ServerFile("eng.txt", "000124ins");
-  ServerFile("NVE20Eng-000124ins.exe", "#!/bin/sh\nsleep 0.3\necho done > '" + marker + "'\n");
+  ServerUpdate("NVE20Eng-000124ins.exe", "#!/bin/sh\nsleep 0.3\necho done > '" + marker + "'\n");
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   Start();
   procedure_->Run();
@@ -137,7 +137,7 @@ TEST_F(UpdateProcedureTest, AnInstallerIsRunAndWaitedFor) {
 
 TEST_F(UpdateProcedureTest, AnEqualBuildDownloadsNothingMore) {
   ServerFile("eng.txt", "000123");
-  ServerFile("NVE20Eng-000123.exe", "same");
+  ServerUpdate("NVE20Eng-000123.exe", "same");
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   Installed(install_);
   std::ofstream(Drive("netvane.exe")) << "not the procedure's";
@@ -156,7 +156,7 @@ TEST_F(UpdateProcedureTest, AnEqualBuildDownloadsNothingMore) {
 
 TEST_F(UpdateProcedureTest, AMissingBuildNumberCountsAsOne) {
   ServerFile("eng.txt", "000002");
-  ServerFile("NVE20Eng-000002.exe", "two");
+  ServerUpdate("NVE20Eng-000002.exe", "two");
   Installed(install_);
   Start();
   procedure_->Run();
@@ -166,7 +166,7 @@ TEST_F(UpdateProcedureTest, AMissingBuildNumberCountsAsOne) {
 
 TEST_F(UpdateProcedureTest, AutoUpdateWithAutoFinishQuitsWithoutTheMessage) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", "new");
+  ServerUpdate("NVE20Eng-000124.exe", "new");
   Installed(install_);
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "AutoUpdate", "1"));
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "AutoFinish", "1"));
@@ -197,7 +197,7 @@ TEST_F(UpdateProcedureTest, AutoUpdateAloneReportsAndSwitchesItselfOff) {
 
 TEST_F(UpdateProcedureTest, APackageInstallIsLeftToThePackageManager) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", "new");
+  ServerUpdate("NVE20Eng-000124.exe", "new");
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "AutoUpdate", "1"));
   Installed(install_);
@@ -224,7 +224,7 @@ TEST_F(UpdateProcedureTest, APackageInstallIsLeftToThePackageManager) {
 
 TEST_F(UpdateProcedureTest, CancelDuringTheUpdateFileInstallsNothing) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(100000, 'c'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(100000, 'c'));
   ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
   Installed(install_);
   view_.on_events = [&] {
@@ -262,7 +262,11 @@ TEST_F(UpdateProcedureTest, BrokenServersInstallNothingAndSaySo) {
     fs::remove_all(ftp_root_);
     fs::create_directories(ftp_root_);
     if (c.patch_info != nullptr) ServerFile("eng.txt", c.patch_info);
-    if (c.update_is_folder) fs::create_directories(fs::path(ftp_root_) / "NVE20Eng-000124.exe");
+    if (c.update_is_folder) {
+      fs::create_directories(fs::path(ftp_root_) / "NVE20Eng-000124.exe");
+      ServerFile("NVE20Eng-000124.exe.minisig",
+                 SignFile(key_, "", PublisherComment("000124", "x")));
+    }
     ASSERT_TRUE(registry_.Write(kLm, kProgramKey, "BuildNo", "123"));
     Installed(install_);
     view_.prompt.shown.clear();

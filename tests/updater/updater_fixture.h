@@ -12,6 +12,7 @@
 #include "ftp_server.h"
 #include "platform/posix/posix_process.h"
 #include "test_support.h"
+#include "update_signer.h"
 #include "updater/update_procedure.h"
 
 namespace netvane::testing {
@@ -36,6 +37,14 @@ class UpdaterFixture {
   void ServerFile(const std::string& name, const std::string& content) {
     std::ofstream(std::filesystem::path(ftp_root_) / name, std::ios::binary) << content;
   }
+  // An update file ("NVE20Eng-NNNNNN....exe") and its signature by the fixture's key, as the
+  // publisher signs it.
+  void ServerUpdate(const std::string& name, const std::string& content) {
+    ServerFile(name, content);
+    ServerFile(name + ".minisig",
+               SignFile(key_, content, PublisherComment(name.substr(9, 6), name)));
+  }
+  std::vector<updater::minisign::PublicKey> Trusted() const { return {key_.public_key}; }
   void StartServer() {
     server_ = std::make_unique<LoopbackFtpServer>(ftp_root_);
     ASSERT_FALSE(server_->address().empty());
@@ -63,6 +72,7 @@ class UpdaterFixture {
     return s.str();
   }
 
+  SigningKey key_ = MakeSigningKey();
   FakePlatform fake_;
   UpdaterProcess process_;
   platform::Platform services_{fake_.ServicesWith(process_)};

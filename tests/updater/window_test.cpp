@@ -37,7 +37,7 @@ class UpdaterWindowTest : public ::testing::Test, public UpdaterFixture {
   void Open() {
     StartServer();
     window_ = std::make_unique<updater::frmMain>(std::make_unique<platform::CurlFtp>(), services_,
-                                                 prompt_);
+                                                 prompt_, Trusted());
     Find<QLineEdit>("txtServer")->setText(QString::fromStdString(server_->address()));
   }
   template <typename T>
@@ -123,7 +123,7 @@ TEST_F(UpdaterWindowTest, ConnectListsTheServerAndDoubleClicksNavigate) {
 
 TEST_F(UpdaterWindowTest, AFinishedRunLeavesOnlyQuitAndTheFtpCommands) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(600, 'n'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(600, 'n'));
   Program("BuildNo", "123");
   Installed(install_);
   Open();
@@ -146,7 +146,7 @@ TEST_F(UpdaterWindowTest, AFinishedRunLeavesOnlyQuitAndTheFtpCommands) {
 // the update file, as a person would.
 TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(200000, 'c'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(200000, 'c'));
   Program("BuildNo", "123");
   Installed(install_);
   Open();
@@ -154,7 +154,8 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
   bool cancel_was_offered = false, quit_was_hidden = false;
   QTimer presser;
   QObject::connect(&presser, &QTimer::timeout, [&] {
-    if (window_->procedure().Phase != 2) return;
+    // The update file's blocks are arriving (its signature came first).
+    if (window_->procedure().Phase != 2 || !Text("Label9").endsWith("% ")) return;
     presser.stop();
     auto* cancel = Find<QPushButton>("cmdCancel");
     cancel_was_offered = !cancel->isHidden();
@@ -180,7 +181,7 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
 // buttons are off and a click that was already queued is ignored; afterwards Update Now works.
 TEST_F(UpdaterWindowTest, WhileAnFtpCallWaitsNoOtherStarts) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(300, 'n'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(300, 'n'));
   Program("BuildNo", "123");
   Installed(install_);
   Open();
@@ -209,7 +210,7 @@ TEST_F(UpdaterWindowTest, WhileAnFtpCallWaitsNoOtherStarts) {
 
 TEST_F(UpdaterWindowTest, ActivationRunsTheUnattendedUpdateAndQuits) {
   ServerFile("eng.txt", "000124");
-  ServerFile("NVE20Eng-000124.exe", std::string(300, 'a'));
+  ServerUpdate("NVE20Eng-000124.exe", std::string(300, 'a'));
   Program("BuildNo", "123");
   Program("AutoUpdate", "1");
   Program("AutoFinish", "1");
@@ -228,11 +229,15 @@ TEST_F(UpdaterWindowTest, ActivationRunsTheUnattendedUpdateAndQuits) {
   QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
 }
 
-// The program itself, unattended, updating a test installation from the loopback server.
+// The program itself (built to trust this build's test key), unattended, updating a test
+// installation from the loopback server.
 TEST_F(UpdaterWindowTest, TheProgramUpdatesAnInstallationUnattended) {
   ServerFile("eng.txt", "000124");
   const std::string update(5000, 'u');
   ServerFile("NVE20Eng-000124.exe", update);
+  ServerFile("NVE20Eng-000124.exe.minisig",
+             SignFile(SigningKeyOfSecretFile(Read(TEST_UPDATE_SECRET)), update,
+                      PublisherComment("000124", "NVE20Eng-000124.exe")));
   Program("BuildNo", "123");
   Program("AutoUpdate", "1");
   Program("AutoFinish", "1");

@@ -20,6 +20,7 @@
 #include "platform/win32/win32_logon_task.h"
 #include "platform/win32/win32_registry.h"
 #include "registry_raw.h"
+#include "update_signer.h"
 #include "wine_support.h"
 
 namespace netvane::testing {
@@ -211,28 +212,32 @@ TEST_F(InstallerTest, SilentInstallationAndUninstallationThatKeepsTheLocations) 
 }
 
 TEST_F(InstallerTest, UnattendedUpdateInstallsSilentlyOverTheRunningUpdater) {
-  const char* server = std::getenv("NETVANE_TEST_FTP_SERVER");
-  const char* root = std::getenv("NETVANE_TEST_FTP_ROOT");
-  if (server == nullptr || root == nullptr) {
+  std::string server, root;
+  if (!TestFtpServer(&server, &root)) {
     GTEST_SKIP() << "needs the FTP server of tests/wine/with_ftp_server.py";
   }
+  // The installer as its publisher uploads it: signed, here by this build's own test key.
   const std::string patch = NETVANE_BUILD_TEXT "ins";
-  WriteBytes(std::string(root) + "\\eng.txt", patch);
-  ASSERT_TRUE(CopyFileA(installer_.c_str(),
-                        (std::string(root) + "\\NVE20Eng-" + patch + ".exe").c_str(), FALSE));
+  const std::string name = "NVE20Eng-" + patch + ".exe";
+  const std::string installer = ReadBytes(installer_);
+  WriteBytes(root + "\\eng.txt", patch);
+  WriteBytes(root + "\\" + name, installer);
+  WriteBytes(root + "\\" + name + ".minisig",
+             SignFile(SigningKeyOfSecretFile(ReadBytes(Built(NETVANE_TEST_UPDATE_SECRET))),
+                      installer, PublisherComment(NETVANE_BUILD_TEXT, name)));
 
-  // An older installation in a folder of the administrator's choosing, with its updater set to
-  // run unattended.
+  // An older installation in a folder of the administrator's choosing, with its updater (one
+  // that trusts the test key) set to run unattended.
   const std::string folder = kChosenFolder;
   const std::string updater = folder + "\\NVEupdate.exe";
   fs::create_directories(folder);
-  ASSERT_TRUE(CopyFileA((ProgramFolder() + "NVEupdate.exe").c_str(), updater.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "NVEupdate-test.exe").c_str(), updater.c_str(), FALSE));
   SetText(kAppPaths, "Path", folder);
   SetNumber(kProgramKey, "BuildNo", NETVANE_BUILD_NUMBER - 1);
   SetNumber(kProgramKey, "AutoUpdate", 1);
   SetNumber(kProgramKey, "AutoFinish", 1);
 
-  ASSERT_TRUE(SetEnvironmentVariableA("NETVANE_UPDATE_SERVER", server));
+  ASSERT_TRUE(SetEnvironmentVariableA("NETVANE_UPDATE_SERVER", server.c_str()));
   const ProgramRun run = RunProgram("\"" + updater + "\" -platform offscreen", kProgramBoundMs);
   SetEnvironmentVariableA("NETVANE_UPDATE_SERVER", nullptr);
   ASSERT_TRUE(run.started) << updater << ": error " << run.error;

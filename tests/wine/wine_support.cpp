@@ -55,6 +55,15 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(Utf8Path(path), std::ios::binary) << bytes;
 }
 
+bool TestFtpServer(std::string* server, std::string* root) {
+  const char* s = std::getenv("NETVANE_TEST_FTP_SERVER");
+  const char* r = std::getenv("NETVANE_TEST_FTP_ROOT");
+  if (s == nullptr || r == nullptr) return false;
+  *server = s;
+  *root = r;
+  return true;
+}
+
 bool RunningUnderWine() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wine", 0, KEY_READ, &key) != ERROR_SUCCESS) {

@@ -36,6 +36,10 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // Wine keeps a key of its own in every prefix.
 bool RunningUnderWine();
 
+// The loopback FTP server with_ftp_server.py started for this run, as "127.0.0.1:PORT", and the
+// folder it serves; false when the test runs without it.
+bool TestFtpServer(std::string* server, std::string* root);
+
 // The folder of the running test program, ending in a backslash.
 std::string ProgramFolder();
 

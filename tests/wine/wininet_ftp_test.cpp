@@ -37,13 +37,9 @@ std::string Content(size_t size, unsigned seed) {
 class WinInetFtp : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* server = std::getenv("NETVANE_TEST_FTP_SERVER");
-    const char* root = std::getenv("NETVANE_TEST_FTP_ROOT");
-    if (server == nullptr || root == nullptr) {
+    if (!TestFtpServer(&server_, &root_)) {
       GTEST_SKIP() << "needs the FTP server of tests/wine/with_ftp_server.py";
     }
-    server_ = server;
-    root_ = root;
   }
 
   void Serve(const std::string& name, const std::string& bytes) {

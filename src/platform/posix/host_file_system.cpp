@@ -1,5 +1,8 @@
 #include "platform/posix/host_file_system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +69,48 @@ void HostFileSystem::MakeRunnable(const std::string& path) {
   std::error_code ec;
   fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, ec);
+}
+
+namespace {
+
+// The host has no file that nobody else may write: the content goes into a new folder that only
+// this user can enter, and the copy there is what is used.
+class HostHeldFile final : public HeldFile {
+ public:
+  HostHeldFile(std::string content, std::string folder, std::string path)
+      : content_(std::move(content)), folder_(std::move(folder)), path_(std::move(path)) {}
+  ~HostHeldFile() override {
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+  const std::string& content() const override { return content_; }
+  const std::string& path() const override { return path_; }
+
+ private:
+  std::string content_;
+  std::string folder_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFile> HostFileSystem::Hold(const std::string& path) {
+  std::string content;
+  if (!ReadAll(path, &content)) return nullptr;
+  const fs::path original(path);
+  std::string folder = (original.parent_path() / ".netvane-held-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return nullptr;  // mode 0700
+  const std::string copy = folder + "/" + original.filename().string();
+  const int fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0700);
+  bool written = fd >= 0;
+  for (size_t done = 0; written && done < content.size();) {
+    const ssize_t n = write(fd, content.data() + done, content.size() - done);
+    written = n > 0;
+    if (written) done += static_cast<size_t>(n);
+  }
+  if (fd >= 0 && close(fd) != 0) written = false;
+  auto held = std::make_unique<HostHeldFile>(std::move(content), folder, copy);
+  return written ? std::move(held) : nullptr;
 }
 
 }  // namespace netvane::platform

@@ -17,6 +17,7 @@ class HostFileSystem final : public FileSystem {
   bool Copy(const std::string& from, const std::string& to, bool overwrite) override;
   bool Delete(const std::string& path) override;
   void MakeRunnable(const std::string& path) override;
+  std::unique_ptr<HeldFile> Hold(const std::string& path) override;
 
  private:
   std::string DriveFolder(char letter) const;

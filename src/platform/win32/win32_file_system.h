@@ -13,6 +13,7 @@ class Win32FileSystem final : public FileSystem {
   bool Copy(const std::string& from, const std::string& to, bool overwrite) override;
   bool Delete(const std::string& path) override;
   void MakeRunnable(const std::string&) override {}
+  std::unique_ptr<HeldFile> Hold(const std::string& path) override;
 
  private:
   Win32CodePage codepage_;

@@ -13,11 +13,13 @@
 #include "platform/platform_error.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_com.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_logon_task.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_windows_version.h"
 #include "platform/win32/windows_api.h"
+#include "wine_support.h"
 // After windows.h.
 #include <taskschd.h>
 
@@ -191,6 +193,29 @@ TEST(Win32LogonTaskTest, TheSchedulerKeepsWhatWasRegistered) {
   }
   EXPECT_EQ(ScheduledTaskXml(name), "");
   EXPECT_NO_THROW(tasks.Remove(name));
+}
+
+// The downloaded update as the updater holds it for its check: read through the handle, and
+// nobody can change, rename or remove it until it is let go; copying it still works.
+TEST(Win32FileSystemTest, AHeldFileCannotBeChangedMovedOrDeleted) {
+  netvane::testing::TempFolder folder;
+  const std::string path = folder.File("update.exe");
+  netvane::testing::WriteBytes(path, "checked");
+  Win32FileSystem files;
+  std::unique_ptr<HeldFile> held = files.Hold(path);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->content(), "checked");
+  EXPECT_EQ(held->path(), path);
+  EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(MoveFileA(path.c_str(), folder.File("other.exe").c_str()));
+  EXPECT_FALSE(DeleteFileA(path.c_str()));
+  EXPECT_TRUE(CopyFileA(path.c_str(), folder.File("copy.exe").c_str(), FALSE));
+  held.reset();
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
 
 TEST(Win32SystemPlatformTest, BundleIsUsableWithoutProblems) {
