@@ -1,12 +1,14 @@
 // Signed updates over WinINet and the Win32 services, against the loopback FTP server of
-// with_ftp_server.py: a signed copy update and a signed "ins" update go through; a changed byte
-// and a key not trusted are refused with nothing run or copied and the build number as it was.
+// with_ftp_server.py: a signed copy update and a signed "ins" update go through; a changed byte,
+// a cut file, a missing or garbled signature, a key not trusted, an edited comment and another
+// build's comment are refused with nothing run or copied and the build number as it was.
 #include <gtest/gtest.h>
 
 #include "platform/win32/windows_api.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -98,19 +100,51 @@ TEST_F(WindowsUpdateSignature, SignedUpdatesGoThroughAndOthersAreRefused) {
   EXPECT_EQ(BuildNo(), 125);
   EXPECT_FALSE(fs::exists("C:\\netvane.exe"));
 
+  // Each refused with its reason; nothing copied, the downloads gone, the build as it was.
   fs::remove(install_.File("netvane.exe"));
-  Serve("000126", "NVE20Eng-000126.exe", program, key_);
-  WriteBytes(root_ + "\\NVE20Eng-000126.exe", program.substr(1) + "x");
-  EXPECT_EQ(Run(), std::vector<std::string>{"The update NVE20Eng-000126.exe is not the file its "
-                                            "signature was made for. Nothing was installed."});
+  const std::string name = "NVE20Eng-000126.exe";
+  const std::string file = root_ + "\\" + name;
+  const std::string refused = "The update " + name;
+  const std::string nothing = " Nothing was installed.";
   const SigningKey stranger = MakeSigningKey();
-  Serve("000126", "NVE20Eng-000126.exe", program, stranger);
-  EXPECT_EQ(Run().at(0).rfind("The update NVE20Eng-000126.exe is not signed by a trusted key", 0),
-            0u);
-  EXPECT_FALSE(fs::exists(install_.File("netvane.exe")));
-  EXPECT_EQ(BuildNo(), 123);
-  EXPECT_FALSE(fs::exists("C:\\netvane.exe"));
-  EXPECT_FALSE(fs::exists("C:\\netvane.exe.minisig"));
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { WriteBytes(file, program.substr(1) + "x"); },
+       refused + " is not the file its signature was made for." + nothing},
+      {[&] { WriteBytes(file, program.substr(0, 4000)); },
+       refused + " is not the file its signature was made for." + nothing},
+      {[&] { fs::remove(file + ".minisig"); },
+       refused + " has no signature (" + name + ".minisig) on the update server." + nothing},
+      {[&] { WriteBytes(file + ".minisig", "untrusted comment: x\nnot base64\n"); },
+       "The signature of the update " + name + " cannot be read." + nothing},
+      {[&] {
+         WriteBytes(file + ".minisig",
+                    SignFile(stranger, program, PublisherComment("000126", name)));
+       },
+       refused + " is not signed by a trusted key (it names key " +
+           updater::minisign::KeyIdText(stranger.public_key.id) + ")." + nothing},
+      {[&] {
+         std::string sig = ReadBytes(file + ".minisig");
+         sig.replace(sig.find("build 000126"), 12, "build 000999");
+         WriteBytes(file + ".minisig", sig);
+       },
+       "The signature of the update " + name + " has been altered." + nothing},
+      {[&] {
+         WriteBytes(file + ".minisig", SignFile(key_, program, PublisherComment("000125", name)));
+       },
+       refused +
+           " is signed as build 000125, not as the build 000126 the update server "
+           "announces." +
+           nothing},
+  };
+  for (const auto& [spoil, message] : cases) {
+    Serve("000126", name, program, key_);
+    spoil();
+    EXPECT_EQ(Run(), std::vector<std::string>{message});
+    EXPECT_FALSE(fs::exists(install_.File("netvane.exe"))) << message;
+    EXPECT_EQ(BuildNo(), 123) << message;
+    EXPECT_FALSE(fs::exists("C:\\netvane.exe")) << message;
+    EXPECT_FALSE(fs::exists("C:\\netvane.exe.minisig")) << message;
+  }
 }
 
 }  // namespace
