@@ -84,4 +84,20 @@ std::string Win32CodePage::FromAnsi(std::string_view ansi) const {
   return Narrow(CP_UTF8, wide);
 }
 
+std::wstring WideFromUtf8(std::string_view utf8) {
+  const int in = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), n);
+  return out;
+}
+
+std::string Utf8FromWide(std::wstring_view wide) {
+  const int in = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
 }  // namespace netvane::platform

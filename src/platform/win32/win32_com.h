@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform_error.h"
+#include "platform/win32/win32_codepage.h"
 #include "platform/win32/win32_error.h"
 
 namespace netvane::platform {
@@ -49,15 +50,11 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
-// A BSTR made straight from UTF-8 (so no character is lost to the ANSI code page) or UTF-16.
+// A BSTR made from UTF-8 (through UTF-16, so no character is lost to the ANSI code page) or
+// UTF-16.
 class Bstr {
  public:
-  explicit Bstr(const std::string& utf8) {
-    const int in = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
-    value_ = SysAllocStringLen(nullptr, static_cast<UINT>(n > 0 ? n : 0));
-    if (value_ != nullptr && n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, value_, n);
-  }
+  explicit Bstr(const std::string& utf8) : Bstr(WideFromUtf8(utf8)) {}
   explicit Bstr(const std::wstring& text)
       : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
   ~Bstr() { SysFreeString(value_); }

@@ -15,14 +15,6 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) throw ComError(hr, kSource);
 }
 
-std::string Utf8(const wchar_t* text, DWORD units) {
-  const int in = static_cast<int>(units);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, in, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, in, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 // "DOMAIN\user" of the account this program runs as, from its token (advapi32 only: every
 // program links this file, and most never register a task).
 std::string CurrentUser() {
@@ -44,7 +36,8 @@ std::string CurrentUser() {
   if (!LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
     throw LastError(kSource);
   }
-  return Utf8(domain, domain_size) + "\\" + Utf8(name, name_size);
+  return Utf8FromWide(std::wstring_view(domain, domain_size)) + "\\" +
+         Utf8FromWide(std::wstring_view(name, name_size));
 }
 
 // The scheduler's root folder, connected as the current user.

@@ -41,16 +41,7 @@ WORD ShowCommand(WindowMode mode) {
 
 }  // namespace
 
-std::string Win32Process::ProgramPath() const {
-  const std::wstring wide = ModulePath();
-  if (wide.empty()) return std::string();
-  const int units = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string path(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, path.data(), n, nullptr, nullptr);
-  return path;
-}
+std::string Win32Process::ProgramPath() const { return Utf8FromWide(ModulePath()); }
 
 Win32Process::~Win32Process() {
   for (auto& [id, child] : children_) {

@@ -12,19 +12,10 @@ namespace {
 
 constexpr char kSource[] = "Shell.Application";
 
-std::wstring Wide(const std::string& utf8) {
-  const int in = static_cast<int>(utf8.size());
-  std::wstring out(
-      static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0)), L'\0');
-  if (!out.empty())
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, out.data(), static_cast<int>(out.size()));
-  return out;
-}
-
 // ShellExecute's default verb on `path`; its result (above 32 is success).
 int32_t Execute(const std::string& path, const std::string& folder) {
-  const HINSTANCE result = ShellExecuteW(nullptr, nullptr, Wide(path).c_str(), nullptr,
-                                         Wide(folder).c_str(), SW_SHOWNORMAL);
+  const HINSTANCE result = ShellExecuteW(nullptr, nullptr, WideFromUtf8(path).c_str(), nullptr,
+                                         WideFromUtf8(folder).c_str(), SW_SHOWNORMAL);
   return static_cast<int32_t>(reinterpret_cast<INT_PTR>(result));
 }
 

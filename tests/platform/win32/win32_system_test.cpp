@@ -166,10 +166,7 @@ std::string ScheduledTaskXml(const std::string& name) {
       FAILED(root->GetTask(task_name.get(), task.out())) || FAILED(task->get_Xml(&xml))) {
     return std::string();
   }
-  const int units = static_cast<int>(SysStringLen(xml));
-  std::string text(static_cast<size_t>(units), '\0');
-  text.resize(static_cast<size_t>(
-      WideCharToMultiByte(CP_UTF8, 0, xml, units, text.data(), units, nullptr, nullptr)));
+  const std::string text = Utf8FromWide(std::wstring_view(xml, SysStringLen(xml)));
   SysFreeString(xml);
   return text;
 }
