@@ -6,6 +6,7 @@
 #include "platform/file_system.h"
 #include "platform/iphelper.h"
 #include "platform/logon_task.h"
+#include "platform/network_probe.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
@@ -25,6 +26,7 @@ struct Platform {
   Profile& profile;
   FileSystem& files;
   LogonTask& tasks;
+  NetworkProbe& probe;
 };
 
 }  // namespace netvane::platform

@@ -215,6 +215,24 @@ void FakeLogonTask::Remove(const std::string& name) {
   tasks.erase(name);
 }
 
+platform::ProbeResult FakeNetworkProbe::Probe(const platform::ProbeRequest& request) {
+  requests.push_back(request);
+  if (on_probe) on_probe(request);
+  const auto it = results.find(request.adapter);
+  return it == results.end() ? platform::ProbeResult{} : it->second;
+}
+
+platform::MacText FakeNetworkProbe::NeighbourMac(const std::string& adapter,
+                                                 const std::string& address) {
+  const auto it = neighbours.find(adapter + " " + address);
+  return it == neighbours.end() ? std::string() : it->second;
+}
+
+std::unique_ptr<platform::LinkWatch> FakeNetworkProbe::WatchLinks(platform::LinkChanged changed) {
+  link_changed = std::move(changed);
+  return std::make_unique<platform::LinkWatch>();
+}
+
 uint32_t FakeIpHelper::GetIfTable(uint8_t* table, uint32_t* size, bool) {
   ++calls;
   if (result != platform::kErrorSuccess) return result;

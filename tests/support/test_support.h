@@ -239,6 +239,23 @@ class FakeLogonTask : public platform::LogonTask {
   int32_t error = 0;
 };
 
+// Probes answered from a script: `results` by adapter (an adapter not in it gets an empty
+// result); every request is kept, and `on_probe` runs at each.
+class FakeNetworkProbe : public platform::NetworkProbe {
+ public:
+  platform::ProbeResult Probe(const platform::ProbeRequest& request) override;
+  platform::MacText NeighbourMac(const std::string& adapter, const std::string& address) override;
+  std::unique_ptr<platform::LinkWatch> WatchLinks(platform::LinkChanged changed) override;
+
+  std::map<std::string, platform::ProbeResult> results;
+  // "adapter address" -> hardware address.
+  std::map<std::string, platform::MacText> neighbours;
+  std::vector<platform::ProbeRequest> requests;
+  std::function<void(const platform::ProbeRequest&)> on_probe;
+  // What WatchLinks was handed (the test calls it as the system would).
+  platform::LinkChanged link_changed;
+};
+
 // Every platform service as a double, over a real registry file.
 class FakePlatform {
  public:
@@ -255,7 +272,8 @@ class FakePlatform {
             device,
             profile,
             files,
-            tasks};
+            tasks,
+            probe};
   }
 
   TestRegistry registry;
@@ -268,6 +286,7 @@ class FakePlatform {
   ScratchDir drive_c;  // the folder standing for c:\ (declared before `files`, which uses it)
   platform::HostFileSystem files{drive_c.path().string()};
   FakeLogonTask tasks;
+  FakeNetworkProbe probe;
 
  private:
   platform::Platform services_{registry.registry(),
@@ -279,7 +298,8 @@ class FakePlatform {
                                device,
                                profile,
                                files,
-                               tasks};
+                               tasks,
+                               probe};
 };
 
 }  // namespace netvane::testing

@@ -215,7 +215,7 @@ TEST_F(UpdateSignatureTest, TheBytesCheckedAreTheBytesCopiedOrRun) {
   platform::Platform services = fake_.ServicesWith(process_);
   platform::Platform held{services.registry, services.codepage, services.winver, services.iphelper,
                           services.process,  services.shell,    services.device, services.profile,
-                          swapping,          services.tasks};
+                          swapping,          services.tasks,    services.probe};
   const std::string installer = "#!/bin/sh\necho checked > '" + Drive("checked-ran") + "'\n";
   ServerFile("eng.txt", "000124ins");
   ServerFile("NVE20Eng-000124ins.exe", installer);

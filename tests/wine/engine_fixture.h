@@ -32,7 +32,7 @@ class EngineOverSystemTest : public ::testing::Test {
   RecordingProcess process_{real_.process};
   platform::Platform services_{real_.registry, real_.codepage, real_.winver, real_.iphelper,
                                process_,       real_.shell,    real_.device, real_.profile,
-                               real_.files,    real_.tasks};
+                               real_.files,    real_.tasks,    real_.probe};
   store::RegistryAccess access_{real_.registry, real_.codepage};
   engine::AppState state_;
   platform::Win32UdpEndpoint endpoint_;

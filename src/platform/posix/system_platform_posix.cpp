@@ -6,6 +6,7 @@
 #include "platform/posix/host_file_system.h"
 #include "platform/posix/host_system.h"
 #include "platform/posix/iconv_codepage.h"
+#include "platform/posix/packet_probe.h"
 #include "platform/posix/posix_process.h"
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/posix_udp.h"
@@ -39,8 +40,8 @@ class HostPlatform final : public SystemPlatform {
         shell_(process_),
         device_(registry_),
         profile_(registry_, codepage_),
-        services_{registry_, codepage_, winver_,  iphelper_, process_,
-                  shell_,    device_,   profile_, files_,    tasks_} {
+        services_{registry_, codepage_, winver_, iphelper_, process_, shell_,
+                  device_,   profile_,  files_,  tasks_,    probe_} {
     if (!codepage_.ok()) {
       problems_.push_back("unknown code page NETVANE_ANSI_CODEPAGE=" +
                           Env("NETVANE_ANSI_CODEPAGE") + "; using UTF-8");
@@ -79,6 +80,7 @@ class HostPlatform final : public SystemPlatform {
   RegistryProfile profile_;
   HostFileSystem files_;
   HostLogonTask tasks_;
+  PacketNetworkProbe probe_;
   Platform services_;
   std::vector<std::string> problems_;
 };

@@ -8,6 +8,7 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_iphelper.h"
 #include "platform/win32/win32_logon_task.h"
+#include "platform/win32/win32_network_probe.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_registry.h"
@@ -21,8 +22,8 @@ namespace {
 class Win32Platform final : public SystemPlatform {
  public:
   Win32Platform()
-      : services_{registry_, codepage_, winver_,  iphelper_, process_,
-                  shell_,    device_,   profile_, files_,    tasks_} {}
+      : services_{registry_, codepage_, winver_, iphelper_, process_, shell_,
+                  device_,   profile_,  files_,  tasks_,    probe_} {}
 
   Platform& services() override { return services_; }
   std::unique_ptr<UdpEndpoint> CreateUdpEndpoint() override {
@@ -42,6 +43,7 @@ class Win32Platform final : public SystemPlatform {
   Win32Profile profile_;
   Win32FileSystem files_;
   Win32LogonTask tasks_;
+  Win32NetworkProbe probe_;
   Platform services_;
 };
 
