@@ -80,6 +80,7 @@ netvane_add_windows_test(portable_tests
   platform/bytes_test.cpp
   engine/address_test.cpp
   engine/location_tree_test.cpp
+  engine/recognition_test.cpp
   LIBS netvane_engine
 )
 

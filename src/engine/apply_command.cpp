@@ -1,5 +1,6 @@
 #include "engine/apply_command.h"
 
+#include "engine/windows_family.h"
 #include "platform/text.h"
 #include "platform/win_codes.h"
 
@@ -59,6 +60,10 @@ void ApplyCommand::Apply(int16_t location_id) {
   in_apply_ = false;
   // Every step of the apply has ended: now a poll that ended inside it has its say.
   if (poll_end_ == PollEnd::kRanOut) failed = true;
+  // The network is remembered where the system keeps the adapter's values by its identifier.
+  if (!failed && memory != nullptr && state_.OSKind == kOsWin2000) {
+    memory->AfterApply(location_id, engine_.programs().TakeRenew());
+  }
   if (failed && OfferRestore()) return;
   if (poll_end_ != PollEnd::kNone) GiveCommandsBack();
 }

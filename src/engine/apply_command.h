@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/network_memory.h"
 #include "platform/platform_error.h"
 #include "store/location_store.h"
 
@@ -51,6 +52,8 @@ class ApplyCommand {
   RestorePolicy restore_policy = RestorePolicy::kAsk;
   // The location put back after the last failed apply, or -1.
   int16_t RestoredLocationId = -1;
+  // Where a location that was applied well remembers its network; none when null.
+  NetworkMemory* memory = nullptr;
 
  private:
   // How a poll ended while the apply that started it was still under way.

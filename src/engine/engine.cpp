@@ -14,23 +14,6 @@ using platform::kHkeyLocalMachine;
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// What both apply roads do with a connection kind.
-enum class ApplyKind {
-  kDynamic,            // DHCP or cable modem: the adapter goes back to DHCP and renews
-  kDynamicThenLaunch,  // the modem attachments: back to DHCP, released, the program started
-  kStatic,             // the location's own address, mask, gateways and DNS servers
-  kUnknown,            // changes nothing
-};
-
-ApplyKind ClassifyKind(std::string_view kind) {
-  if (kind == store::kUseDhcp || kind == store::kUseCableModem) return ApplyKind::kDynamic;
-  if (kind == store::kUseKtAdsl || kind == store::kUseHanaroInModem ||
-      kind == store::kUseHanaroUsbModem || kind == store::kUseHanaroOutRasModem) {
-    return ApplyKind::kDynamicThenLaunch;
-  }
-  return store::CarriesTcpIp(kind) ? ApplyKind::kStatic : ApplyKind::kUnknown;
-}
-
 std::string DeleteDnsCommand(const std::string& name) {
   return "netsh interface ip delete dns " + name + " all";
 }
@@ -55,6 +38,15 @@ bool IsHex(const std::string& text) {
 }
 
 }  // namespace
+
+ApplyKind ClassifyKind(std::string_view kind) {
+  if (kind == store::kUseDhcp || kind == store::kUseCableModem) return ApplyKind::kDynamic;
+  if (kind == store::kUseKtAdsl || kind == store::kUseHanaroInModem ||
+      kind == store::kUseHanaroUsbModem || kind == store::kUseHanaroOutRasModem) {
+    return ApplyKind::kDynamicThenLaunch;
+  }
+  return store::CarriesTcpIp(kind) ? ApplyKind::kStatic : ApplyKind::kUnknown;
+}
 
 const store::LocationRecord* Engine::Find(int16_t location_id) const {
   const int i = store::FindLocationIndex(state_.LocationTable, location_id);

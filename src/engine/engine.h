@@ -29,6 +29,15 @@ inline constexpr std::string_view kVxdDhcpPath = "SYSTEM\\CurrentControlSet\\Ser
 inline constexpr std::string_view kNetworkConnectionsPath =
     "SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
 
+// What both apply roads do with a connection kind.
+enum class ApplyKind {
+  kDynamic,            // DHCP or cable modem: the adapter goes back to DHCP and renews
+  kDynamicThenLaunch,  // the modem attachments: back to DHCP, released, the program started
+  kStatic,             // the location's own address, mask, gateways and DNS servers
+  kUnknown,            // changes nothing
+};
+ApplyKind ClassifyKind(std::string_view kind);
+
 class Engine {
  public:
   Engine(platform::Platform& platform, store::RegistryAccess& registry, AppState& state,

@@ -32,14 +32,15 @@ void ExternalPrograms::ReleaseRenew(const std::string& adapter_id, bool release_
     if (release_only) return;
     if (start_poll) LoadDHCPFilter();
     const int again = FindAdapterIndex(state_.AdapterTable, adapter_id);
-    platform_.process.Start("ipconfig.exe /renew " + std::to_string(again),
-                            platform::WindowMode::kHidden);
+    renew_ = platform_.process.Start("ipconfig.exe /renew " + std::to_string(again),
+                                     platform::WindowMode::kHidden);
     if (start_poll) front_end_.StartBindPoll();
     return;
   }
   RunHiddenAndWait("ipconfig.exe /release " + adapter_id);
   if (release_only) return;
-  platform_.process.Start("ipconfig.exe /renew " + adapter_id, platform::WindowMode::kHidden);
+  renew_ =
+      platform_.process.Start("ipconfig.exe /renew " + adapter_id, platform::WindowMode::kHidden);
   if (start_poll) front_end_.StartBindPoll();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/app_state.h"
@@ -36,6 +37,8 @@ class ExternalPrograms {
   // starts the bind poll after the renew. Windows 98 and ME address the adapter by its
   // number in the adapter table, NT 4 and 2000 by its identifier.
   void ReleaseRenew(const std::string& adapter_id, bool release_only, bool start_poll);
+  // The renew started last (its process), or 0; taken by whoever waits for its lease.
+  uint32_t TakeRenew() { return std::exchange(renew_, 0); }
 
   // Starts NVEFilter for every network class instance, hidden and not waited for.
   void LoadDHCPFilter();
@@ -60,6 +63,7 @@ class ExternalPrograms {
   const AppState& state_;
   FrontEnd& front_end_;
   std::vector<uint32_t> filter_switches_;
+  uint32_t renew_ = 0;
 };
 
 }  // namespace netvane::engine

@@ -26,6 +26,19 @@ struct ProxySettings {
   bool operator==(const ProxySettings&) const = default;
 };
 
+// What identifies the network a location was last applied on, as the location remembers it;
+// every field empty when nothing was recorded.
+struct NetworkPrint {
+  std::string Gateway;     // the default gateway, dotted
+  std::string GatewayMAC;  // its hardware address, "aa:bb:cc:dd:ee:ff"
+  std::string DhcpServer;  // the lease's server identifier; empty for a static address
+  std::string Prefix;      // the network, "10.1.0.0/16"
+  bool empty() const {
+    return Gateway.empty() && GatewayMAC.empty() && DhcpServer.empty() && Prefix.empty();
+  }
+  bool operator==(const NetworkPrint&) const = default;
+};
+
 struct LocationRecord {
   int16_t LocationId = -1;
   std::string SessionName;
@@ -47,6 +60,9 @@ struct LocationRecord {
   ProxySettings NCProxy;
   bool UseWinNetwork = false;
   std::string DefaultPrinter;
+  // Values of our own beside the others (older builds pass them by).
+  NetworkPrint Network;
+  bool ApplyWhenRecognised = false;
 
   bool operator==(const LocationRecord&) const = default;
 };

@@ -89,6 +89,16 @@ void LocationStore::ReadMain(const std::string& key, LocationRecord& r) {
       r.UseProxy = FlagFromText(text);
     else if (name == "USEWINNETWORK")
       r.UseWinNetwork = FlagFromText(text);
+    else if (name == "NETWORKGATEWAY")
+      r.Network.Gateway = text;
+    else if (name == "NETWORKGATEWAYMAC")
+      r.Network.GatewayMAC = text;
+    else if (name == "NETWORKDHCPSERVER")
+      r.Network.DhcpServer = text;
+    else if (name == "NETWORKPREFIX")
+      r.Network.Prefix = text;
+    else if (name == "APPLYWHENRECOGNISED")
+      r.ApplyWhenRecognised = FlagFromText(text);
   }
 }
 
@@ -206,6 +216,9 @@ bool LocationStore::WriteLocation(const std::string& key, const LocationRecord& 
     }
   }
   if (!write(key, "UseWinNetwork", YesNo(r.UseWinNetwork))) return false;
+  // Written only when set, so that a location without them reads back as it always has.
+  if (!WriteNetworkPrint(key, r.Network)) return false;
+  if (r.ApplyWhenRecognised && !write(key, "ApplyWhenRecognised", YesNo(true))) return false;
   if (r.UseWinNetwork) {
     const std::string printer = JoinKeyPath(key, "WinNetwork");
     if (reg_.CreateKey(kRoot, printer) != kErrorSuccess ||
@@ -214,6 +227,32 @@ bool LocationStore::WriteLocation(const std::string& key, const LocationRecord& 
     }
   }
   return true;
+}
+
+bool LocationStore::WriteNetworkPrint(const std::string& key, const NetworkPrint& print) {
+  const std::pair<const char*, const std::string*> values[] = {
+      {"NetworkGateway", &print.Gateway},
+      {"NetworkGatewayMAC", &print.GatewayMAC},
+      {"NetworkDhcpServer", &print.DhcpServer},
+      {"NetworkPrefix", &print.Prefix},
+  };
+  for (const auto& [name, text] : values) {
+    const int32_t code = text->empty() ? reg_.DeleteValue(kRoot, key, name)
+                                       : reg_.WriteValue(kRoot, key, name, *text);
+    if (code != kErrorSuccess && !(text->empty() && code == platform::kErrorFileNotFound)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool LocationStore::SaveNetworkPrint(int16_t id, const NetworkPrint& print) {
+  const std::string key = LocationKeyPath(id);
+  platform::RegistryGroup group(reg_.registry(), true);
+  // A location deleted meanwhile is not brought back by its print.
+  if (reg_.OpenKeyCheck(kRoot, key) != kErrorSuccess) return false;
+  const bool written = WriteNetworkPrint(key, print);
+  return group.End() == kErrorSuccess && written;
 }
 
 bool LocationStore::SaveLocation(int16_t id, const LocationRecord& record) {

@@ -27,6 +27,8 @@ class LocationStore {
   // content of the key is put back (or the key removed when there was none) and the result
   // is false.
   bool SaveLocation(int16_t id, const LocationRecord& record);
+  // Replaces only the remembered network of an existing location.
+  bool SaveNetworkPrint(int16_t id, const NetworkPrint& print);
   // Fills `table` with every stored location in the registry's listing order; subkeys that
   // do not name a location are skipped. Returns the number loaded.
   int LoadLocations(LocationTable& table);
@@ -46,6 +48,7 @@ class LocationStore {
   void ReadProxies(const std::string& key, LocationRecord& record);
   void ReadProxy(const std::string& key, ProxySettings& proxy);
   bool WriteProxy(const std::string& key, const ProxySettings& proxy);
+  bool WriteNetworkPrint(const std::string& key, const NetworkPrint& print);
 
   RegistryAccess& reg_;
 };

@@ -731,5 +731,101 @@ TEST_F(RestoreTest, NothingIsOfferedWithoutAnotherActiveLocationOrWhenNeverAsked
   EXPECT_EQ(Messages(), Lines{engine::kBindFailed});
 }
 
+// A location applied well remembers its network: a static one at once, from the values the
+// read-back found, a DHCP one once its renew has ended with a lease. A failure, or a gateway
+// nobody (or more than one) answers for, leaves what it remembered before.
+class NetworkMemoryTest : public ApplyCommandTest {
+ protected:
+  void SetUp() override {
+    ApplyCommandTest::SetUp();
+    state_.OSKind = engine::kOsWin2000;
+    LocationRecord office;
+    office.SessionName = "Office";
+    office.NIC_ID = "AA";
+    office.ServiceType = "USE_STATIC_IP";
+    office.IPAddress = "172.16.5.20";
+    office.SubnetMask = "255.255.255.0";
+    office.Gateway = "172.16.5.1";
+    ASSERT_TRUE(locations_.SaveLocation(3, office));
+    LocationRecord home;
+    home.SessionName = "Home";
+    home.NIC_ID = "AA";
+    home.ServiceType = "USE_DHCP";
+    ASSERT_TRUE(locations_.SaveLocation(4, home));
+    locations_.LoadLocations(state_.LocationTable);
+    command_.memory = &memory_;
+  }
+  store::NetworkPrint Stored(int16_t id) { return locations_.LoadLocation(id).Network; }
+  void Leased() {
+    const std::string key = std::string(engine::kTcpipInterfacesPath) + "AA";
+    ASSERT_EQ(access_.CreateKey(kLm, key), kErrorSuccess);
+    ASSERT_EQ(access_.WriteValue(kLm, key, "DhcpIPAddress", "192.168.1.23"), kErrorSuccess);
+    ASSERT_EQ(access_.WriteValue(kLm, key, "DhcpSubnetMask", "255.255.255.0"), kErrorSuccess);
+    ASSERT_EQ(SetRaw(raw(), kLm, key, "DhcpDefaultGateway", platform::kRegMultiSz,
+                     std::string("192.168.1.1") + '\0' + "192.168.1.254" + std::string(2, '\0')),
+              kErrorSuccess);
+    ASSERT_EQ(access_.WriteValue(kLm, key, "DhcpServer", "192.168.1.5"), kErrorSuccess);
+  }
+
+  engine::NetworkMemory memory_{fake_.services(), access_, locations_, state_};
+};
+
+TEST_F(NetworkMemoryTest, AStaticLocationRemembersItsGatewayOnceTheReadBackTookIt) {
+  command_.Apply(3);  // the read-back finds nothing: not remembered
+  EXPECT_TRUE(Stored(3).empty());
+  EXPECT_TRUE(fake_.probe.requests.empty());
+
+  SystemHolds("AA", "172.16.5.20", "255.255.255.0", "172.16.5.1");
+  fake_.probe.results["AA"].answers = {{"172.16.5.1", "02:00:00:00:00:1A"}};
+  command_.Apply(3);
+  const store::NetworkPrint lab{"172.16.5.1", "02:00:00:00:00:1a", "", "172.16.5.0/24"};
+  EXPECT_EQ(Stored(3), lab);
+  EXPECT_EQ(
+      state_.LocationTable[static_cast<size_t>(store::FindLocationIndex(state_.LocationTable, 3))]
+          .Network,
+      lab);
+  ASSERT_EQ(fake_.probe.requests.size(), 1u);
+  EXPECT_EQ(fake_.probe.requests[0].gateways, std::vector<std::string>{"172.16.5.1"});
+  EXPECT_FALSE(fake_.probe.requests[0].dhcp);
+
+  // The neighbour table's entry spares the probe; two answers for the gateway are no answer.
+  fake_.probe.neighbours["AA 172.16.5.1"] = "02:00:00:00:00:2b";
+  command_.Apply(3);
+  EXPECT_EQ(Stored(3).GatewayMAC, "02:00:00:00:00:2b");
+  EXPECT_EQ(fake_.probe.requests.size(), 1u);
+  fake_.probe.neighbours.clear();
+  fake_.probe.results["AA"].answers.push_back({"172.16.5.1", "02:00:00:00:00:3c"});
+  command_.Apply(3);
+  EXPECT_EQ(Stored(3).GatewayMAC, "02:00:00:00:00:2b");
+}
+
+TEST_F(NetworkMemoryTest, ADhcpLocationRemembersTheLeaseOnceItsRenewHasEnded) {
+  Leased();
+  fake_.probe.neighbours["AA 192.168.1.1"] = "02:00:00:00:00:0a";
+  fake_.process.still_active = {"ipconfig.exe /renew AA"};
+  command_.Apply(4);
+  EXPECT_TRUE(memory_.Waiting());
+  EXPECT_TRUE(memory_.Tick());
+  EXPECT_TRUE(Stored(4).empty());
+  fake_.process.still_active.clear();
+  EXPECT_FALSE(memory_.Tick());
+  EXPECT_EQ(Stored(4), (store::NetworkPrint{"192.168.1.1", "02:00:00:00:00:0a", "192.168.1.5",
+                                            "192.168.1.0/24"}));
+
+  // A renew that ends without a lease (the release's 0.0.0.0) leaves the print as it was; one
+  // that never ends is given up.
+  ASSERT_EQ(access_.WriteValue(kLm, std::string(engine::kTcpipInterfacesPath) + "AA",
+                               "DhcpIPAddress", "0.0.0.0"),
+            kErrorSuccess);
+  command_.Apply(4);
+  EXPECT_FALSE(memory_.Tick());
+  EXPECT_EQ(Stored(4).DhcpServer, "192.168.1.5");
+  fake_.process.still_active = {"ipconfig.exe /renew AA"};
+  command_.Apply(4);
+  int ticks = 0;
+  while (memory_.Tick()) ++ticks;
+  EXPECT_EQ(ticks, engine::kRenewTicks - 1);
+}
+
 }  // namespace
 }  // namespace netvane::testing

@@ -113,6 +113,30 @@ TEST_F(LocationStoreTest, LoadsBackEveryField) {
   EXPECT_EQ(store_.LoadLocation(5), adsl);
 }
 
+// The remembered network sits beside the other values; a save of the print alone touches
+// nothing else and never brings a deleted location back.
+TEST_F(LocationStoreTest, TheRememberedNetworkIsKeptBesideTheOtherValues) {
+  LocationRecord office = DhcpLocation(6, "Office", "El90x1");
+  office.Network = {"10.1.0.1", "00:00:5e:00:01:07", "10.1.0.3", "10.1.0.0/16"};
+  office.ApplyWhenRecognised = true;
+  ASSERT_TRUE(store_.SaveLocation(6, office));
+  const std::vector<std::string> names = ValueNames(raw(), kRoot, Key(6));
+  EXPECT_EQ(std::vector<std::string>(names.end() - 5, names.end()),
+            (std::vector<std::string>{"NetworkGateway", "NetworkGatewayMAC", "NetworkDhcpServer",
+                                      "NetworkPrefix", "ApplyWhenRecognised"}));
+  EXPECT_EQ(Sz(Key(6), "ApplyWhenRecognised"), "Yes");
+  EXPECT_EQ(store_.LoadLocation(6), office);
+
+  const store::NetworkPrint lab{"192.168.7.1", "52:54:00:12:34:56", "", "192.168.7.0/24"};
+  ASSERT_TRUE(store_.SaveNetworkPrint(6, lab));
+  office.Network = lab;
+  EXPECT_EQ(store_.LoadLocation(6), office);
+  EXPECT_EQ(QueryRaw(raw(), kRoot, Key(6), "NetworkDhcpServer").code, platform::kErrorFileNotFound);
+
+  EXPECT_FALSE(store_.SaveNetworkPrint(9, lab));
+  EXPECT_EQ(QueryRaw(raw(), kRoot, Key(9), "NetworkGateway").code, platform::kErrorFileNotFound);
+}
+
 TEST_F(LocationStoreTest, AMissingKeyLoadsAsABlankRecordWithItsId) {
   LocationRecord blank;
   blank.LocationId = 12;

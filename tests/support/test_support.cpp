@@ -136,7 +136,13 @@ bool FakeProcess::WaitFor(uint32_t process_id, uint32_t) {
   return true;
 }
 
-uint32_t FakeProcess::ExitCode(uint32_t) { return 0; }
+uint32_t FakeProcess::ExitCode(uint32_t process_id) {
+  if (process_id < 1000 || process_id - 1000 >= started.size()) return 0;
+  const std::string& line = started[process_id - 1000].command_line;
+  return std::find(still_active.begin(), still_active.end(), line) != still_active.end()
+             ? platform::kStillActive
+             : 0;
+}
 
 std::string FakeShell::ExistingName(const std::string& path) {
   for (const std::string& p : existing) {

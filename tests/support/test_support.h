@@ -165,6 +165,8 @@ class FakeProcess : public platform::Process {
   // each timed wait that finds it still running.
   int running_waits = 0;
   std::function<void(const std::string&)> on_wait;
+  // Command lines whose process ExitCode reports as still running.
+  std::vector<std::string> still_active;
 };
 
 // A file system of the test's making for the shell: paths in `existing` exist; invoked
