@@ -156,6 +156,9 @@ TEST_F(Netvanectl, ShowPrintsEveryFieldOfTheRecord) {
   Text(key + "\\TCP/IP", "DNS", "192.168.10.2,192.168.10.3");
   Text(key + "\\TCP/IP", "Lease", "16777214");
   Text(key + "\\TCP/IP", "IPAddress", "192.168.10.25");
+  Text(key, "NetworkGateway", "192.168.10.1");
+  Text(key, "NetworkGatewayMAC", "02:00:00:00:00:0a");
+  Text(key, "NetworkPrefix", "192.168.10.0/24");
   Text(key + "\\Proxy", "IE/NC_SameProxy", "No");
   Text(key + "\\Proxy", "UseIEProxy", "Yes");
   Text(key + "\\Proxy", "UseNCProxy", "YES");
@@ -217,7 +220,63 @@ TEST_F(Netvanectl, ShowPrintsEveryFieldOfTheRecord) {
             "NCProxy.SocksAddress: \n"
             "NCProxy.SocksPort: \n"
             "UseWinNetwork: Yes\n"
-            "DefaultPrinter: Office LaserJet\n");
+            "DefaultPrinter: Office LaserJet\n"
+            "ApplyWhenRecognised: No\n"
+            "NetworkGateway: 192.168.10.1\n"
+            "NetworkGatewayMAC: 02:00:00:00:00:0a\n"
+            "NetworkDhcpServer: \n"
+            "NetworkPrefix: 192.168.10.0/24\n");
+}
+
+// detect probes every adapter with locations (or the one named by its number) and tells the
+// one location whose network answers; --apply applies it as apply does.
+TEST_F(Netvanectl, DetectTellsTheLocationWhoseNetworkAnswers) {
+  Card("1", "Card A", "SvcA");
+  Card("2", "Card B", "SvcB");
+  Card("3", "Card C", "SvcC");
+  Location(1, "Home", "SvcA", "Card A", "NO", "USE_DHCP");
+  Location(2, "Hotel", "SvcA", "Card A", "NO", "USE_DHCP");
+  Location(3, "Lab", "SvcB", "Card B", "NO", "USE_DHCP");
+  const std::pair<int, const char*> macs[] = {
+      {1, "02:00:00:00:00:0a"}, {2, "02:00:00:00:00:0b"}, {3, "02:00:00:00:00:0c"}};
+  for (const auto& [id, mac] : macs) {
+    Text(kSessions + std::to_string(id), "NetworkGateway", id == 3 ? "10.0.0.1" : "192.168.1.1");
+    Text(kSessions + std::to_string(id), "NetworkGatewayMAC", mac);
+  }
+  fake_.probe.results["SvcA"].answers = {{"192.168.1.1", "02:00:00:00:00:0b"}};
+  fake_.probe.results["SvcB"].error = "the helper is not running";
+
+  Outcome o = Run({"detect"});
+  EXPECT_EQ(o.code, 0);
+  EXPECT_EQ(o.out, "LocationId: 2\nSessionName: Hotel\n");
+  EXPECT_EQ(o.err,
+            "netvanectl: the network on Card B could not be probed: the helper is not running\n");
+  ASSERT_EQ(fake_.probe.requests.size(), 2u);  // Card C has no locations
+  EXPECT_EQ(fake_.probe.requests[0].gateways, std::vector<std::string>{"192.168.1.1"});
+  EXPECT_TRUE(fake_.process.started.empty());
+
+  fake_.probe.results["SvcA"].answers = {{"192.168.1.1", "02:00:00:00:00:0c"}};
+  o = Run({"detect", "0"});
+  EXPECT_EQ(o.code, 3);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "netvanectl: no location matches the network on Card A.\n");
+  o = Run({"detect", "2"});
+  EXPECT_EQ(o.code, 3);
+  EXPECT_EQ(fake_.probe.requests.size(), 3u);  // nothing remembered there: nothing to ask
+  EXPECT_EQ(Run({"detect", "1"}).code, 1);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"detect", "3"},
+                                               {"detect", "x"},
+                                               {"detect", "--apply", "--apply"},
+                                               {"detect", "0", "1"}}) {
+    EXPECT_EQ(Run(args).code, 2) << args[1];
+  }
+
+  fake_.probe.results["SvcA"].answers = {{"192.168.1.1", "02:00:00:00:00:0a"}};
+  o = Run({"detect", "--apply", "0"});
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_EQ(o.out, "LocationId: 1\nSessionName: Home\n");
+  EXPECT_EQ(fake_.process.started.back().command_line, "ipconfig.exe /renew SvcA");
+  EXPECT_EQ(Run({"show", "1"}).out.find("SessionActive: Yes\n") != std::string::npos, true);
 }
 
 TEST_F(Netvanectl, UsageErrorsAndUnknownIdsExitTwoWithAMessage) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <iomanip>
+#include <thread>
 
 #include "engine/app_state.h"
 #include "engine/apply_command.h"
@@ -11,8 +12,11 @@
 #include "engine/ip_helper.h"
 #include "engine/load_all.h"
 #include "engine/location_tree.h"
+#include "engine/network_memory.h"
+#include "engine/recognition.h"
 #include "engine/windows_family.h"
 #include "store/location_store.h"
+#include "store/numbers.h"
 #include "store/registry_access.h"
 
 namespace netvane::tools {
@@ -21,13 +25,18 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNotRecognised = 3;
 
 const char kUsage[] =
     "usage: netvanectl list             adapters and stored locations\n"
     "       netvanectl show ID          every field of location ID\n"
     "       netvanectl apply ID|NAME [--restore-on-failure]\n"
     "                                   apply a location, as the Apply button does; after a\n"
-    "                                   failure, put back the location active before it\n";
+    "                                   failure, put back the location active before it\n"
+    "       netvanectl detect [ADAPTER] [--apply]\n"
+    "                                   which location's network the adapter (its number in\n"
+    "                                   list; without it, every adapter with locations) is\n"
+    "                                   plugged into; --apply applies it\n";
 
 const char* YesNo(bool flag) { return flag ? "Yes" : "No"; }
 
@@ -90,7 +99,12 @@ void PrintRecord(const store::LocationRecord& r, std::ostream& out) {
   PrintProxy("IEProxy", r.IEProxy, out);
   PrintProxy("NCProxy", r.NCProxy, out);
   out << "UseWinNetwork: " << YesNo(r.UseWinNetwork) << "\n"
-      << "DefaultPrinter: " << r.DefaultPrinter << "\n";
+      << "DefaultPrinter: " << r.DefaultPrinter << "\n"
+      << "ApplyWhenRecognised: " << YesNo(r.ApplyWhenRecognised) << "\n"
+      << "NetworkGateway: " << r.Network.Gateway << "\n"
+      << "NetworkGatewayMAC: " << r.Network.GatewayMAC << "\n"
+      << "NetworkDhcpServer: " << r.Network.DhcpServer << "\n"
+      << "NetworkPrefix: " << r.Network.Prefix << "\n";
 }
 
 // The window side of an apply without a window: commands, pointer and focus have nothing to
@@ -169,12 +183,51 @@ void ReportRestore(const engine::AppState& state, int16_t restored, const Consol
       << (failed ? "could not be restored either" : "was restored") << ".\n";
 }
 
-int Apply(const std::string& which, bool restore, engine::AppState& state,
-          platform::Platform& platform, store::RegistryAccess& registry,
-          store::LocationStore& locations, engine::CIpHelper& iphelper,
-          const EndpointFactory& make_endpoint, ConsolePrompt& prompt, std::ostream& out,
-          std::ostream& err) {
-  engine::LoadAll(state, registry, locations, iphelper);
+// Everything an apply works with.
+struct Session {
+  engine::AppState& state;
+  platform::Platform& platform;
+  store::RegistryAccess& registry;
+  store::LocationStore& locations;
+  const EndpointFactory& make_endpoint;
+  ConsolePrompt& prompt;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+// Applies a loaded location as the Apply button does, and waits until what it ends with is
+// known (the bind poll, the lease the network is remembered by).
+int ApplyLoaded(int16_t id, bool restore, Session& s) {
+  if (!s.platform.process.Elevated()) {
+    s.err << kNeedsElevation;
+    return kExitFailed;
+  }
+  const size_t first_message = s.prompt.shown().size();
+  const std::unique_ptr<platform::UdpEndpoint> endpoint = s.make_endpoint();
+  ConsoleFrontEnd front_end(s.prompt, *endpoint);
+  engine::Engine engine(s.platform, s.registry, s.state, front_end);
+  engine::ApplyCommand command(engine, s.locations, s.state, front_end);
+  engine::NetworkMemory memory(s.platform, s.registry, s.locations, s.state);
+  front_end.Attach(&engine, &command);
+  command.restore_policy = restore ? engine::RestorePolicy::kAlways : engine::RestorePolicy::kNever;
+  command.memory = &memory;
+  command.Apply(id);
+  front_end.RunPoll();
+  endpoint->Close();
+  while (memory.Tick()) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  if (command.RestoredLocationId >= 0)
+    ReportRestore(s.state, command.RestoredLocationId, s.prompt, s.out);
+  const std::vector<std::string>& shown = s.prompt.shown();
+  return std::any_of(shown.begin() + static_cast<std::ptrdiff_t>(first_message), shown.end(),
+                     IsFailureReport)
+             ? kExitFailed
+             : kExitDone;
+}
+
+int Apply(const std::string& which, bool restore, engine::CIpHelper& iphelper, Session& s) {
+  engine::AppState& state = s.state;
+  std::ostream& err = s.err;
+  engine::LoadAll(state, s.registry, s.locations, iphelper);
   int16_t id = 0;
   int index = -1;
   if (store::ParseLocationKeyName(which, &id))
@@ -191,27 +244,64 @@ int Apply(const std::string& which, bool restore, engine::AppState& state,
     err << "netvanectl: no location with id or name " << which << "\n";
     return kExitUsage;
   }
-  id = state.LocationTable[static_cast<size_t>(index)].LocationId;
-  if (!platform.process.Elevated()) {
-    err << kNeedsElevation;
-    return kExitFailed;
-  }
+  return ApplyLoaded(state.LocationTable[static_cast<size_t>(index)].LocationId, restore, s);
+}
 
-  const std::unique_ptr<platform::UdpEndpoint> endpoint = make_endpoint();
-  ConsoleFrontEnd front_end(prompt, *endpoint);
-  engine::Engine engine(platform, registry, state, front_end);
-  engine::ApplyCommand command(engine, locations, state, front_end);
-  front_end.Attach(&engine, &command);
-  command.restore_policy = restore ? engine::RestorePolicy::kAlways : engine::RestorePolicy::kNever;
-  command.Apply(id);
-  front_end.RunPoll();
-  endpoint->Close();
-  if (command.RestoredLocationId >= 0)
-    ReportRestore(state, command.RestoredLocationId, prompt, out);
-  for (const std::string& text : prompt.shown()) {
-    if (IsFailureReport(text)) return kExitFailed;
+// Probes each adapter asked for and prints the location its network is; --apply applies it.
+int Detect(const std::vector<std::string>& args, engine::CIpHelper& iphelper, Session& s) {
+  engine::AppState& state = s.state;
+  engine::LoadAll(state, s.registry, s.locations, iphelper);
+  bool apply = false;
+  std::optional<size_t> only;
+  for (size_t i = 1; i < args.size(); ++i) {
+    int64_t n = 0;
+    if (args[i] == "--apply" && !apply) {
+      apply = true;
+    } else if (!only && store::ParseWholeNumber(args[i], 0, 32767, &n)) {
+      only = static_cast<size_t>(n);
+    } else {
+      s.err << "netvanectl: unexpected argument " << args[i] << "\n" << kUsage;
+      return kExitUsage;
+    }
   }
-  return kExitDone;
+  if (only && *only >= state.AdapterTable.size()) {
+    s.err << "netvanectl: no adapter [" << *only << "]; netvanectl list shows them\n";
+    return kExitUsage;
+  }
+  std::vector<size_t> adapters;
+  for (size_t i = 0; i < state.AdapterTable.size(); ++i) {
+    const bool has_locations =
+        std::any_of(state.LocationTable.begin(), state.LocationTable.end(),
+                    [&](const store::LocationRecord& r) {
+                      return engine::SameAdapter(r.NIC_ID, state.AdapterTable[i].AdapterId);
+                    });
+    if (only ? i == *only : has_locations) adapters.push_back(i);
+  }
+  int status = kExitNotRecognised;
+  for (size_t i : adapters) {
+    const store::AdapterEntry& adapter = state.AdapterTable[i];
+    const platform::ProbeRequest request =
+        engine::RecognitionRequest(state.LocationTable, adapter.AdapterId);
+    platform::ProbeResult result;
+    if (!request.gateways.empty()) result = s.platform.probe.Probe(request);
+    if (!result.error.empty()) {
+      s.err << "netvanectl: the network on " << adapter.Description
+            << " could not be probed: " << result.error << "\n";
+      if (status == kExitNotRecognised) status = kExitFailed;
+      continue;
+    }
+    const int16_t id = engine::Recognise(state.LocationTable, adapter.AdapterId, result).location;
+    if (id < 0) {
+      s.err << "netvanectl: no location matches the network on " << adapter.Description << ".\n";
+      continue;
+    }
+    const store::LocationRecord& r =
+        state.LocationTable[static_cast<size_t>(store::FindLocationIndex(state.LocationTable, id))];
+    s.out << "LocationId: " << id << "\nSessionName: " << r.SessionName << "\n";
+    if (status != kExitFailed) status = kExitDone;
+    if (apply && ApplyLoaded(id, false, s) != kExitDone) status = kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace
@@ -240,11 +330,12 @@ int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& plat
   const std::string& command = args[0];
   const bool restore = command == "apply" && args.size() == 3 && args[2] == "--restore-on-failure";
   if ((command == "list" && args.size() != 1) || (command == "show" && args.size() != 2) ||
-      (command == "apply" && args.size() != 2 && !restore)) {
+      (command == "apply" && args.size() != 2 && !restore) ||
+      (command == "detect" && args.size() > 3)) {
     err << "netvanectl: wrong number of arguments for " << command << "\n" << kUsage;
     return kExitUsage;
   }
-  if (command != "list" && command != "show" && command != "apply") {
+  if (command != "list" && command != "show" && command != "apply" && command != "detect") {
     err << "netvanectl: unknown command " << command << "\n" << kUsage;
     return kExitUsage;
   }
@@ -276,10 +367,9 @@ int RunNetvanectl(const std::vector<std::string>& args, platform::Platform& plat
     return kExitDone;
   }
 
-  if (command == "apply") {
-    return Apply(args[1], restore, state, platform, registry, locations, iphelper, make_endpoint,
-                 prompt, out, err);
-  }
+  Session session{state, platform, registry, locations, make_endpoint, prompt, out, err};
+  if (command == "apply") return Apply(args[1], restore, iphelper, session);
+  if (command == "detect") return Detect(args, iphelper, session);
 
   engine::LoadAll(state, registry, locations, iphelper);
   if (state.AdapterTable.empty()) {
