@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "editors/session_modify.h"
 #include "editors/session_new.h"
@@ -25,6 +26,7 @@
 #include "platform/command_line.h"
 #include "platform/platform_error.h"
 #include "qt_common/controls.h"
+#include "shell/recogniser.h"
 
 namespace netvane::shell {
 namespace {
@@ -97,7 +99,9 @@ frmMain::frmMain(ShellServices& services, bool tray, QWidget* parent)
                        services.registry, services.platform.shell, services.prompt,
                        services.files,    services.printers,       services.dialogs},
       engine_(services.platform, services.registry, services.state, *this),
-      command_(engine_, services.locations, services.state, *this) {
+      command_(engine_, services.locations, services.state, *this),
+      memory_(services.platform, services.registry, services.locations, services.state) {
+  command_.memory = &memory_;
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Netvane 2.0"));
   setWindowIcon(ProgramIcon());
@@ -105,6 +109,7 @@ frmMain::frmMain(ShellServices& services, bool tray, QWidget* parent)
   if (tray) {
     tray_ = new QSystemTrayIcon(ProgramIcon(), this);
     tray_->setToolTip(QStringLiteral("Netvane 2.0"));
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, &frmMain::OfferClicked);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
       if (r == QSystemTrayIcon::DoubleClick) TrayDoubleClicked();
       if (r == QSystemTrayIcon::Context) ShowTrayMenu(QCursor::pos());
@@ -122,6 +127,13 @@ void frmMain::BuildWindow() {
   timer_ = new QTimer(this);
   timer_->setObjectName(QStringLiteral("Timer1"));
   connect(timer_, &QTimer::timeout, this, &frmMain::Timer1Tick);
+  // A DHCP location's lease is looked for while its renew runs.
+  memory_timer_ = new QTimer(this);
+  connect(memory_timer_, &QTimer::timeout, this, [this] {
+    if (!memory_.Tick()) memory_timer_->stop();
+  });
+  recogniser_ = new Recogniser(s_.platform.probe, s_.state, this);
+  connect(recogniser_, &Recogniser::Recognised, this, &frmMain::NetworkRecognised);
 
   BuildTrayMenu();
   qt_common::NoDefaultButtons(this);
@@ -173,6 +185,9 @@ void frmMain::BuildTrayMenu() {
   popup_->setObjectName(QStringLiteral("mnuPopup"));
   QAction* display = popup_->addAction(QStringLiteral("Display"));
   display->setObjectName(QStringLiteral("mnuDisplay"));
+  QAction* recognise = popup_->addAction(QStringLiteral("Recognise the network"));
+  recognise->setObjectName(QStringLiteral("mnuRecognise"));
+  connect(recognise, &QAction::triggered, this, [this] { recogniser_->RecogniseAll(true); });
   popup_->addSeparator();
   QAction* exit = popup_->addAction(QStringLiteral("Exit"));
   exit->setObjectName(QStringLiteral("mnuExit"));
@@ -241,6 +256,7 @@ void frmMain::LoadWindow() {
     // Off the task list: the icon in the notification area stands for the program.
     setWindowFlag(Qt::Tool, true);
   }
+  recogniser_->Start();
 }
 
 void frmMain::SetCommandsEnabled(bool enabled) {
@@ -345,6 +361,7 @@ void frmMain::EngineCall(Call call) {
   StopWatchingSocket();
   call();
   WatchSocket();
+  if (memory_.Waiting() && !memory_timer_->isActive()) memory_timer_->start(500);
   if (--engine_calls_ == 0 && close_when_idle_) {
     close_when_idle_ = false;
     if (session_ending_) close();
@@ -514,6 +531,37 @@ void frmMain::ShowTrayMenu(const QPoint& where) {
 void frmMain::DisplayClicked() {
   showNormal();
   show();
+}
+
+QString RecognisedText(const std::string& session_name) {
+  return QStringLiteral("This is the network of the location \"%1\". Click here to apply it.")
+      .arg(qt_common::Q(session_name));
+}
+
+void frmMain::NetworkRecognised(int16_t id) {
+  if (applying_ || EditorOpen || engine_calls_ > 0 || !apply_->isEnabled()) return;
+  const int i = store::FindLocationIndex(s_.state.LocationTable, id);
+  if (i < 0) return;
+  const store::LocationRecord& r = s_.state.LocationTable[static_cast<size_t>(i)];
+  if (r.SessionActive) return;
+  if (r.ApplyWhenRecognised) {
+    EngineCall([&] { command_.Apply(id); });
+    return;
+  }
+  OfferedLocationId = id;
+  OfferText = RecognisedText(r.SessionName);
+  if (tray_ != nullptr) {
+    tray_->showMessage(QStringLiteral("Netvane 2.0"), OfferText, QSystemTrayIcon::Information);
+  }
+}
+
+void frmMain::OfferClicked() {
+  const int16_t id = std::exchange(OfferedLocationId, -1);
+  if (id < 0 || applying_ || EditorOpen || engine_calls_ > 0 || !apply_->isEnabled() ||
+      store::FindLocationIndex(s_.state.LocationTable, id) < 0) {
+    return;
+  }
+  EngineCall([&] { command_.Apply(id); });
 }
 
 void frmMain::ShutDown() {

@@ -14,6 +14,7 @@
 #include "engine/engine.h"
 #include "engine/front_end.h"
 #include "engine/ip_helper.h"
+#include "engine/network_memory.h"
 #include "platform/platform.h"
 #include "prompt/user_prompt.h"
 
@@ -31,6 +32,11 @@ class QTreeWidgetItem;
 class QAction;
 
 namespace netvane::shell {
+
+class Recogniser;
+
+// What the notification icon says when it recognises a location's network.
+QString RecognisedText(const std::string& session_name);
 
 // Everything the window works with, owned by the program.
 struct ShellServices {
@@ -100,12 +106,21 @@ class frmMain : public QWidget, public engine::FrontEnd {
   void TrayDoubleClicked();
   void ShowTrayMenu(const QPoint& where);
   void DisplayClicked();
+  // A location's network recognised: applied when the location says so, else offered through
+  // the notification icon, whose message applies it when clicked. Nothing while the commands
+  // are busy, or for the location already active.
+  void NetworkRecognised(int16_t location_id);
+  void OfferClicked();
+  // The location the icon's message last offered, or -1.
+  int16_t OfferedLocationId = -1;
+  QString OfferText;
 
   bool ControlsEnabled = false;
   bool EditorOpen = false;
   int SelectedNodeIndex = 0;
 
   engine::ApplyCommand& command() { return command_; }
+  Recogniser& recogniser() { return *recogniser_; }
   engine::Engine& engine() { return engine_; }
   bool tray_available() const { return tray_ != nullptr; }
   QSystemTrayIcon* tray_icon() const { return tray_; }
@@ -152,6 +167,9 @@ class frmMain : public QWidget, public engine::FrontEnd {
   editors::EditorServices editor_services_;
   engine::Engine engine_;
   engine::ApplyCommand command_;
+  engine::NetworkMemory memory_;
+  QTimer* memory_timer_ = nullptr;
+  Recogniser* recogniser_ = nullptr;
   bool session_ending_ = false;
   bool count_activation_ = true;
   bool busy_pointer_ = false;

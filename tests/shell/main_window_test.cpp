@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -219,6 +220,50 @@ TEST_F(MainWindowTest, AnApplyOnTheLegacyRoadEndsWithThePoll) {
   EXPECT_FALSE(endpoint.open);
   EXPECT_TRUE(Enabled(w->cmdApply()));
   EXPECT_TRUE(w->ControlsEnabled);
+}
+
+// A recognised network is offered through the notification icon, whose message applies it;
+// a location that says so is applied at once; the location already active is left alone. A
+// link that comes up is asked about once it has settled.
+TEST_F(MainWindowTest, ARecognisedNetworkIsOfferedOrAppliedAsTheLocationSays) {
+  Location(1, "Home", "SvcA", "USE_DHCP", true);
+  Location(2, "Hotel", "SvcA", "USE_DHCP");
+  Location(3, "Office", "SvcB", "USE_DHCP");
+  ASSERT_TRUE(locations.SaveNetworkPrint(1, {"192.168.1.1", "02:00:00:00:00:0a", "", ""}));
+  ASSERT_TRUE(locations.SaveNetworkPrint(2, {"192.168.1.1", "02:00:00:00:00:0b", "", ""}));
+  fake.probe.results["SvcA"].answers = {{"192.168.1.1", "02:00:00:00:00:0b"}};
+  fake.probe.results["SvcB"].answers = {{"10.0.0.1", "02:00:00:00:00:0c"}};
+  auto w = Start();
+  ASSERT_TRUE(w);
+  QTRY_COMPARE(w->OfferedLocationId, 2);
+  EXPECT_EQ(w->OfferText.toStdString(),
+            "This is the network of the location \"Hotel\". Click here to apply it.");
+  ASSERT_EQ(fake.probe.requests.size(), 1u);  // Office remembers nothing yet
+  EXPECT_TRUE(fake.process.started.empty());
+  w->OfferClicked();
+  ASSERT_FALSE(fake.process.started.empty());
+  EXPECT_EQ(fake.process.started.back().command_line, "ipconfig.exe /renew SvcA");
+  EXPECT_EQ(w->OfferedLocationId, -1);
+
+  // Asked again on demand: the hotel is the active location now, and nothing is offered.
+  const size_t started = fake.process.started.size();
+  w->mnuPopup()->findChild<QAction*>(QStringLiteral("mnuRecognise"))->trigger();
+  QTRY_COMPARE(fake.probe.requests.size(), 2u);
+  QTest::qWait(100);
+  EXPECT_EQ(w->OfferedLocationId, -1);
+  EXPECT_EQ(fake.process.started.size(), started);
+
+  store::LocationRecord office = locations.LoadLocation(3);
+  office.Network = {"10.0.0.1", "02:00:00:00:00:0c", "", ""};
+  office.ApplyWhenRecognised = true;
+  ASSERT_TRUE(locations.SaveLocation(3, office));
+  w->ReloadAndRefresh();
+  fake.probe.link_changed("SvcB", false);
+  fake.probe.link_changed("SvcB", true);
+  QTRY_VERIFY(fake.process.started.back().command_line == "ipconfig.exe /renew SvcB");
+  EXPECT_EQ(fake.probe.requests.back().adapter, "SvcB");
+  EXPECT_EQ(w->OfferedLocationId, -1);
+  EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(MainWindowTest, APollThatNeverSeesTheBindingGivesUpAfterFifteenTicks) {
