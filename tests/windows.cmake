@@ -78,6 +78,7 @@ target_link_libraries(netvane_registry_raw PUBLIC netvane_platform)
 netvane_add_windows_test(portable_tests
   platform/command_line_test.cpp
   platform/bytes_test.cpp
+  platform/probe_facts_test.cpp
   engine/address_test.cpp
   engine/location_tree_test.cpp
   engine/recognition_test.cpp
