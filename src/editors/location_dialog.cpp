@@ -1,5 +1,6 @@
 #include "editors/location_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -13,6 +14,17 @@ void LocationDialog::NewNameAndAdapter(QWidget* parent) {
   name_->setObjectName(QStringLiteral("txtSessionName"));
   nic_ = new QComboBox(parent);
   nic_->setObjectName(QStringLiteral("cboNIC"));
+}
+
+QCheckBox* LocationDialog::NewRecognisedBox(QWidget* parent) {
+  recognised_ = new QCheckBox(
+      QStringLiteral("Apply automatically when Netvane recognises this network"), parent);
+  recognised_->setObjectName(QStringLiteral("chkApplyWhenRecognised"));
+  // Ticking it before the first apply is allowed: it waits for a network to recognise.
+  recognised_->setToolTip(
+      QStringLiteral("Netvane remembers a network when this location has been applied "
+                     "successfully."));
+  return recognised_;
 }
 
 void LocationDialog::SetTabChain(const std::vector<QWidget*>& order) {

@@ -12,6 +12,7 @@
 #include "editors/ip_address_control.h"
 #include "editors/location_pages.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -36,12 +37,16 @@ class LocationDialog : public QDialog {
   IpAddressControl* txtDNS() const { return tcp_ip_->dns(); }
   QListWidget* lstGateway() const { return tcp_ip_->gateways(); }
   QListWidget* lstDNS() const { return tcp_ip_->servers(); }
+  QCheckBox* chkApplyWhenRecognised() const { return recognised_; }
 
  protected:
   LocationDialog(EditorServices& services, QWidget* parent);
 
   // The name box (txtSessionName) and the adapter box (cboNIC), in `parent`.
   void NewNameAndAdapter(QWidget* parent);
+  // The box that lets the location be applied when its network is recognised
+  // (chkApplyWhenRecognised), unticked, in `parent`.
+  QCheckBox* NewRecognisedBox(QWidget* parent);
   // Chains the tab order through `order`.
   static void SetTabChain(const std::vector<QWidget*>& order);
 
@@ -66,6 +71,7 @@ class LocationDialog : public QDialog {
   Options<AdslType>* adsl_ = nullptr;
   ProgramPath* program_ = nullptr;
   TcpIpPage* tcp_ip_ = nullptr;
+  QCheckBox* recognised_ = nullptr;
 };
 
 }  // namespace netvane::editors

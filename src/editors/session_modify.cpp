@@ -17,6 +17,7 @@
 #include <array>
 
 #include "editors/proxy_rows.h"
+#include "engine/recognition.h"
 
 namespace netvane::editors {
 namespace {
@@ -68,6 +69,8 @@ QWidget* frmSessionModify::BuildGeneralTab() {
     connect(kinds_->option(i), &QRadioButton::clicked, this,
             [this, i] { KindClicked(static_cast<ConnectionKind>(i)); });
   }
+  // Below the kinds, apart from them: it holds for every kind.
+  tab->layout()->addWidget(NewRecognisedBox(tab));
   return tab;
 }
 
@@ -167,6 +170,7 @@ QLayout* frmSessionModify::BuildButtons() {
 void frmSessionModify::SetTabOrder() {
   std::vector<QWidget*> order = {name_, nic_, tabs_};
   order.insert(order.end(), kinds_->options().begin(), kinds_->options().end());
+  order.push_back(recognised_);
   for (QWidget* w : program_->TabChain()) order.push_back(w);
   order.insert(order.end(), adsl_->options().begin(), adsl_->options().end());
   for (QWidget* w : tcp_ip_->TabChain()) order.push_back(w);
@@ -294,6 +298,7 @@ bool frmSessionModify::Load() {
   nic_->setCurrentIndex(match);
 
   LoadKind(r);
+  recognised_->setChecked(r.ApplyWhenRecognised);
   LoadProxy(r);
   FillPrinters(r);
   tabs_->setCurrentIndex(kTabGeneral);
@@ -347,6 +352,7 @@ bool frmSessionModify::CollectLocation() {
   }
   AdapterFromCombo(nic_, &location_.NIC_ID, &location_.NIC_NAME);
   location_.ServiceType = ServiceTypeFor(kind_, adsl_type_);
+  location_.ApplyWhenRecognised = recognised_->isChecked();
   // A program that is missing gets the same message as none.
   if (LaunchesProgram(kind_) && !ReadProgram("You should choose a launch program.")) return false;
   if (store::CarriesTcpIp(location_.ServiceType) &&
@@ -420,8 +426,15 @@ bool frmSessionModify::SaveEditedLocation() {
   location_.LocationId = SelectedSessionID;
   location_.Lease = s_.state.settings.NextLease;
   const int i = store::FindLocationIndex(s_.state.LocationTable, SelectedSessionID);
-  // Editing never changes which location is active.
-  location_.SessionActive = i >= 0 && s_.state.LocationTable[static_cast<size_t>(i)].SessionActive;
+  if (i >= 0) {
+    const store::LocationRecord& stored = s_.state.LocationTable[static_cast<size_t>(i)];
+    // Editing never changes which location is active.
+    location_.SessionActive = stored.SessionActive;
+    // The save rewrites the whole key, so the remembered network is carried over (the table's
+    // copy, which the engine keeps current) -- unless another adapter was chosen: the print
+    // is of the old adapter's network.
+    if (engine::SameAdapter(stored.NIC_ID, location_.NIC_ID)) location_.Network = stored.Network;
+  }
   if (!s_.locations.SaveLocation(SelectedSessionID, location_)) {
     s_.prompt.Show("Error in saving location data.", PromptIcon::kCritical, PromptButtons::kOk);
     return false;

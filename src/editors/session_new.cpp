@@ -1,5 +1,6 @@
 #include "editors/session_new.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -162,6 +163,7 @@ QWidget* frmSessionNew::BuildFinishPage() {
       NewLabel(frame, "Label14",
                QStringLiteral("- If you want to set default printer, press this button. ")),
       1, 1);
+  g->addWidget(NewRecognisedBox(frame), 2, 0, 1, 2);
   l->addWidget(frame);
   l->addWidget(NewLabel(page, "Label13(0)",
                         QStringLiteral("New location settings were successfully completed!! ")));
@@ -202,7 +204,7 @@ void frmSessionNew::SetTabOrder() {
   order.insert(order.end(), adsl_->options().begin(), adsl_->options().end());
   for (QWidget* w : program_->TabChain()) order.push_back(w);
   for (QWidget* w : tcp_ip_->TabChain()) order.push_back(w);
-  order.insert(order.end(), {proxy_, printer_, prev_, next_, cancel_});
+  order.insert(order.end(), {proxy_, printer_, recognised_, prev_, next_, cancel_});
   SetTabChain(order);
 }
 
@@ -359,6 +361,9 @@ void frmSessionNew::Finish() {
   location_.DefaultPrinter = state.PendingPrinterSet ? state.PendingPrinterName : std::string();
   location_.Lease = state.settings.NextLease;
   location_.SessionActive = false;
+  location_.ApplyWhenRecognised = recognised_->isChecked();
+  // A new location has not been applied anywhere yet.
+  location_.Network = store::NetworkPrint{};
 
   const int16_t id = NewLocationId();
   location_.LocationId = id;

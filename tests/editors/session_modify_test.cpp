@@ -57,6 +57,10 @@ class SessionModifyTest : public ::testing::Test, public EditorFixture {
     ASSERT_TRUE(locations.SaveLocation(r.LocationId, r));
     locations.LoadLocations(state.LocationTable);
   }
+  // A value under location `id`'s key, as the registry file holds it.
+  store::ReadResult Value(int16_t id, const char* name) {
+    return access.ReadValue(platform::kHkeyLocalMachine, store::LocationKeyPath(id), name);
+  }
   // An editor on location `id`, loaded and shown.
   std::unique_ptr<frmSessionModify> Open(int16_t id) {
     auto w = std::make_unique<frmSessionModify>(services);
@@ -341,6 +345,46 @@ TEST_F(SessionModifyTest, TwoApplyPressesSaveTwiceWithTheirOwnStamps) {
   auto other = Open(9);
   Click(other->cmdOK());
   EXPECT_FALSE(locations.LoadLocation(9).SessionActive);
+}
+
+TEST_F(SessionModifyTest, TheRecognitionBoxLoadsAndSavesTheFlag) {
+  Store(Stored(2, "Office", "USE_DHCP"));
+  auto w = Open(2);
+  QCheckBox* box = w->findChild<QCheckBox*>(QStringLiteral("chkApplyWhenRecognised"));
+  ASSERT_TRUE(box != nullptr && box->isVisible() && box->isEnabled());
+  EXPECT_EQ(box->text(),
+            QStringLiteral("Apply automatically when Netvane recognises this network"));
+  EXPECT_EQ(box->toolTip(), QStringLiteral("Netvane remembers a network when this location has "
+                                           "been applied successfully."));
+  EXPECT_FALSE(box->isChecked());
+  Click(box);
+  Click(w->cmdApply());
+  EXPECT_EQ(Value(2, "ApplyWhenRecognised").text, "Yes");
+  locations.LoadLocations(state.LocationTable);
+  auto again = Open(2);
+  EXPECT_TRUE(again->chkApplyWhenRecognised()->isChecked());
+  Click(again->chkApplyWhenRecognised());
+  Click(again->cmdOK());
+  EXPECT_EQ(Value(2, "ApplyWhenRecognised").code, platform::kErrorFileNotFound);
+}
+
+TEST_F(SessionModifyTest, TheRememberedNetworkGoesOnlyWithAnotherAdapter) {
+  LocationRecord r = Stored(3, "Office", "USE_STATIC_IP");
+  r.Network = {"10.0.0.1", "00:11:22:33:44:55", "", "10.0.0.0/24"};
+  Store(r);
+  auto w = Open(3);
+  // Recorded while the window was open: the newer print is the one kept.
+  state.LocationTable[0].Network.GatewayMAC = "00:11:22:33:44:66";
+  w->txtSessionName()->setText(QStringLiteral("Office 2"));
+  Click(w->optStep1(0));
+  Click(w->cmdApply());
+  EXPECT_EQ(Value(3, "NetworkGateway").text, "10.0.0.1");
+  EXPECT_EQ(Value(3, "NetworkGatewayMAC").text, "00:11:22:33:44:66");
+  EXPECT_EQ(Value(3, "NetworkPrefix").text, "10.0.0.0/24");
+  w->cboNIC()->setCurrentIndex(0);
+  Click(w->cmdApply());
+  EXPECT_EQ(Value(3, "NIC_ID").text, "SvcA");
+  EXPECT_TRUE(locations.LoadLocation(3).Network.empty());
 }
 
 TEST_F(SessionModifyTest, AFailedSaveShowsItsMessageAndKeepsTheWindow) {

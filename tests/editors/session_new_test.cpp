@@ -272,6 +272,25 @@ TEST_F(SessionNewTest, SavingStampsTheLeaseAndCountsNextLeaseDown) {
   EXPECT_EQ(state.LocationTable[0].LocationId, 1);
 }
 
+TEST_F(SessionNewTest, TheLastPageSavesTheRecognitionBox) {
+  frmSessionNew w(services);
+  Open(w);
+  w.txtSessionName()->setText(QStringLiteral("Home"));
+  Click(w.cmdNext());
+  w.optStep1(0)->setChecked(true);
+  Click(w.cmdNext());
+  ASSERT_EQ(Page(w), 5);
+  QCheckBox* box = w.findChild<QCheckBox*>(QStringLiteral("chkApplyWhenRecognised"));
+  ASSERT_TRUE(box != nullptr && box->isVisible() && !box->isChecked());
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+  Click(w.cmdNext());
+  ASSERT_EQ(w.result(), QDialog::Accepted);
+  const std::string key = store::LocationKeyPath(1);
+  EXPECT_EQ(access.ReadValue(platform::kHkeyLocalMachine, key, "ApplyWhenRecognised").text, "Yes");
+  EXPECT_EQ(access.ReadValue(platform::kHkeyLocalMachine, key, "NetworkGateway").code,
+            platform::kErrorFileNotFound);
+}
+
 TEST_F(SessionNewTest, PendingProxyOfACancelledWizardGoesWithTheNextLocation) {
   {
     frmSessionNew first(services);
