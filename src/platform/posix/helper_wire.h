@@ -61,6 +61,10 @@ enum class Unreachable {
   kOther,
 };
 
+// What a user who may not `what` ("change the network" ...) themselves is told when no helper
+// could be reached, and what to do: one sentence.
+std::string NoHelperMessage(const std::string& what, Unreachable why);
+
 // Sends the request to the helper and waits for its reply; a socket it hands over lands in
 // `*fd` (else -1). nullopt when no helper can be reached, and why in `*why` (when given).
 std::optional<Reply> CallHelper(const std::vector<uint8_t>& request, int* fd = nullptr,
