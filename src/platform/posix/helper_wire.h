@@ -28,6 +28,7 @@ enum class Operation : uint8_t {
   kRenew = 8,           // NAME: from the network's DHCP server
   kRenewLocal = 9,      // NAME: from the responder on 127.0.0.1:67
   kResponderSocket = 10,
+  kProbe = 11,  // NAME "dhcp"|"nodhcp" GATEWAY...: changes nothing (see packet_probe.h)
 };
 
 enum class Status : uint8_t { kDone = 0, kFailed = 1, kRefused = 2 };
