@@ -17,6 +17,8 @@
 #include <sstream>
 
 #include "platform/iphelper.h"
+#include "platform/posix/packet_probe.h"
+#include "platform/posix/probe_wire.h"
 #include "platform/posix/sysfs_iphelper.h"
 #include "standins/host_network.h"
 #include "standins/loopback_dhcp.h"
@@ -220,6 +222,18 @@ Reply ResponderSocket(int* fd) {
   return {Status::kDone, "", {}};
 }
 
+// Asks the network without changing anything; the caller cannot make the helper wait longer.
+Reply Probe(const Request& r) {
+  constexpr int kProbeTimeoutMs = 1000;
+  const platform::ProbeResult result =
+      platform::ProbeOnPacketSocket(r.interface, r.gateways, r.dhcp, kProbeTimeoutMs);
+  if (!result.error.empty()) return Outcome(result.error);
+  std::string why;
+  std::vector<std::string> fields = platform::probe::ResultFields(result, &why);
+  if (!why.empty()) return Outcome(why);
+  return {Status::kDone, "", std::move(fields)};
+}
+
 }  // namespace
 
 Reply Carry(const Request& r, const Settings& settings, const std::function<bool()>& caller_waits,
@@ -246,6 +260,8 @@ Reply Carry(const Request& r, const Settings& settings, const std::function<bool
     case Operation::kRenew:
     case Operation::kRenewLocal:
       return Renew(r, settings, caller_waits);
+    case Operation::kProbe:
+      return Probe(r);
     case Operation::kResponderSocket:
       break;
   }

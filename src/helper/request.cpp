@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/probe_wire.h"
 #include "standins/host_network.h"
 
 namespace netvane::helper {
@@ -17,8 +18,11 @@ bool PlausibleInterfaceName(const std::string& name) {
   return true;
 }
 
+// How many arguments the operation takes (a probe: at least).
 size_t ArgumentsOf(Operation op) {
   switch (op) {
+    case Operation::kProbe:
+      return 2;
     case Operation::kSetStatic:
     case Operation::kAddGateway:
     case Operation::kAddDns:
@@ -31,6 +35,20 @@ size_t ArgumentsOf(Operation op) {
 }
 
 Decoded Refuse(const std::string& why) { return {std::nullopt, why}; }
+
+// NAME, "dhcp" or "nodhcp", then the gateways.
+std::string CheckProbe(const std::vector<std::string>& a, Request* r) {
+  if (a[1] != "dhcp" && a[1] != "nodhcp")
+    return "\"" + Printable(a[1], 64) + "\" is neither dhcp nor nodhcp";
+  if (a.size() - 2 > platform::probe::kMostGateways) {
+    return "at most " + std::to_string(platform::probe::kMostGateways) +
+           " gateways can be probed at once";
+  }
+  r->dhcp = a[1] == "dhcp";
+  std::string why;
+  r->gateways = platform::probe::CheckGateways({a.begin() + 2, a.end()}, &why);
+  return why;
+}
 
 }  // namespace
 
@@ -55,13 +73,16 @@ Decoded DecodeRequest(const uint8_t* data, size_t size) {
   const std::optional<Frame> frame = SplitFrame(data, size);
   if (!frame) return Refuse("malformed request");
   if (frame->code < static_cast<uint8_t>(Operation::kSetStatic) ||
-      frame->code > static_cast<uint8_t>(Operation::kResponderSocket)) {
+      frame->code > static_cast<uint8_t>(Operation::kProbe)) {
     return Refuse("unknown operation " + std::to_string(frame->code));
   }
   Request r;
   r.operation = static_cast<Operation>(frame->code);
   const std::vector<std::string>& a = frame->fields;
-  if (a.size() != ArgumentsOf(r.operation)) return Refuse("wrong number of arguments");
+  if (a.size() != ArgumentsOf(r.operation) &&
+      (r.operation != Operation::kProbe || a.size() < ArgumentsOf(r.operation))) {
+    return Refuse("wrong number of arguments");
+  }
   if (a.empty()) return {r, ""};
   if (!PlausibleInterfaceName(a[0]))
     return Refuse("there is no interface named \"" + Printable(a[0], 64) + "\"");
@@ -78,6 +99,9 @@ Decoded DecodeRequest(const uint8_t* data, size_t size) {
     case Operation::kAddDns:
       why = standins::CheckDnsServer(a[1], &r.address);
       if (why.empty()) why = standins::CheckDnsIndex(a[2], &r.number);
+      break;
+    case Operation::kProbe:
+      why = CheckProbe(a, &r);
       break;
     default:
       break;

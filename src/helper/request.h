@@ -19,6 +19,9 @@ struct Request {
   uint32_t address = 0;  // the static address, gateway or DNS server (host order)
   int prefix = 0;        // of a static address
   uint32_t number = 0;   // a gateway's metric, a DNS server's index (from 1)
+  // A probe's: whether to ask a DHCP server, and the gateways (duplicates folded).
+  bool dhcp = false;
+  std::vector<uint32_t> gateways;
 };
 
 // The request, or why it is refused. A pure function of the bytes: whether the interface

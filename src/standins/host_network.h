@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ipv4.h"
+
 namespace netvane::standins {
 
 struct Gateway {
@@ -26,9 +28,8 @@ struct InterfaceState {
   std::vector<Gateway> gateways;
 };
 
-// A dotted quad with four decimal parts 0..255 (no blanks, no other forms); host order.
-std::optional<uint32_t> ParseIpv4(const std::string& text);
-std::string FormatIpv4(uint32_t address);
+using platform::FormatIpv4;
+using platform::ParseIpv4;
 // The dotted quads of a list separated by blanks or commas; other words are skipped.
 std::vector<uint32_t> ParseIpv4List(const std::string& text);
 // Prefix length of a contiguous mask, or nullopt.
@@ -36,10 +37,8 @@ std::optional<int> MaskPrefix(uint32_t mask);
 // A whole number in [min, max] (up to ten decimal digits, nothing else).
 std::optional<long> ParseNumber(const std::string& text, long min, long max);
 
-// Why `address` can be no host's own address nor a gateway ("a multicast address" ...); empty
-// when it can be one.
-std::string NotAHostAddress(uint32_t address);
-// The same, and also the network's own address or its broadcast address under `prefix`.
+using platform::NotAHostAddress;
+// NotAHostAddress, and also the network's own address or its broadcast address under `prefix`.
 std::string NotAHostAddress(uint32_t address, int prefix);
 // Why `address` cannot be a DNS server; empty when it can (a loopback resolver can).
 std::string NotADnsServer(uint32_t address);

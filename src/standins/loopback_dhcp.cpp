@@ -13,94 +13,12 @@
 #include <cstring>
 #include <random>
 
-#include "platform/bytes.h"
 #include "platform/dhcp_codes.h"
+#include "platform/dhcp_message.h"
 
 namespace netvane::standins {
-namespace {
 
 namespace dhcp = platform::dhcp;
-using platform::GetBe32;
-using platform::PutBe32;
-
-constexpr size_t kFixed = 236;
-
-}  // namespace
-
-std::vector<uint8_t> BuildDhcpRequest(uint8_t type, uint32_t xid, const std::array<uint8_t, 6>& mac,
-                                      uint32_t requested, uint32_t server) {
-  std::vector<uint8_t> m(kFixed, 0);
-  m[0] = dhcp::kBootRequest;
-  m[1] = dhcp::kHardwareEthernet;
-  m[2] = 6;
-  PutBe32(m.data() + 4, xid);
-  std::memcpy(m.data() + 28, mac.data(), mac.size());
-  m.insert(m.end(), dhcp::kMagicCookie, dhcp::kMagicCookie + 4);
-  m.insert(m.end(), {dhcp::kOptionMessageType, 1, type});
-  m.insert(m.end(), {dhcp::kOptionClientId, 7, dhcp::kHardwareEthernet});
-  m.insert(m.end(), mac.begin(), mac.end());
-  if (requested != 0) {
-    m.insert(m.end(), {dhcp::kOptionRequestedAddress, 4, 0, 0, 0, 0});
-    PutBe32(m.data() + m.size() - 4, requested);
-  }
-  if (server != 0) {
-    m.insert(m.end(), {dhcp::kOptionServerId, 4, 0, 0, 0, 0});
-    PutBe32(m.data() + m.size() - 4, server);
-  }
-  m.insert(m.end(), {dhcp::kOptionParameterList, 4, dhcp::kOptionSubnetMask, dhcp::kOptionRouter,
-                     dhcp::kOptionDomainNameServer, dhcp::kOptionLeaseTime});
-  m.push_back(dhcp::kOptionEnd);
-  // Padded to the 300 bytes of a BOOTP message, as clients send it.
-  if (m.size() < 300) m.resize(300, 0);
-  return m;
-}
-
-std::optional<Lease> ParseDhcpReply(const uint8_t* data, size_t size, uint8_t type, uint32_t xid) {
-  if (size < kFixed + 4 || data[0] != dhcp::kBootReply || GetBe32(data + 4) != xid ||
-      std::memcmp(data + kFixed, dhcp::kMagicCookie, 4) != 0) {
-    return std::nullopt;
-  }
-  Lease lease;
-  lease.address = GetBe32(data + 16);
-  int message_type = -1;
-  size_t i = kFixed + 4;
-  while (i < size) {
-    const uint8_t code = data[i];
-    if (code == dhcp::kOptionEnd) break;
-    if (code == dhcp::kOptionPad) {
-      ++i;
-      continue;
-    }
-    if (i + 1 >= size || i + 2 + data[i + 1] > size) return std::nullopt;
-    const uint8_t len = data[i + 1];
-    const uint8_t* v = data + i + 2;
-    switch (code) {
-      case dhcp::kOptionMessageType:
-        if (len == 1) message_type = v[0];
-        break;
-      case dhcp::kOptionSubnetMask:
-        if (len == 4) lease.mask = GetBe32(v);
-        break;
-      case dhcp::kOptionRouter:
-      case dhcp::kOptionDomainNameServer:
-        for (size_t k = 0; k + 4 <= len; k += 4) {
-          (code == dhcp::kOptionRouter ? lease.routers : lease.dns).push_back(GetBe32(v + k));
-        }
-        break;
-      case dhcp::kOptionLeaseTime:
-        if (len == 4) lease.seconds = GetBe32(v);
-        break;
-      case dhcp::kOptionServerId:
-        if (len == 4) lease.server = GetBe32(v);
-        break;
-      default:
-        break;
-    }
-    i += 2 + len;
-  }
-  if (message_type != type) return std::nullopt;
-  return lease;
-}
 
 std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int seconds,
                                       std::string* error) {
@@ -149,16 +67,17 @@ std::optional<Lease> LoopbackExchange(const std::array<uint8_t, 6>& mac, int sec
         uint8_t buffer[1500];
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) continue;
-        if (auto lease = ParseDhcpReply(buffer, static_cast<size_t>(n), type, xid)) return lease;
+        if (auto lease = dhcp::ParseReply(buffer, static_cast<size_t>(n), type, xid)) return lease;
       }
     }
     return std::nullopt;
   };
 
-  std::optional<Lease> offer = exchange(BuildDhcpRequest(dhcp::kDiscover, xid, mac), dhcp::kOffer);
+  std::optional<Lease> offer =
+      exchange(dhcp::BuildRequest(dhcp::kDiscover, xid, mac), dhcp::kOffer);
   std::optional<Lease> ack;
   if (offer) {
-    ack = exchange(BuildDhcpRequest(dhcp::kRequest, xid, mac, offer->address, offer->server),
+    ack = exchange(dhcp::BuildRequest(dhcp::kRequest, xid, mac, offer->address, offer->server),
                    dhcp::kAck);
   }
   close(fd);

@@ -13,73 +13,13 @@
 #include <functional>
 #include <vector>
 
+#include "platform/posix/netlink_socket.h"
+
 namespace netvane::standins::netlink {
 namespace {
 
-// NLMSG_OK without its comparison of the unsigned header length with a signed one.
-bool MessageFits(const nlmsghdr* m, int len) {
-  return len >= static_cast<int>(sizeof(nlmsghdr)) && m->nlmsg_len >= sizeof(nlmsghdr) &&
-         m->nlmsg_len <= static_cast<unsigned>(len);
-}
-
-class Socket {
- public:
-  Socket() : fd_(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
-  ~Socket() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-
-  // Sends one request and reads the replies up to its acknowledgement or the end of a dump;
-  // `each` sees every data message. Empty on success, else the error's text.
-  std::string Talk(std::vector<uint8_t>& request,
-                   const std::function<void(const nlmsghdr*)>& each = nullptr) {
-    if (fd_ < 0) return std::string("netlink: ") + std::strerror(errno);
-    auto* h = reinterpret_cast<nlmsghdr*>(request.data());
-    h->nlmsg_len = static_cast<uint32_t>(request.size());
-    h->nlmsg_seq = ++seq_;
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&kernel),
-               sizeof kernel) < 0) {
-      return std::string("netlink: ") + std::strerror(errno);
-    }
-    std::vector<uint8_t> buffer(32768);
-    while (true) {
-      const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return std::string("netlink: ") + std::strerror(errno);
-      }
-      int len = static_cast<int>(n);
-      for (auto* m = reinterpret_cast<nlmsghdr*>(buffer.data()); MessageFits(m, len);
-           m = NLMSG_NEXT(m, len)) {
-        if (m->nlmsg_seq != seq_) continue;
-        if (m->nlmsg_type == NLMSG_DONE) return "";
-        if (m->nlmsg_type == NLMSG_ERROR) {
-          const int error = -reinterpret_cast<nlmsgerr*>(NLMSG_DATA(m))->error;
-          return error == 0 ? "" : std::strerror(error);
-        }
-        if (each) each(m);
-      }
-    }
-  }
-
- private:
-  int fd_;
-  uint32_t seq_ = 0;
-};
-
-template <typename Body>
-std::vector<uint8_t> Request(uint16_t type, uint16_t flags, const Body& body) {
-  std::vector<uint8_t> m(NLMSG_LENGTH(sizeof(Body)), 0);
-  auto* h = reinterpret_cast<nlmsghdr*>(m.data());
-  h->nlmsg_type = type;
-  h->nlmsg_flags = static_cast<uint16_t>(NLM_F_REQUEST | flags);
-  std::memcpy(NLMSG_DATA(h), &body, sizeof body);
-  return m;
-}
+using Socket = platform::NetlinkSocket;
+using platform::NetlinkRequest;
 
 void Attribute(std::vector<uint8_t>& m, uint16_t type, const void* data, size_t size) {
   const size_t at = NLMSG_ALIGN(m.size());
@@ -122,7 +62,7 @@ std::string DeleteEach(std::vector<uint8_t>& dump, uint16_t delete_type, int gon
 std::string FlushAddresses(int ifindex) {
   ifaddrmsg query{};
   query.ifa_family = AF_INET;
-  std::vector<uint8_t> dump = Request(RTM_GETADDR, NLM_F_DUMP, query);
+  std::vector<uint8_t> dump = NetlinkRequest(RTM_GETADDR, NLM_F_DUMP, query);
   return DeleteEach(dump, RTM_DELADDR, EADDRNOTAVAIL, [&](const nlmsghdr* m) {
     const auto* a = reinterpret_cast<const ifaddrmsg*>(NLMSG_DATA(m));
     return m->nlmsg_type == RTM_NEWADDR && a->ifa_family == AF_INET &&
@@ -136,7 +76,7 @@ std::string AddAddress(int ifindex, uint32_t address, int prefix) {
   body.ifa_prefixlen = static_cast<uint8_t>(prefix);
   body.ifa_scope = RT_SCOPE_UNIVERSE;
   body.ifa_index = static_cast<uint32_t>(ifindex);
-  std::vector<uint8_t> m = Request(RTM_NEWADDR, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
+  std::vector<uint8_t> m = NetlinkRequest(RTM_NEWADDR, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
   const uint32_t net = htonl(address);
   Attribute32(m, IFA_LOCAL, net);
   Attribute32(m, IFA_ADDRESS, net);
@@ -154,7 +94,7 @@ std::string SetLinkUp(int ifindex) {
   body.ifi_index = ifindex;
   body.ifi_flags = IFF_UP;
   body.ifi_change = IFF_UP;
-  std::vector<uint8_t> m = Request(RTM_NEWLINK, NLM_F_ACK, body);
+  std::vector<uint8_t> m = NetlinkRequest(RTM_NEWLINK, NLM_F_ACK, body);
   Socket s;
   return s.Talk(m);
 }
@@ -162,7 +102,7 @@ std::string SetLinkUp(int ifindex) {
 std::string DeleteDefaultRoutes(int ifindex) {
   rtmsg query{};
   query.rtm_family = AF_INET;
-  std::vector<uint8_t> dump = Request(RTM_GETROUTE, NLM_F_DUMP, query);
+  std::vector<uint8_t> dump = NetlinkRequest(RTM_GETROUTE, NLM_F_DUMP, query);
   return DeleteEach(dump, RTM_DELROUTE, ESRCH, [&](const nlmsghdr* m) {
     const auto* r = reinterpret_cast<const rtmsg*>(NLMSG_DATA(m));
     if (m->nlmsg_type != RTM_NEWROUTE || r->rtm_family != AF_INET || r->rtm_dst_len != 0 ||
@@ -185,7 +125,8 @@ std::string AddDefaultRoute(int ifindex, uint32_t gateway, uint32_t metric) {
   body.rtm_protocol = RTPROT_BOOT;
   body.rtm_scope = RT_SCOPE_UNIVERSE;
   body.rtm_type = RTN_UNICAST;
-  std::vector<uint8_t> m = Request(RTM_NEWROUTE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
+  std::vector<uint8_t> m =
+      NetlinkRequest(RTM_NEWROUTE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, body);
   Attribute32(m, RTA_GATEWAY, htonl(gateway));
   Attribute32(m, RTA_OIF, static_cast<uint32_t>(ifindex));
   Attribute32(m, RTA_PRIORITY, metric);

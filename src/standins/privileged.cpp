@@ -1,6 +1,5 @@
 #include "standins/privileged.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,21 +34,7 @@ std::optional<helper::Reply> ViaHelper(helper::Operation operation,
 
 std::string WithoutPrivileges() {
   if (geteuid() == 0 || MayAdministerNetwork()) return "";
-  const passwd* user = getpwuid(geteuid());
-  const std::string name = user != nullptr ? user->pw_name : "uid " + std::to_string(geteuid());
-  const std::string socket = helper::SocketPath();
-  const std::string start = "changing the network needs root or netvane-helper, and ";
-  if (unreachable == helper::Unreachable::kNotAllowed) {
-    return start + name + " may not use netvane-helper (" + socket +
-           "): an administrator adds them to group netvane (usermod -aG netvane " + name +
-           "), and they log in again. Nothing was changed.";
-  }
-  if (unreachable == helper::Unreachable::kNotListening) {
-    return start + "no netvane-helper listens on " + socket +
-           ": an administrator starts it (systemctl enable --now netvane-helper.socket). "
-           "Nothing was changed.";
-  }
-  return start + "netvane-helper cannot be reached at " + socket + ". Nothing was changed.";
+  return helper::NoHelperMessage("changing the network", unreachable) + " Nothing was changed.";
 }
 
 std::string Change(helper::Operation operation, const std::vector<std::string>& args,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dhcp_message.h"
 #include "platform/registry.h"
 #include "standins/host_network.h"
 
@@ -43,14 +44,7 @@ std::string SetInterfaceDns(platform::Registry& registry, const std::string& nam
 // "EnableDHCP" under `key` (InterfaceKey or Nt4Key).
 std::optional<uint32_t> RecordedEnableDhcp(platform::Registry& registry, const std::string& key);
 
-struct Lease {
-  uint32_t address = 0;  // host order
-  uint32_t mask = 0;
-  std::vector<uint32_t> routers;
-  std::vector<uint32_t> dns;
-  uint32_t seconds = 0;
-  uint32_t server = 0;
-};
+using Lease = platform::dhcp::Lease;
 
 // A lease as the NT family keeps it under `key`: "DhcpIPAddress", "DhcpSubnetMask",
 // "DhcpDefaultGateway", "DhcpNameServer", "DhcpServer" and "Lease" (seconds, REG_DWORD).

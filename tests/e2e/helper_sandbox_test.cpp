@@ -78,14 +78,6 @@ class HelperSandbox : public SandboxApply {
               " --init-groups env NETVANE_HELPER_SOCKET='" + socket_ + "'";
   }
 
-  // The far side's DHCP server replaced by the test's own, started with `args`.
-  void HostileServer(const std::string& args) {
-    RunShell("kill $(cat /run/netvane-sandbox/" + id_ + "/dnsmasq.pid) " +
-             (hostile_pid_ > 0 ? std::to_string(hostile_pid_) : "") + " 2>/dev/null");
-    const Result r = RunShell("ip netns exec nvr-" + id_ + " " + HOSTILE_DHCP_BIN + " nvr0 " +
-                              args + " >/dev/null 2>&1 & echo $!");
-    hostile_pid_ = std::atoi(r.out.c_str());
-  }
   // DHCP clients running in the client namespace.
   int DhcpClients() {
     return std::atoi(
@@ -99,26 +91,45 @@ class HelperSandbox : public SandboxApply {
   std::string Log() const { return dir_.File("helper.log"); }
   std::string Stderr() const { return ReadFile(dir_.File("stderr.txt")); }
 
-  // One raw request over the socket; the reply's bytes.
-  std::string Ask(const std::string& request) {
+  // A connection to the helper's socket, or -1.
+  int Connect() const {
     const int s = socket(AF_UNIX, SOCK_SEQPACKET, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::strncpy(addr.sun_path, socket_.c_str(), sizeof addr.sun_path - 1);
-    std::string reply(2048, '\0');
-    ssize_t n = -1;
-    if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        send(s, request.data(), request.size(), 0) >= 0) {
-      n = recv(s, reply.data(), reply.size(), 0);
-    }
+    if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return s;
     close(s);
+    return -1;
+  }
+
+  // The reply's bytes on a connection (empty when none came).
+  static std::string Reply(int s) {
+    std::string reply(2048, '\0');
+    const ssize_t n = recv(s, reply.data(), reply.size(), 0);
     reply.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return reply;
   }
 
+  // One raw request over the socket; the reply's bytes.
+  std::string Ask(const std::string& request) {
+    const int s = Connect();
+    const std::string reply =
+        s >= 0 && send(s, request.data(), request.size(), 0) >= 0 ? Reply(s) : "";
+    if (s >= 0) close(s);
+    return reply;
+  }
+
+  // In a forked child: the member's identity in place of root's.
+  static void BecomeMember() {
+    const passwd* member = getpwnam(kMember);
+    if (member == nullptr || initgroups(kMember, member->pw_gid) != 0 ||
+        setgid(member->pw_gid) != 0 || setuid(member->pw_uid) != 0) {
+      _exit(1);
+    }
+  }
+
   std::string socket_;
   pid_t helper_pid_ = -1;
-  pid_t hostile_pid_ = -1;
 };
 
 TEST_F(HelperSandbox, AMemberOfTheGroupAppliesStaticDhcpAndWindows98Locations) {
@@ -288,26 +299,15 @@ TEST_F(HelperSandbox, ADhcpServerThatOnlyNaksHoldsNobodyUp) {
 // served meanwhile. The delay it sees and the time an idle connection is kept are written to
 // the test's output (figures, not limits).
 TEST_F(HelperSandbox, AMemberWhoFloodsShutsNobodyElseOut) {
-  const auto connect_to_helper = [&] {
-    const int s = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, socket_.c_str(), sizeof addr.sun_path - 1);
-    return connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? s : -1;
-  };
   using Clock = std::chrono::steady_clock;
   int report[2];
   ASSERT_EQ(pipe(report), 0);
   const pid_t flooder = fork();
   if (flooder == 0) {
-    const passwd* member = getpwnam(kMember);
-    if (member == nullptr || initgroups(kMember, member->pw_gid) != 0 ||
-        setgid(member->pw_gid) != 0 || setuid(member->pw_uid) != 0) {
-      _exit(1);
-    }
+    BecomeMember();
     std::vector<int> open;
     const auto start = Clock::now();
-    for (int i = 0; i < 100; ++i) open.push_back(connect_to_helper());
+    for (int i = 0; i < 100; ++i) open.push_back(Connect());
     char reply[2048] = {};
     const ssize_t n = recv(open[4], reply, sizeof reply, 0);
     recv(open[0], reply + 1024, 1, 0);  // until the helper drops the idle one
@@ -389,7 +389,22 @@ TEST_F(HelperSandbox, MalformedAndHostileRequestsAreRefusedWithNothingChanged) {
   const std::string marker = dir_.File("touched");
   // An interface of no network card that the administrator did not name.
   ASSERT_EQ(RunShell("ip -n " + Namespace() + " link add nv1 type veth peer name nv2").status, 0);
+  std::string seventeen = "\x01\x0bnv0\0nodhcp\0"s;
+  for (int i = 1; i <= 17; ++i) seventeen += "10.77.0." + std::to_string(i) + "\0"s;
   const std::pair<std::string, std::string> cases[] = {
+      {"\x01\x0bnv0\0dhcp\0"s
+       "10.77.0.1\0"s
+       "224.0.0.1\0"s,
+       "\x01\x02\"224.0.0.1\" is not a valid gateway: a multicast address\0"s},
+      {seventeen,
+       "\x01\x02"
+       "at most 16 gateways can be probed at once\0"s},
+      {"\x01\x0bnv0\0maybe\0"s, "\x01\x02\"maybe\" is neither dhcp nor nodhcp\0"s},
+      {"\x01\x0bnv0\0"s, "\x01\x02wrong number of arguments\0"s},
+      {"\x01\x0bnv1\0nodhcp\0"s
+       "10.77.0.1\0"s,
+       "\x01\x01netvane-helper changes only network cards' interfaces, and \"nv1\" is none (an "
+       "administrator can name it with --interface)\0"s},
       {"\x01\x01nv0\0"s
        "10.77.0.9\0"s
        "255.0.255.0\0"s,
@@ -446,6 +461,89 @@ TEST_F(HelperSandbox, MalformedAndHostileRequestsAreRefusedWithNothingChanged) {
   EXPECT_EQ(ntohs(bound.sin_port), 67);
   EXPECT_EQ(ntohl(bound.sin_addr.s_addr), INADDR_LOOPBACK);
   close(fd);
+}
+
+// A member who may not open a packet socket probes through the helper and hears what root
+// hears; without a helper, or outside the group, they are told why. Nothing changes either way.
+TEST_F(HelperSandbox, AMemberProbesThroughTheHelperAndOthersAreToldWhy) {
+  const std::string probe = "probe nv0 dhcp 10.77.0.1 10.77.0.2 | sort";
+  runner_.clear();
+  const Result as_root = ProbeTool(probe);
+  ASSERT_EQ(as_root.out.rfind("arp 10.77.0.1 02:4e:56:00:00:fe\narp 10.77.0.2 02:4e:56:00:00:fe\n"
+                              "offer 10.77.0.1 10.77.0.1",
+                              0),
+            0u)
+      << as_root.out;
+  As(kMember);
+  EXPECT_EQ(ProbeTool(probe).out, as_root.out) << ReadFile(Log());
+
+  StopHelper();
+  EXPECT_EQ(ProbeTool("probe nv0 nodhcp 10.77.0.1").out,
+            "error: probing the network needs root or netvane-helper, and no netvane-helper "
+            "listens on " +
+                socket_ +
+                ": an administrator starts it (systemctl enable --now "
+                "netvane-helper.socket).\n");
+  StartHelper("");
+  As(kOutsider);
+  const Result outsider = ProbeTool("probe nv0 nodhcp 10.77.0.1");
+  EXPECT_EQ(outsider.status, 1);
+  EXPECT_EQ(outsider.out,
+            "error: probing the network needs root or netvane-helper, and netvane-e2e-out may not "
+            "use netvane-helper (" +
+                socket_ +
+                "): an administrator adds them to group netvane (usermod -aG netvane "
+                "netvane-e2e-out), and they log in again.\n");
+  EXPECT_EQ(Addresses(), "");
+  EXPECT_EQ(RunShell("ip -n " + Namespace() + " neigh show").out, "");
+  EXPECT_EQ(ReadFile("/run/netvane-sandbox/" + id_ + "/leases"), "");
+}
+
+// Probes count against a member's connections: with four of theirs running, a fifth is turned
+// away at once, while another user's probe (with a gateway named twice) is served; the four are
+// answered in turn.
+TEST_F(HelperSandbox, AMemberFloodingProbesShutsNobodyElseOut) {
+  using namespace std::string_literals;
+  // Nobody has the address: each probe runs to the helper's own end.
+  const std::vector<uint8_t> slow =
+      helper::EncodeRequest(helper::Operation::kProbe, {"nv0", "nodhcp", "10.77.0.99"});
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t member = fork();
+  if (member == 0) {
+    BecomeMember();
+    std::vector<int> open;
+    for (int i = 0; i < 5; ++i) {
+      open.push_back(Connect());
+      if (send(open.back(), slow.data(), slow.size(), 0) < 0) _exit(1);
+    }
+    std::string text = Reply(open[4]) + "|";
+    if (write(report[1], text.data(), text.size()) < 0) _exit(1);
+    text.clear();
+    for (int i = 0; i < 4; ++i) text += Reply(open[static_cast<size_t>(i)]) + "|";
+    if (write(report[1], text.data(), text.size()) < 0) _exit(1);
+    _exit(0);
+  }
+  ASSERT_GT(member, 0);
+  close(report[1]);
+  char turned_away[2048] = {};
+  const ssize_t n = read(report[0], turned_away, sizeof turned_away);
+  EXPECT_EQ(Ask("\x01\x0bnv0\0nodhcp\0"s
+                "10.77.0.1\0"s
+                "10.77.0.1\0"s),
+            "\x01\x00\0arp 10.77.0.1 02:4e:56:00:00:fe\0"s);
+  std::string served;
+  char chunk[2048];
+  for (ssize_t m; (m = read(report[0], chunk, sizeof chunk)) > 0;)
+    served.append(chunk, static_cast<size_t>(m));
+  waitpid(member, nullptr, 0);
+  close(report[0]);
+  const uid_t uid = getpwnam(kMember)->pw_uid;
+  EXPECT_EQ(std::string(turned_away, n > 0 ? static_cast<size_t>(n) : 0),
+            "\x01\x02uid " + std::to_string(uid) +
+                " has 4 connections to netvane-helper open already; try again when they have "
+                "ended\0|"s);
+  EXPECT_EQ(served, "\x01\x00\0|\x01\x00\0|\x01\x00\0|\x01\x00\0|"s) << ReadFile(Log());
 }
 
 }  // namespace

@@ -119,6 +119,23 @@ class SandboxApply : public ::testing::Test {
     EXPECT_EQ(ResolvConf(), "nameserver 10.77.0.53\nnameserver 10.77.0.54\n");
   }
 
+  // The far side's DHCP server replaced by the test's own, started with `args`; what it prints
+  // goes to `out`.
+  void HostileServer(const std::string& args, const std::string& out = "/dev/null") {
+    RunShell("kill $(cat /run/netvane-sandbox/" + id_ + "/dnsmasq.pid) " +
+             (hostile_pid_ > 0 ? std::to_string(hostile_pid_) : "") + " 2>/dev/null");
+    const Result r = RunShell("ip netns exec nvr-" + id_ + " " + HOSTILE_DHCP_BIN + " nvr0 " +
+                              args + " >'" + out + "' 2>&1 & echo $!");
+    hostile_pid_ = std::atoi(r.out.c_str());
+  }
+
+  // The host's network probe (tests/e2e/network_probe_tool) inside the client namespace, as
+  // `runner_` runs it: what it prints, and its status.
+  Result ProbeTool(const std::string& args) {
+    return RunShell("ip netns exec " + Namespace() + " " + runner_ + " " + NETWORK_PROBE_TOOL_BIN +
+                    " " + args + " 2>&1");
+  }
+
   // The renew runs on after netvanectl has finished; waits until `done` holds, up to 15 s.
   template <typename Done>
   bool Eventually(Done done) {
@@ -135,6 +152,7 @@ class SandboxApply : public ::testing::Test {
   bool sandbox_up_ = false;
   // Put before the program inside the namespace (another user, say).
   std::string runner_;
+  pid_t hostile_pid_ = -1;
 };
 
 inline constexpr char kInterfaceKey[] =

@@ -21,5 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();
   if (r.operation == Operation::kAddGateway && r.number > 9999) __builtin_trap();
   if (r.operation == Operation::kAddDns && (r.number < 1 || r.number > 9999)) __builtin_trap();
+  // A probe names at most 16 gateways, each once and each an address a host can have.
+  if (r.gateways.size() > 16 || (r.operation != Operation::kProbe && !r.gateways.empty()))
+    __builtin_trap();
+  for (size_t i = 0; i < r.gateways.size(); ++i) {
+    if (!netvane::standins::NotAHostAddress(r.gateways[i]).empty()) __builtin_trap();
+    for (size_t j = 0; j < i; ++j) {
+      if (r.gateways[j] == r.gateways[i]) __builtin_trap();
+    }
+  }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "engine/engine.h"
+#include "platform/dhcp_message.h"
 #include "standins/loopback_dhcp.h"
 #include "standins/resolver.h"
 #include "standins/system_record.h"
@@ -179,40 +180,41 @@ void ExpectLocationLease(const standins::Lease& lease) {
 }
 
 TEST_F(LoopbackLeaseTest, TheClientTakesTheResponderOfferAndAck) {
-  const std::vector<uint8_t> discover = standins::BuildDhcpRequest(1, kXid, mac_);
+  const std::vector<uint8_t> discover = platform::dhcp::BuildRequest(1, kXid, mac_);
   const std::vector<uint8_t> offer = Answer(discover, engine::kAnswerOffer);
   const std::optional<standins::Lease> offered =
-      standins::ParseDhcpReply(offer.data(), offer.size(), 2, kXid);
+      platform::dhcp::ParseReply(offer.data(), offer.size(), 2, kXid);
   ASSERT_TRUE(offered.has_value());
   ExpectLocationLease(*offered);
 
   const std::vector<uint8_t> request =
-      standins::BuildDhcpRequest(3, kXid, mac_, offered->address, offered->server);
+      platform::dhcp::BuildRequest(3, kXid, mac_, offered->address, offered->server);
   const std::vector<uint8_t> ack = Answer(request, engine::kAnswerAck);
   const std::optional<standins::Lease> acked =
-      standins::ParseDhcpReply(ack.data(), ack.size(), 5, kXid);
+      platform::dhcp::ParseReply(ack.data(), ack.size(), 5, kXid);
   ASSERT_TRUE(acked.has_value());
   ExpectLocationLease(*acked);
 
   // Replies the client must not take.
-  EXPECT_FALSE(standins::ParseDhcpReply(offer.data(), offer.size(), 5, kXid));
-  EXPECT_FALSE(standins::ParseDhcpReply(ack.data(), ack.size(), 5, kXid + 1));
-  EXPECT_FALSE(standins::ParseDhcpReply(discover.data(), discover.size(), 1, kXid));  // a request
-  EXPECT_FALSE(standins::ParseDhcpReply(ack.data(), 236 + 4 + 3 + 3, 5, kXid));  // inside the mask
+  EXPECT_FALSE(platform::dhcp::ParseReply(offer.data(), offer.size(), 5, kXid));
+  EXPECT_FALSE(platform::dhcp::ParseReply(ack.data(), ack.size(), 5, kXid + 1));
+  EXPECT_FALSE(platform::dhcp::ParseReply(discover.data(), discover.size(), 1, kXid));  // a request
+  EXPECT_FALSE(
+      platform::dhcp::ParseReply(ack.data(), 236 + 4 + 3 + 3, 5, kXid));  // inside the mask
   std::vector<uint8_t> overlong = ack;
   ASSERT_EQ(overlong[236 + 4 + 3], 1);  // the mask option follows the message type
   overlong[236 + 4 + 3 + 1] = 250;      // its length runs past the end
-  EXPECT_FALSE(standins::ParseDhcpReply(overlong.data(), 300, 5, kXid));
+  EXPECT_FALSE(platform::dhcp::ParseReply(overlong.data(), 300, 5, kXid));
   std::vector<uint8_t> no_cookie = ack;
   no_cookie[236] = 0;
-  EXPECT_FALSE(standins::ParseDhcpReply(no_cookie.data(), no_cookie.size(), 5, kXid));
+  EXPECT_FALSE(platform::dhcp::ParseReply(no_cookie.data(), no_cookie.size(), 5, kXid));
 }
 
 TEST_F(LoopbackLeaseTest, TheRecordedLeaseIsWhatTheBindPollAccepts) {
   const std::vector<uint8_t> ack =
-      Answer(standins::BuildDhcpRequest(3, kXid, mac_), engine::kAnswerAck);
+      Answer(platform::dhcp::BuildRequest(3, kXid, mac_), engine::kAnswerAck);
   const std::optional<standins::Lease> lease =
-      standins::ParseDhcpReply(ack.data(), ack.size(), 5, kXid);
+      platform::dhcp::ParseReply(ack.data(), ack.size(), 5, kXid);
   ASSERT_TRUE(lease.has_value());
   EXPECT_FALSE(engine_.CheckBinding(4));
   ASSERT_EQ(standins::RecordVxdLease(fake_.registry.registry(), "0001", *lease), 0);

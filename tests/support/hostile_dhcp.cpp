@@ -3,6 +3,10 @@
 //                                                     REQUEST with a NAK
 //   hostile_dhcp IFACE ack ADDRESS MASK ROUTER DNS    offers and acknowledges these values,
 //                                                     whatever they are
+//   hostile_dhcp IFACE lies                           answers each DISCOVER with offers that
+//                                                     are cut, malformed, for another
+//                                                     transaction or without a server id,
+//                                                     and prints "got TYPE" for every message
 // It answers by broadcast on IFACE from port 67 until it is ended.
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -36,15 +40,31 @@ void Option(std::vector<uint8_t>& m, uint8_t code, uint32_t value) {
   PutBe32(m.data() + m.size() - 4, value);
 }
 
+// The lies told for one DISCOVER, made from an honest offer `m` whose options are the message
+// type, the server id, the lease time and the mask, in this order.
+std::vector<std::vector<uint8_t>> Lies(const std::vector<uint8_t>& m) {
+  const size_t mask_at = kFixed + 4 + 3 + 6 + 6;
+  std::vector<uint8_t> cut(m.begin(), m.begin() + static_cast<long>(mask_at + 4));
+  std::vector<uint8_t> past_end = m;
+  past_end[mask_at + 1] = 250;
+  std::vector<uint8_t> other_xid = m;
+  other_xid[7] ^= 1;
+  std::vector<uint8_t> no_server = m;
+  no_server[kFixed + 4 + 3] = 0x70;  // an option nobody knows in place of the server id
+  return {cut, past_end, other_xid, no_server};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool nak = argc == 3 && std::string(argv[2]) == "nak";
-  if (!nak && !(argc == 7 && std::string(argv[2]) == "ack")) {
-    std::fputs("usage: hostile_dhcp IFACE nak | IFACE ack ADDRESS MASK ROUTER DNS\n", stderr);
+  const bool lies = argc == 3 && std::string(argv[2]) == "lies";
+  if (!nak && !lies && !(argc == 7 && std::string(argv[2]) == "ack")) {
+    std::fputs("usage: hostile_dhcp IFACE nak | IFACE lies | IFACE ack ADDRESS MASK ROUTER DNS\n",
+               stderr);
     return 2;
   }
-  const uint32_t address = nak ? Address("10.77.0.150") : Address(argv[3]);
+  const uint32_t address = argc == 7 ? Address(argv[3]) : Address("10.77.0.150");
   const uint32_t server = Address("10.77.0.1");
   const int s = socket(AF_INET, SOCK_DGRAM, 0);
   const int one = 1;
@@ -71,6 +91,10 @@ int main(int argc, char** argv) {
          i += 2 + in[i + 1]) {
       if (in[i] == dhcp::kOptionMessageType) type = in[i + 2];
     }
+    if (lies) {
+      std::printf("got %u\n", type);
+      std::fflush(stdout);
+    }
     const uint8_t answer = type == dhcp::kDiscover  ? dhcp::kOffer
                            : type != dhcp::kRequest ? 0
                            : nak                    ? dhcp::kNak
@@ -89,12 +113,15 @@ int main(int argc, char** argv) {
     Option(m, dhcp::kOptionServerId, server);
     if (answer != dhcp::kNak) {
       Option(m, dhcp::kOptionLeaseTime, 600);
-      Option(m, dhcp::kOptionSubnetMask, Address(argv[4]));
+      Option(m, dhcp::kOptionSubnetMask, Address(lies ? "255.255.255.0" : argv[4]));
+    }
+    if (answer != dhcp::kNak && !lies) {
       Option(m, dhcp::kOptionRouter, Address(argv[5]));
       Option(m, dhcp::kOptionDomainNameServer, Address(argv[6]));
     }
     m.push_back(dhcp::kOptionEnd);
     m.resize(300, 0);
-    sendto(s, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&all), sizeof all);
+    for (const std::vector<uint8_t>& d : lies ? Lies(m) : std::vector<std::vector<uint8_t>>{m})
+      sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&all), sizeof all);
   }
 }

@@ -1,5 +1,6 @@
 #include "platform/posix/helper_wire.h"
 
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -53,6 +54,23 @@ std::vector<uint8_t> EncodeReply(const Reply& reply) {
 std::string SocketPath() {
   const char* path = std::getenv("NETVANE_HELPER_SOCKET");
   return path != nullptr && *path != '\0' ? path : kDefaultSocket;
+}
+
+std::string NoHelperMessage(const std::string& what, Unreachable why) {
+  const passwd* user = getpwuid(geteuid());
+  const std::string name = user != nullptr ? user->pw_name : "uid " + std::to_string(geteuid());
+  const std::string socket = SocketPath();
+  const std::string start = what + " needs root or netvane-helper, and ";
+  if (why == Unreachable::kNotAllowed) {
+    return start + name + " may not use netvane-helper (" + socket +
+           "): an administrator adds them to group netvane (usermod -aG netvane " + name +
+           "), and they log in again.";
+  }
+  if (why == Unreachable::kNotListening) {
+    return start + "no netvane-helper listens on " + socket +
+           ": an administrator starts it (systemctl enable --now netvane-helper.socket).";
+  }
+  return start + "netvane-helper cannot be reached at " + socket + ".";
 }
 
 namespace {

@@ -28,6 +28,7 @@ enum class Operation : uint8_t {
   kRenew = 8,           // NAME: from the network's DHCP server
   kRenewLocal = 9,      // NAME: from the responder on 127.0.0.1:67
   kResponderSocket = 10,
+  kProbe = 11,  // NAME "dhcp"|"nodhcp" GATEWAY...: changes nothing (see packet_probe.h)
 };
 
 enum class Status : uint8_t { kDone = 0, kFailed = 1, kRefused = 2 };
@@ -60,6 +61,10 @@ enum class Unreachable {
   kNotAllowed,    // the socket refuses this user (not in the group)
   kOther,
 };
+
+// What a user who may not `what` ("change the network" ...) themselves is told when no helper
+// could be reached, and what to do: one sentence.
+std::string NoHelperMessage(const std::string& what, Unreachable why);
 
 // Sends the request to the helper and waits for its reply; a socket it hands over lands in
 // `*fd` (else -1). nullopt when no helper can be reached, and why in `*why` (when given).
