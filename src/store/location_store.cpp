@@ -217,7 +217,7 @@ bool LocationStore::WriteLocation(const std::string& key, const LocationRecord& 
   }
   if (!write(key, "UseWinNetwork", YesNo(r.UseWinNetwork))) return false;
   // Written only when set, so that a location without them reads back as it always has.
-  if (!WriteNetworkPrint(key, r.Network)) return false;
+  if (!WriteNetworkPrint(key, r.Network, false)) return false;
   if (r.ApplyWhenRecognised && !write(key, "ApplyWhenRecognised", YesNo(true))) return false;
   if (r.UseWinNetwork) {
     const std::string printer = JoinKeyPath(key, "WinNetwork");
@@ -229,7 +229,8 @@ bool LocationStore::WriteLocation(const std::string& key, const LocationRecord& 
   return true;
 }
 
-bool LocationStore::WriteNetworkPrint(const std::string& key, const NetworkPrint& print) {
+bool LocationStore::WriteNetworkPrint(const std::string& key, const NetworkPrint& print,
+                                      bool replacing) {
   const std::pair<const char*, const std::string*> values[] = {
       {"NetworkGateway", &print.Gateway},
       {"NetworkGatewayMAC", &print.GatewayMAC},
@@ -237,6 +238,8 @@ bool LocationStore::WriteNetworkPrint(const std::string& key, const NetworkPrint
       {"NetworkPrefix", &print.Prefix},
   };
   for (const auto& [name, text] : values) {
+    // A fresh key has nothing to remove.
+    if (text->empty() && !replacing) continue;
     const int32_t code = text->empty() ? reg_.DeleteValue(kRoot, key, name)
                                        : reg_.WriteValue(kRoot, key, name, *text);
     if (code != kErrorSuccess && !(text->empty() && code == platform::kErrorFileNotFound)) {
@@ -251,7 +254,7 @@ bool LocationStore::SaveNetworkPrint(int16_t id, const NetworkPrint& print) {
   platform::RegistryGroup group(reg_.registry(), true);
   // A location deleted meanwhile is not brought back by its print.
   if (reg_.OpenKeyCheck(kRoot, key) != kErrorSuccess) return false;
-  const bool written = WriteNetworkPrint(key, print);
+  const bool written = WriteNetworkPrint(key, print, true);
   return group.End() == kErrorSuccess && written;
 }
 

@@ -48,7 +48,8 @@ class LocationStore {
   void ReadProxies(const std::string& key, LocationRecord& record);
   void ReadProxy(const std::string& key, ProxySettings& proxy);
   bool WriteProxy(const std::string& key, const ProxySettings& proxy);
-  bool WriteNetworkPrint(const std::string& key, const NetworkPrint& print);
+  // `replacing`: over a print already stored, whose values left empty are removed.
+  bool WriteNetworkPrint(const std::string& key, const NetworkPrint& print, bool replacing);
 
   RegistryAccess& reg_;
 };
