@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "engine/recognition.h"
 #include "platform/platform_error.h"
+#include "platform/probe_facts.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/win_codes.h"
@@ -81,7 +82,7 @@ std::optional<store::NetworkPrint> NetworkMemory::Observe(const store::LocationR
       (leased && Unset(print.DhcpServer))) {
     return std::nullopt;
   }
-  print.GatewayMAC = NormalisedMac(platform_.probe.NeighbourMac(r.NIC_ID, print.Gateway));
+  print.GatewayMAC = platform::NormalisedMac(platform_.probe.NeighbourMac(r.NIC_ID, print.Gateway));
   if (print.GatewayMAC.empty()) {
     platform::ProbeRequest request;
     request.adapter = r.NIC_ID;
@@ -90,7 +91,7 @@ std::optional<store::NetworkPrint> NetworkMemory::Observe(const store::LocationR
     const platform::ProbeResult result = platform_.probe.Probe(request);
     std::set<std::string> heard;
     for (const platform::GatewayAnswer& answer : result.answers) {
-      if (answer.gateway == print.Gateway) heard.insert(NormalisedMac(answer.mac));
+      if (answer.gateway == print.Gateway) heard.insert(platform::NormalisedMac(answer.mac));
     }
     // Nobody, or more than one, answering for the gateway: nothing worth remembering.
     if (heard.size() != 1 || heard.begin()->empty()) return std::nullopt;

@@ -4,17 +4,11 @@
 #include <set>
 
 #include "engine/address.h"
+#include "platform/probe_facts.h"
 #include "platform/text.h"
 
 namespace netvane::engine {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 uint32_t Packed(const Octets& o) {
   return (static_cast<uint32_t>(o[0]) << 24) | (static_cast<uint32_t>(o[1]) << 16) |
@@ -45,25 +39,8 @@ bool SecondSignalMatches(const store::NetworkPrint& print,
 
 }  // namespace
 
-std::string NormalisedMac(std::string_view text) {
-  text = platform::TrimSpaces(text);
-  if (text.size() != 17) return {};
-  std::string mac;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (i % 3 == 2) {
-      if (c != ':' && c != '-') return {};
-      mac += ':';
-    } else {
-      if (HexDigit(c) < 0) return {};
-      mac += static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-    }
-  }
-  return mac;
-}
-
 bool IsVirtualRouterMac(std::string_view text) {
-  const std::string mac = NormalisedMac(text);
+  const std::string mac = platform::NormalisedMac(text);
   return mac.rfind("00:00:5e:00:01:", 0) == 0 || mac.rfind("00:00:5e:00:02:", 0) == 0 ||
          mac.rfind("00:00:0c:07:ac:", 0) == 0;
 }
@@ -88,7 +65,7 @@ std::string NetworkPrefix(std::string_view address, std::string_view mask) {
 }
 
 bool Recognisable(const store::NetworkPrint& print) {
-  return !Canonical(print.Gateway).empty() && !NormalisedMac(print.GatewayMAC).empty();
+  return !Canonical(print.Gateway).empty() && !platform::NormalisedMac(print.GatewayMAC).empty();
 }
 
 bool SameAdapter(std::string_view a, std::string_view b) { return AdapterKey(a) == AdapterKey(b); }
@@ -119,10 +96,10 @@ Recognition Recognise(const store::LocationTable& table, const std::string& adap
     const std::string gateway = Canonical(r.Network.Gateway);
     std::set<std::string> heard;
     for (const platform::GatewayAnswer& answer : result.answers) {
-      if (Canonical(answer.gateway) == gateway) heard.insert(NormalisedMac(answer.mac));
+      if (Canonical(answer.gateway) == gateway) heard.insert(platform::NormalisedMac(answer.mac));
     }
     // Two answers for one address: a conflict or someone lying; nothing to go on.
-    const std::string mac = NormalisedMac(r.Network.GatewayMAC);
+    const std::string mac = platform::NormalisedMac(r.Network.GatewayMAC);
     if (heard.size() != 1 || *heard.begin() != mac) continue;
     if (IsVirtualRouterMac(mac) && !SecondSignalMatches(r.Network, result.offer)) continue;
     recognition.strong.push_back(r.LocationId);

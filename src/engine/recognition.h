@@ -23,8 +23,6 @@ inline constexpr int kProbeTimeoutMs = 1000;
 // The hardware addresses routers share between sites (VRRP for IPv4 and IPv6, HSRP): they
 // say which router protocol answers, not which network.
 bool IsVirtualRouterMac(std::string_view mac);
-// "aa:bb:cc:dd:ee:ff" in lower case from any case, or empty when `text` is not one.
-std::string NormalisedMac(std::string_view text);
 // The network of an address and a contiguous mask as "10.1.0.0/16"; empty when either is not
 // one (a mask with holes, 0.0.0.0 as the address).
 std::string NetworkPrefix(std::string_view address, std::string_view mask);

@@ -28,6 +28,27 @@ MacText MacFromBytes(const uint8_t* bytes, size_t length) {
   return text;
 }
 
+MacText NormalisedMac(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.size() != 17) return {};
+  MacText mac;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (i % 3 == 2) {
+      if (c != ':' && c != '-') return {};
+      mac += ':';
+    } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) {
+      mac += c;
+    } else if (c >= 'A' && c <= 'F') {
+      mac += static_cast<char>(c - 'A' + 'a');
+    } else {
+      return {};
+    }
+  }
+  return mac;
+}
+
 std::optional<DhcpOffer> LeaseOffer(bool dhcp_enabled, const std::string& server,
                                     const std::string& address, const std::string& mask) {
   // The system fills the fields of an adapter without a lease with empty text, 0.0.0.0, or

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/network_probe.h"
@@ -16,6 +17,9 @@ namespace netvane::platform {
 // The 6-byte station address as MacText; empty for any other length, for all zeros (an entry
 // not yet resolved) and for a group address (broadcast or multicast), which no gateway has.
 MacText MacFromBytes(const uint8_t* bytes, size_t length);
+// MacText from any case, with ':' or '-' between the bytes (as files and people write it), or
+// empty when `text` is not one.
+MacText NormalisedMac(std::string_view text);
 
 // An adapter's current lease as the offer its DHCP server made: none unless DHCP is on and a
 // server and an address are held.

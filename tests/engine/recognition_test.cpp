@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/probe_facts.h"
+
 namespace netvane::testing {
 namespace {
 
@@ -107,9 +109,9 @@ TEST(RecognitionTest, AddressesAndPrefixesAreReadStrictly) {
   EXPECT_TRUE(engine::IsVirtualRouterMac("00-00-5E-00-02-FF"));
   EXPECT_TRUE(engine::IsVirtualRouterMac("00:00:0c:07:ac:10"));
   EXPECT_FALSE(engine::IsVirtualRouterMac("00:00:5e:00:03:01"));
-  EXPECT_EQ(engine::NormalisedMac(" AA-bb-CC-dd-EE-ff "), "aa:bb:cc:dd:ee:ff");
-  EXPECT_EQ(engine::NormalisedMac("aa:bb:cc:dd:ee:f"), "");
-  EXPECT_EQ(engine::NormalisedMac("aa:bb:cc:dd:ee:fg"), "");
+  EXPECT_EQ(platform::NormalisedMac(" AA-bb-CC-dd-EE-ff "), "aa:bb:cc:dd:ee:ff");
+  EXPECT_EQ(platform::NormalisedMac("aa:bb:cc:dd:ee:f"), "");
+  EXPECT_EQ(platform::NormalisedMac("aa:bb:cc:dd:ee:fg"), "");
   EXPECT_EQ(engine::NetworkPrefix("10.1.7.9", "255.255.240.0"), "10.1.0.0/20");
   EXPECT_EQ(engine::NetworkPrefix("10.1.7.9", "255.255.255.255"), "10.1.7.9/32");
   EXPECT_EQ(engine::NetworkPrefix("10.1.7.9", "255.0.255.0"), "");

@@ -10,6 +10,7 @@
 #include "platform/bytes.h"
 #include "platform/dhcp_codes.h"
 #include "platform/dhcp_message.h"
+#include "platform/probe_facts.h"
 
 namespace netvane::testing {
 namespace {
@@ -200,7 +201,7 @@ TEST(ProbeFrames, OnlyArpRepliesNameTheirSender) {
   const std::optional<probe::ArpAnswer> a = probe::ParseArpReply(reply.data(), reply.size());
   ASSERT_TRUE(a);
   EXPECT_EQ(a->sender, 0x0A4D0001u);
-  EXPECT_EQ(probe::FormatMac(a->mac), "02:4e:56:00:00:fe");
+  EXPECT_EQ(platform::MacFromBytes(a->mac.data(), a->mac.size()), "02:4e:56:00:00:fe");
   EXPECT_FALSE(probe::ParseArpReply(reply.data(), 41));  // cut
   reply[17] = 0xdd;                                      // another protocol
   EXPECT_FALSE(probe::ParseArpReply(reply.data(), reply.size()));

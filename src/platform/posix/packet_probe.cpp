@@ -29,6 +29,7 @@
 #include "platform/posix/helper_wire.h"
 #include "platform/posix/netlink_socket.h"
 #include "platform/posix/probe_wire.h"
+#include "platform/probe_facts.h"
 
 namespace netvane::platform {
 namespace {
@@ -170,8 +171,9 @@ class Exchange {
     const auto at = std::find(gateways_.begin(), gateways_.end(), a.sender);
     if (at == gateways_.end()) return;
     const size_t i = static_cast<size_t>(at - gateways_.begin());
-    const GatewayAnswer answer{FormatIpv4(a.sender), probe::FormatMac(a.mac)};
-    if (heard_[i] >= probe::kMostMacsPerGateway ||
+    const GatewayAnswer answer{FormatIpv4(a.sender), MacFromBytes(a.mac.data(), a.mac.size())};
+    // No gateway answers from a group or all-zero address.
+    if (answer.mac.empty() || heard_[i] >= probe::kMostMacsPerGateway ||
         std::find(result_.answers.begin(), result_.answers.end(), answer) !=
             result_.answers.end()) {
       return;
@@ -318,7 +320,7 @@ MacText PacketNetworkProbe::NeighbourMac(const std::string& adapter, const std::
         std::memcpy(mac->data(), RTA_DATA(a), 6);
       }
     }
-    if (dst == wanted && mac) found = probe::FormatMac(*mac);
+    if (dst == wanted && mac) found = MacFromBytes(mac->data(), mac->size());
   });
   return found;
 }

@@ -1,7 +1,6 @@
 #include "platform/posix/probe_wire.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 
 #include "platform/bytes.h"
@@ -9,6 +8,7 @@
 #include "platform/dhcp_message.h"
 #include "platform/ipv4.h"
 #include "platform/posix/helper_wire.h"
+#include "platform/probe_facts.h"
 
 namespace netvane::platform::probe {
 namespace {
@@ -57,24 +57,7 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
-bool IsMacText(const std::string& text) {
-  if (text.size() != 17) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-    if (i % 3 == 2 ? c != ':' : !hex) return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-MacText FormatMac(const Mac& mac) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3],
-                mac[4], mac[5]);
-  return text;
-}
 
 std::vector<uint32_t> CheckGateways(const std::vector<std::string>& texts, std::string* why) {
   std::vector<uint32_t> gateways;
@@ -199,7 +182,7 @@ std::optional<ProbeResult> ResultOfFields(const std::vector<std::string>& fields
     if (w.size() == 3 && w[0] == "arp") {
       const std::optional<uint32_t> gateway = ParseIpv4(w[1]);
       if (!gateway || std::find(asked.begin(), asked.end(), *gateway) == asked.end() ||
-          !IsMacText(w[2])) {
+          platform::NormalisedMac(w[2]) != w[2] || w[2].empty()) {
         return std::nullopt;
       }
       result.answers.push_back({FormatIpv4(*gateway), w[2]});

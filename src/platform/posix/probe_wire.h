@@ -29,9 +29,6 @@ inline constexpr size_t kMostGateways = 16;
 // a peer that answers from ever new ones fills nothing.
 inline constexpr size_t kMostMacsPerGateway = 2;
 
-// "aa:bb:cc:dd:ee:ff".
-MacText FormatMac(const Mac& mac);
-
 // The gateways of a request, checked and in host order with duplicates folded; empty and the
 // reason in `*why` when one is no address a gateway can have.
 std::vector<uint32_t> CheckGateways(const std::vector<std::string>& texts, std::string* why);
