@@ -122,11 +122,11 @@ class SandboxApply : public ::testing::Test {
   // The far side's DHCP server replaced by the test's own, started with `args`; what it prints
   // goes to `out`.
   void HostileServer(const std::string& args, const std::string& out = "/dev/null") {
-    RunShell("kill $(cat /run/netvane-sandbox/" + id_ + "/dnsmasq.pid) " +
-             (hostile_pid_ > 0 ? std::to_string(hostile_pid_) : "") + " 2>/dev/null");
-    const Result r = RunShell("ip netns exec nvr-" + id_ + " " + HOSTILE_DHCP_BIN + " nvr0 " +
-                              args + " >'" + out + "' 2>&1 & echo $!");
-    hostile_pid_ = std::atoi(r.out.c_str());
+    // Whatever serves there now is found by its namespace: a process id kept from before may
+    // name another program by now, a parallel test's among them.
+    RunShell(std::string(SANDBOX_SCRIPT) + " quiet " + id_ + " >/dev/null 2>&1");
+    RunShell("ip netns exec nvr-" + id_ + " " + HOSTILE_DHCP_BIN + " nvr0 " + args + " >'" + out +
+             "' 2>&1 &");
   }
 
   // The host's network probe (tests/e2e/network_probe_tool) inside the client namespace, as
@@ -152,7 +152,6 @@ class SandboxApply : public ::testing::Test {
   bool sandbox_up_ = false;
   // Put before the program inside the namespace (another user, say).
   std::string runner_;
-  pid_t hostile_pid_ = -1;
 };
 
 inline constexpr char kInterfaceKey[] =
