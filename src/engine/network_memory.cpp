@@ -82,21 +82,26 @@ std::optional<store::NetworkPrint> NetworkMemory::Observe(const store::LocationR
       (leased && Unset(print.DhcpServer))) {
     return std::nullopt;
   }
-  print.GatewayMAC = platform::NormalisedMac(platform_.probe.NeighbourMac(r.NIC_ID, print.Gateway));
-  if (print.GatewayMAC.empty()) {
-    platform::ProbeRequest request;
-    request.adapter = r.NIC_ID;
-    request.gateways = {print.Gateway};
-    request.timeout_ms = kProbeTimeoutMs;
-    const platform::ProbeResult result = platform_.probe.Probe(request);
-    std::set<std::string> heard;
-    for (const platform::GatewayAnswer& answer : result.answers) {
-      if (answer.gateway == print.Gateway) heard.insert(platform::NormalisedMac(answer.mac));
-    }
-    // Nobody, or more than one, answering for the gateway: nothing worth remembering.
-    if (heard.size() != 1 || heard.begin()->empty()) return std::nullopt;
-    print.GatewayMAC = *heard.begin();
+  // Asked the way recognition will ask: an entry the neighbour table kept from the network
+  // before (the same gateway address elsewhere) would be remembered for the wrong one.
+  platform::ProbeRequest request;
+  request.adapter = r.NIC_ID;
+  request.gateways = {print.Gateway};
+  request.timeout_ms = kProbeTimeoutMs;
+  const platform::ProbeResult result = platform_.probe.Probe(request);
+  if (!result.error.empty()) {
+    // No probe can be sent from here (no rights): the table is all there is.
+    print.GatewayMAC =
+        platform::NormalisedMac(platform_.probe.NeighbourMac(r.NIC_ID, print.Gateway));
+    return print.GatewayMAC.empty() ? std::nullopt : std::optional(print);
   }
+  std::set<std::string> heard;
+  for (const platform::GatewayAnswer& answer : result.answers) {
+    if (answer.gateway == print.Gateway) heard.insert(platform::NormalisedMac(answer.mac));
+  }
+  // Nobody, or more than one, answering for the gateway: nothing worth remembering.
+  if (heard.size() != 1 || heard.begin()->empty()) return std::nullopt;
+  print.GatewayMAC = *heard.begin();
   return print;
 }
 

@@ -30,8 +30,8 @@ class NetworkMemory {
   bool Waiting() const { return waiting_.has_value(); }
 
   // The network the adapter of the location now holds: its address and gateway as the system
-  // records them (the lease's for a DHCP location), the gateway's hardware address from the
-  // neighbour table or an ARP probe. Nothing when any of them is missing.
+  // records them (the lease's for a DHCP location), the gateway's hardware address from an ARP
+  // probe (the neighbour table where no probe can be sent). Nothing when any of them is missing.
   std::optional<store::NetworkPrint> Observe(const store::LocationRecord& location);
   // Observes and stores; false when nothing could be recorded.
   bool Remember(int16_t location_id);

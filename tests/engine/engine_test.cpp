@@ -788,12 +788,15 @@ TEST_F(NetworkMemoryTest, AStaticLocationRemembersItsGatewayOnceTheReadBackTookI
   EXPECT_EQ(fake_.probe.requests[0].gateways, std::vector<std::string>{"172.16.5.1"});
   EXPECT_FALSE(fake_.probe.requests[0].dhcp);
 
-  // The neighbour table's entry spares the probe; two answers for the gateway are no answer.
+  // The neighbour table's entry (from another network, say) counts only where no probe can
+  // be sent; two answers for the gateway are no answer.
   fake_.probe.neighbours["AA 172.16.5.1"] = "02:00:00:00:00:2b";
   command_.Apply(3);
+  EXPECT_EQ(Stored(3).GatewayMAC, "02:00:00:00:00:1a");
+  fake_.probe.results["AA"].error = "no rights";
+  command_.Apply(3);
   EXPECT_EQ(Stored(3).GatewayMAC, "02:00:00:00:00:2b");
-  EXPECT_EQ(fake_.probe.requests.size(), 1u);
-  fake_.probe.neighbours.clear();
+  fake_.probe.results["AA"].error.clear();
   fake_.probe.results["AA"].answers.push_back({"172.16.5.1", "02:00:00:00:00:3c"});
   command_.Apply(3);
   EXPECT_EQ(Stored(3).GatewayMAC, "02:00:00:00:00:2b");
@@ -801,7 +804,7 @@ TEST_F(NetworkMemoryTest, AStaticLocationRemembersItsGatewayOnceTheReadBackTookI
 
 TEST_F(NetworkMemoryTest, ADhcpLocationRemembersTheLeaseOnceItsRenewHasEnded) {
   Leased();
-  fake_.probe.neighbours["AA 192.168.1.1"] = "02:00:00:00:00:0a";
+  fake_.probe.results["AA"].answers = {{"192.168.1.1", "02:00:00:00:00:0a"}};
   fake_.process.still_active = {"ipconfig.exe /renew AA"};
   command_.Apply(4);
   EXPECT_TRUE(memory_.Waiting());
