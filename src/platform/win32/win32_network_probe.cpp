@@ -39,17 +39,26 @@ std::string FieldText(const char* field, size_t capacity) {
   return std::string(field, strnlen(field, capacity));
 }
 
+// The IP Helper's sizing protocol: `fill` writes into `*buffer` (of `*size` bytes) or asks for
+// more with `more`. The table may grow between the call that sizes it and the one that fills
+// it, so it is tried a few times.
+template <typename Row, typename Fill>
+DWORD FillTable(std::vector<Row>* buffer, ULONG* size, DWORD more, Fill fill) {
+  DWORD r = more;
+  for (int attempt = 0; attempt < 4 && r == more; ++attempt) {
+    buffer->resize(*size / sizeof(Row) + 1);
+    *size = static_cast<ULONG>(buffer->size() * sizeof(Row));
+    r = fill();
+  }
+  return r;
+}
+
 // The system's result; no adapters at all is an empty list, not a failure.
 DWORD ReadAdapters(std::vector<AdapterFacts>* adapters) {
-  ULONG size = 16 * sizeof(IP_ADAPTER_INFO);
   std::vector<IP_ADAPTER_INFO> buffer;
-  DWORD r = ERROR_BUFFER_OVERFLOW;
-  // Adapters may come between the call that sizes the list and the one that fills it.
-  for (int attempt = 0; attempt < 4 && r == ERROR_BUFFER_OVERFLOW; ++attempt) {
-    buffer.resize(size / sizeof(IP_ADAPTER_INFO) + 1);
-    size = static_cast<ULONG>(buffer.size() * sizeof(IP_ADAPTER_INFO));
-    r = GetAdaptersInfo(buffer.data(), &size);
-  }
+  ULONG size = 16 * sizeof(IP_ADAPTER_INFO);
+  const DWORD r = FillTable(&buffer, &size, ERROR_BUFFER_OVERFLOW,
+                            [&] { return GetAdaptersInfo(buffer.data(), &size); });
   if (r == ERROR_NO_DATA) return NO_ERROR;
   if (r != NO_ERROR) return r;
   for (const IP_ADAPTER_INFO* a = buffer.data(); a != nullptr; a = a->Next) {
@@ -211,15 +220,11 @@ MacText Win32NetworkProbe::NeighbourMac(const std::string& adapter, const std::s
   if (!wanted || ReadAdapters(&adapters) != NO_ERROR) return MacText();
   const AdapterFacts* found = FindAdapter(adapters, adapter);
   if (found == nullptr) return MacText();
-  ULONG size = 64 * sizeof(MIB_IPNETROW);
   std::vector<MIB_IPNETROW> buffer;
-  DWORD r = ERROR_INSUFFICIENT_BUFFER;
-  // The table may grow between the call that sizes it and the one that fills it.
-  for (int attempt = 0; attempt < 4 && r == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
-    buffer.resize(size / sizeof(MIB_IPNETROW) + 1);
-    size = static_cast<ULONG>(buffer.size() * sizeof(MIB_IPNETROW));
-    r = GetIpNetTable(reinterpret_cast<MIB_IPNETTABLE*>(buffer.data()), &size, FALSE);
-  }
+  ULONG size = 64 * sizeof(MIB_IPNETROW);
+  const DWORD r = FillTable(&buffer, &size, ERROR_INSUFFICIENT_BUFFER, [&] {
+    return GetIpNetTable(reinterpret_cast<MIB_IPNETTABLE*>(buffer.data()), &size, FALSE);
+  });
   if (r != NO_ERROR) return MacText();
   const auto* table = reinterpret_cast<const MIB_IPNETTABLE*>(buffer.data());
   const size_t rows = std::min<size_t>(
