@@ -357,16 +357,21 @@ TEST_F(EngineTest, CheckBindingOnNt4And2000) {
 
 TEST_F(EngineTest, BrowserProxyLists) {
   auto proxy_of = [&](const LocationRecord& r) {
-    // Running programs are told, once the values are written.
+    auto value = [&](const char* name) {
+      return QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                      name);
+    };
+    // Running programs are told, once both values are written.
     fake_.profile.broadcasts.clear();
+    std::string told;
+    fake_.profile.on_internet_settings = [&] {
+      told = value("ProxyEnable").data + "|" + value("ProxyServer").data;
+    };
     engine_.ApplyBrowserProxy(r);
     EXPECT_EQ(fake_.profile.broadcasts, Lines{"Internet Settings"});
-    const StoredValue enable =
-        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                 "ProxyEnable");
-    const StoredValue server =
-        QueryRaw(raw(), kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                 "ProxyServer");
+    const StoredValue enable = value("ProxyEnable");
+    const StoredValue server = value("ProxyServer");
+    EXPECT_EQ(told, enable.data + "|" + server.data);
     EXPECT_EQ(enable.type, platform::kRegDword);
     EXPECT_EQ(server.type, platform::kRegSz);
     return std::pair<int, std::string>(enable.data.empty() ? -1 : enable.data[0],

@@ -647,6 +647,26 @@ TEST_F(MainWindowTest, TheAutoStartBoxWritesTheSettingAndTheEntry) {
   EXPECT_EQ(
       prompt.shown[0].text.rfind("Netvane 2.0 could not be removed from the Task Scheduler", 0),
       0u);
+  // A registration refused on a click is told of; the Run value is written all the same.
+  QTest::mouseClick(w->chkStartProgram(), Qt::LeftButton, {},
+                    QPoint(8, w->chkStartProgram()->height() / 2));
+  EXPECT_TRUE(state.settings.IsStartProgram);
+  ASSERT_EQ(prompt.shown.size(), 2u);
+  EXPECT_NE(prompt.shown[1].text.find("could not be registered with the Task Scheduler to start "
+                                      "when you log on.\r\nError Number : 0x80070005"),
+            std::string::npos);
+  EXPECT_EQ(
+      access.ReadValue(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Netvane 2.0")
+          .code,
+      kErrorSuccess);
+  w.reset();
+  // ...and so is one refused at the next start, when the box is ticked.
+  auto again = Start();
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(again->chkStartProgram()->isChecked());
+  ASSERT_EQ(prompt.shown.size(), 3u);
+  EXPECT_EQ(prompt.shown[2].icon, engine::PromptIcon::kExclamation);
+  EXPECT_EQ(prompt.shown[2].text.rfind("Netvane 2.0 could not be registered", 0), 0u);
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {

@@ -220,10 +220,15 @@ class FakeProfile : public platform::Profile {
   bool WriteEntry(const std::string& section, const std::string& key,
                   const std::string& value) override;
   void BroadcastChange(const std::string& section) override { broadcasts.push_back(section); }
-  void InternetSettingsChanged() override { broadcasts.push_back("Internet Settings"); }
+  void InternetSettingsChanged() override {
+    broadcasts.push_back("Internet Settings");
+    if (on_internet_settings) on_internet_settings();
+  }
 
   std::map<std::string, std::map<std::string, std::string>> sections;
   std::vector<std::string> broadcasts;
+  // Runs when the internet settings' change is told, to see what was written by then.
+  std::function<void()> on_internet_settings;
 };
 
 // Logon tasks by name; `error` (when nonzero) makes every call fail with it.

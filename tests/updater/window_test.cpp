@@ -151,7 +151,7 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
   Installed(install_);
   Open();
   window_->show();
-  bool cancel_was_offered = false, quit_was_hidden = false;
+  bool cancel_was_offered = false, quit_was_hidden = false, connect_was_off = false;
   QTimer presser;
   QObject::connect(&presser, &QTimer::timeout, [&] {
     // The update file's blocks are arriving (its signature came first).
@@ -160,6 +160,9 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
     auto* cancel = Find<QPushButton>("cmdCancel");
     cancel_was_offered = !cancel->isHidden();
     quit_was_hidden = Find<QPushButton>("Command1")->isHidden();
+    // A Connect that reached the window during the download starts nothing.
+    connect_was_off = !Find<QPushButton>("cmdConnect")->isEnabled();
+    emit Find<QPushButton>("cmdConnect")->clicked();
     QTest::mouseClick(cancel, Qt::LeftButton);
   });
   presser.start(0);
@@ -167,6 +170,7 @@ TEST_F(UpdaterWindowTest, CancelPressedDuringTheUpdateFileStopsIt) {
   presser.stop();
   EXPECT_TRUE(cancel_was_offered);
   EXPECT_TRUE(quit_was_hidden);
+  EXPECT_TRUE(connect_was_off);
   EXPECT_EQ(Messages(), std::vector<std::string>{"Download is canceled."});
   EXPECT_FALSE(fs::exists(install_ + "/netvane.exe"));
   EXPECT_EQ(ProgramValue("BuildNo").number, 123);

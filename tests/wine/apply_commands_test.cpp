@@ -151,6 +151,16 @@ TEST_F(ApplyCommandsTest, NetshIsGivenTheConnectionsName) {
                                 "netsh interface ip set address \"Local Area Connection 2\" "
                                 "source=dhcp",
                                 "ipconfig.exe /release " + guid, "ipconfig.exe /renew " + guid}));
+  // A connection with no key of its own keeps the identifier.
+  const std::string bare = "{0B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0}";
+  Add(2, "USE_DHCP", bare);
+  engine_.ApplyNetworkNetsh(2);
+  const Lines all = Received();
+  ASSERT_EQ(all.size(), 8u);
+  EXPECT_EQ(Lines(all.begin() + 4, all.end()),
+            Hidden({"netsh interface ip delete dns \"" + bare + "\" all",
+                    "netsh interface ip set address \"" + bare + "\" source=dhcp",
+                    "ipconfig.exe /release " + bare, "ipconfig.exe /renew " + bare}));
 }
 
 TEST_F(ApplyCommandsTest, StaticSequenceArrivesInOrderAndTheReadBackSeesTheSystemValues) {

@@ -146,6 +146,9 @@ TEST(Win32ProcessTest, AnIdNamesItsProgramFromStartToEnd) {
   EXPECT_EQ(process.ExitCode(second), 5u);
   EXPECT_EQ(process.ExitCode(first), 3u);
   EXPECT_THROW(process.ExitCode(second + 1), PlatformError);
+  // A process id, even of a program that runs, names nothing here: it is never reopened.
+  EXPECT_THROW(process.ExitCode(GetCurrentProcessId()), PlatformError);
+  EXPECT_TRUE(process.WaitFor(GetCurrentProcessId(), 0));
 }
 
 // The task's XML as the Task Scheduler gives it back, or empty when it has no such task.
