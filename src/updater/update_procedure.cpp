@@ -430,15 +430,19 @@ UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
   if (!Download(update_file, kUpdatePath, std::string())) return Outcome::kStopped;
 
   // Checked and then used through one hold: the bytes checked are the bytes run or copied.
-  const std::unique_ptr<platform::HeldFile> held =
+  std::unique_ptr<platform::HeldFile> held =
       platform_.files.Hold(platform_.files.MapPath(kUpdatePath));
   std::string signature;
+  std::string why;
   if (!held || !platform_.files.ReadAll(platform_.files.MapPath(kSignaturePath), &signature)) {
-    Message("The downloaded update " + update_file + " cannot be read." + kNothingInstalled);
-    return Outcome::kStopped;
+    why = "The downloaded update " + update_file + " cannot be read." + kNothingInstalled;
+  } else {
+    why = Refusal(patch, update_file, held->content(), signature);
   }
-  if (const std::string why = Refusal(patch, update_file, held->content(), signature);
-      !why.empty()) {
+  if (!why.empty()) {
+    // Gone before the message is read, so that nothing refused stays behind while it shows.
+    held.reset();
+    DeleteDownloads();
     Message(why);
     return Outcome::kStopped;
   }
@@ -469,11 +473,15 @@ UpdateProcedure::Outcome UpdateProcedure::Install(const PatchInfo& patch) {
   return Outcome::kInstalled;
 }
 
+void UpdateProcedure::DeleteDownloads() {
+  platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
+  platform_.files.Delete(platform_.files.MapPath(kSignaturePath));
+}
+
 void UpdateProcedure::CleanUp(Outcome outcome) {
   // Without an update the update file's place is left alone.
   if (outcome != Outcome::kUpToDate) {
-    platform_.files.Delete(platform_.files.MapPath(kUpdatePath));
-    platform_.files.Delete(platform_.files.MapPath(kSignaturePath));
+    DeleteDownloads();
     view_.SetBar(UpdateBar::kPb2, 100, 100);
   }
   last_outcome_ = outcome;

@@ -129,6 +129,8 @@ class UpdateProcedure {
   std::string Refusal(const PatchInfo& patch, const std::string& file, const std::string& content,
                       const std::string& signature);
   void CleanUp(Outcome outcome);
+  // The update file and its signature, wherever a step left them.
+  void DeleteDownloads();
   // Downloads `remote` to the fixed local path; false (after its message) when nothing or only
   // part of it arrived. `failure` is the message for a failed download (empty: the FTP
   // client's own error text).

@@ -63,9 +63,9 @@ class UpdateSignatureTest : public ::testing::Test, public UpdaterFixture {
     return view_.Messages();
   }
   std::string InstalledProgram() { return Read(install_ + "/netvane.exe"); }
-  void ExpectNothingInstalled(const std::string& what) {
+  void ExpectNothingInstalled(const std::string& what, int build = 123) {
     EXPECT_FALSE(fs::exists(install_ + "/netvane.exe")) << what;
-    EXPECT_EQ(ProgramValue("BuildNo").number, 123) << what;
+    EXPECT_EQ(ProgramValue("BuildNo").number, build) << what;
     EXPECT_FALSE(fs::exists(Drive("netvane.exe"))) << what;
     EXPECT_FALSE(fs::exists(Drive("netvane.exe.minisig"))) << what;
   }
@@ -169,30 +169,55 @@ TEST_F(UpdateSignatureTest, EverythingElseIsRefusedWithItsReason) {
          if (fs::exists(Drive("netvane.exe.minisig"))) Program("BuildNo", "124");
        }},
   };
+  // What was downloaded is gone before the message shows.
+  bool left_while_shown = false;
+  view_.prompt.on_show = [&](const std::string&) {
+    left_while_shown = fs::exists(Drive("netvane.exe")) || fs::exists(Drive("netvane.exe.minisig"));
+  };
   for (const Case& c : cases) {
     Program("BuildNo", "123");
     fs::remove(fs::path(ftp_root_) / (name_ + ".minisig"));
     ServerFile(name_, c.file);
     if (!c.signature.empty()) ServerFile(name_ + ".minisig", c.signature);
     view_.on_events = c.during;
+    left_while_shown = false;
     EXPECT_EQ(Run({key_.public_key}), std::vector<std::string>{c.message}) << c.what;
-    if (!c.during) ExpectNothingInstalled(c.what);
-    EXPECT_FALSE(fs::exists(install_ + "/netvane.exe")) << c.what;
+    ExpectNothingInstalled(c.what, c.during ? 124 : 123);
+    EXPECT_FALSE(left_while_shown) << c.what;
   }
   view_.on_events = nullptr;
+  view_.prompt.on_show = nullptr;
 
-  // Trusting no key, nothing is even downloaded; unattended, it says so once and stops.
+  // A refused installer is not run.
+  const std::string marker = Drive("installer-ran");
+  const std::string installer = "#!/bin/sh\necho ran > '" + marker + "'\n";
+  Program("BuildNo", "123");
+  ServerFile("eng.txt", "000124ins");
+  ServerFile("NVE20Eng-000124ins.exe", installer + "# and more\n");
+  ServerFile("NVE20Eng-000124ins.exe.minisig",
+             SignFile(key_, installer, PublisherComment("000124", "NVE20Eng-000124ins.exe")));
+  EXPECT_EQ(Run({key_.public_key}),
+            std::vector<std::string>{"The update NVE20Eng-000124ins.exe is not the file its "
+                                     "signature was made for." +
+                                     nothing});
+  EXPECT_FALSE(fs::exists(marker));
+  ExpectNothingInstalled("a changed installer");
+  ServerFile("eng.txt", "000124");
+
+  // Trusting no key, nothing is even downloaded, by Update Now or unattended, where it says
+  // so once and stops.
   fs::remove(Drive("eng.txt"));
   Program("AutoUpdate", "1");
   view_.prompt.shown.clear();
   updater::cFTP ftp(std::make_unique<platform::CurlFtp>());
   updater::UpdateProcedure untrusting(ftp, services_, view_, {});
+  untrusting.Run();
   untrusting.Activated();
   untrusting.Activated();
-  ASSERT_EQ(view_.prompt.shown.size(), 1u);
-  EXPECT_EQ(view_.prompt.shown[0].text,
-            "This NVEupdate trusts no publisher's key, so it cannot tell an update from a "
-            "forgery. Nothing was downloaded or installed.");
+  const std::string no_key =
+      "This NVEupdate trusts no publisher's key, so it cannot tell an update from a forgery. "
+      "Nothing was downloaded or installed.";
+  EXPECT_EQ(view_.Messages(), (std::vector<std::string>{no_key, no_key}));
   EXPECT_FALSE(fs::exists(Drive("eng.txt")));
 
   // A refused update, unattended: switched off, and not reported as done.
@@ -227,6 +252,15 @@ TEST_F(UpdateSignatureTest, TheBytesCheckedAreTheBytesCopiedOrRun) {
   EXPECT_TRUE(view_.prompt.shown.empty());
   EXPECT_EQ(Read(Drive("checked-ran")), "checked\n");
   EXPECT_FALSE(fs::exists(Drive("swapped-ran")));
+
+  // The same for a copy.
+  ServerFile("eng.txt", "000125");
+  ServerFile("NVE20Eng-000125.exe", update_);
+  ServerFile("NVE20Eng-000125.exe.minisig",
+             SignFile(key_, update_, PublisherComment("000125", "NVE20Eng-000125.exe")));
+  procedure.Run();
+  EXPECT_TRUE(view_.prompt.shown.empty());
+  EXPECT_EQ(InstalledProgram(), update_);
 }
 
 // The publisher's way: a key pair from the minisign program, the update signed by

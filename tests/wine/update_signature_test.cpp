@@ -1,7 +1,8 @@
 // Signed updates over WinINet and the Win32 services, against the loopback FTP server of
 // with_ftp_server.py: a signed copy update and a signed "ins" update go through; a changed byte,
-// a cut file, a missing or garbled signature, a key not trusted, an edited comment and another
-// build's comment are refused with nothing run or copied and the build number as it was.
+// a cut file, a missing or garbled signature, a key not trusted, an edited comment, another
+// build's or file's comment and another release's signed file are refused with nothing run or
+// copied and the build number as it was.
 #include <gtest/gtest.h>
 
 #include "platform/win32/windows_api.h"
@@ -130,6 +131,21 @@ TEST_F(WindowsUpdateSignature, SignedUpdatesGoThroughAndOthersAreRefused) {
        "The signature of the update " + name + " has been altered." + nothing},
       {[&] {
          WriteBytes(file + ".minisig", SignFile(key_, program, PublisherComment("000125", name)));
+       },
+       refused +
+           " is signed as build 000125, not as the build 000126 the update server "
+           "announces." +
+           nothing},
+      {[&] {
+         WriteBytes(file + ".minisig",
+                    SignFile(key_, program, PublisherComment("000126", "NVE20Eng-000126ins.exe")));
+       },
+       refused + " is signed as another file (NVE20Eng-000126ins.exe)." + nothing},
+      // Another release's file with its own good signature.
+      {[&] {
+         WriteBytes(file, "build 125");
+         WriteBytes(file + ".minisig",
+                    SignFile(key_, "build 125", PublisherComment("000125", "NVE20Eng-000125.exe")));
        },
        refused +
            " is signed as build 000125, not as the build 000126 the update server "
