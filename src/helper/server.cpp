@@ -70,9 +70,20 @@ bool CallerWaits(int conn) {
   return poll(&watch, 1, 0) == 0 || (watch.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0;
 }
 
-// One connection: the caller's credentials, one request, one reply.
+// Tells the serving loop that this connection's caller no longer waits on it, before the reply
+// leaves: a caller who asks again at once must not find its ended connection still counted
+// because this process has not been collected yet.
+void Finished(int done) {
+  const pid_t self = getpid();
+  if (done >= 0 && write(done, &self, sizeof self) != static_cast<ssize_t>(sizeof self)) {
+    // A full pipe only delays the count until the process is collected.
+  }
+}
+
+// One connection: the caller's credentials, one request, one reply. `done` is the serving
+// loop's pipe for Finished.
 void ServeConnection(int conn, const ucred& peer, const std::string& group,
-                     const Settings& settings) {
+                     const Settings& settings, int done) {
   const std::string who =
       "uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) + ")";
   // The request is read even from a caller who is refused: a hang-up on a request left unread
@@ -83,6 +94,7 @@ void ServeConnection(int conn, const ucred& peer, const std::string& group,
   if (const std::string why = Refusal(peer.uid, group); !why.empty()) {
     std::fprintf(stderr, "netvane-helper: refused %s: %s\n", who.c_str(),
                  Printable(why, kLoggedText).c_str());
+    Finished(done);
     SendReply(conn, {Status::kRefused, "not permitted: " + why, {}}, -1);
     return;
   }
@@ -93,6 +105,7 @@ void ServeConnection(int conn, const ucred& peer, const std::string& group,
   if (!decoded.request) {
     std::fprintf(stderr, "netvane-helper: refused a request of %s: %s\n", who.c_str(),
                  Printable(decoded.refusal, kLoggedText).c_str());
+    Finished(done);
     SendReply(conn, {Status::kRefused, decoded.refusal, {}}, -1);
     return;
   }
@@ -104,6 +117,7 @@ void ServeConnection(int conn, const ucred& peer, const std::string& group,
                  static_cast<int>(decoded.request->operation), who.c_str(),
                  Printable(reply.message, kLoggedText).c_str());
   }
+  Finished(done);
   SendReply(conn, reply, fd);
   if (fd >= 0) close(fd);
 }
@@ -218,17 +232,28 @@ std::string Refusal(uid_t uid, const std::string& group) {
 }
 
 void Serve(int listener, const std::string& group, const Settings& settings) {
-  std::map<pid_t, uid_t> children;
+  struct Child {
+    uid_t uid;
+    bool counted;  // against its user's connections, until Finished or collected
+  };
+  std::map<pid_t, Child> children;
   std::map<uid_t, int> open_of;
   std::set<uid_t> told;  // users whose turning away is in the log already
+  int done[2] = {-1, -1};
+  if (pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) done[0] = done[1] = -1;
+  const auto uncount = [&](Child& child) {
+    if (!child.counted) return;
+    child.counted = false;
+    if (--open_of[child.uid] == 0) {
+      open_of.erase(child.uid);
+      told.erase(child.uid);
+    }
+  };
   while (true) {
     for (pid_t pid; (pid = waitpid(-1, nullptr, WNOHANG)) > 0;) {
       const auto child = children.find(pid);
       if (child == children.end()) continue;
-      if (--open_of[child->second] == 0) {
-        open_of.erase(child->second);
-        told.erase(child->second);
-      }
+      uncount(child->second);
       children.erase(child);
     }
     // With every place taken, only connections that end are collected; idle ones end within a
@@ -247,6 +272,9 @@ void Serve(int listener, const std::string& group, const Settings& settings) {
       close(conn);
       continue;
     }
+    for (pid_t pid; done[0] >= 0 && read(done[0], &pid, sizeof pid) == sizeof pid;) {
+      if (const auto child = children.find(pid); child != children.end()) uncount(child->second);
+    }
     if (open_of[peer.uid] >= kMostPerUser) {
       if (told.insert(peer.uid).second) {
         std::fprintf(stderr, "netvane-helper: turned away connections of uid %u: %d open\n",
@@ -259,13 +287,15 @@ void Serve(int listener, const std::string& group, const Settings& settings) {
     const pid_t child = fork();
     if (child == 0) {
       close(listener);
-      ServeConnection(conn, peer, group, settings);
+      if (done[0] >= 0) close(done[0]);
+      ServeConnection(conn, peer, group, settings, done[1]);
+      Finished(done[1]);
       close(conn);
       _exit(0);
     }
     close(conn);
     if (child > 0) {
-      children[child] = peer.uid;
+      children[child] = {peer.uid, true};
       ++open_of[peer.uid];
     }
   }
