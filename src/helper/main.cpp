@@ -41,7 +41,8 @@ int Fail(const std::string& why) {
 int main(int argc, char** argv) {
   using namespace netvane::helper;
   // Run again by the DHCP client as its script.
-  if (std::getenv(kLeaseHookVariable) != nullptr) return LeaseHook(argc > 1 ? argv[1] : "");
+  if (std::getenv(netvane::standins::kDhcpReportFdVariable) != nullptr)
+    return LeaseHook(argc > 1 ? argv[1] : "");
 
   std::string socket_path;
   std::string group = "netvane";

@@ -62,6 +62,8 @@ std::string NotChangeable(const std::string& name, const Settings& settings) {
 // At most this many DNS servers for one interface, added or leased: the note of them stays
 // small, and a member cannot fill the resolver file.
 constexpr size_t kMostDnsServers = 16;
+// Of a lease's routers, the gateways it gives the interface.
+constexpr size_t kMostRouters = 8;
 
 // The DNS servers the helper keeps in the resolver for one interface of one network namespace:
 // those added one by one, those of the lease, and those the resolver listed of its own before
@@ -162,20 +164,12 @@ std::string Release(const std::string& name, const Settings& settings) {
 std::optional<standins::Lease> LeaseFromClient(const std::string& name, const Settings& settings,
                                                const std::function<bool()>& caller_waits,
                                                std::string* error) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    *error = "cannot make a pipe for the DHCP client";
-    return std::nullopt;
-  }
-  fcntl(pipe_fds[1], F_SETFD, 0);
-  setenv(kLeaseHookVariable, std::to_string(pipe_fds[1]).c_str(), 1);
-  *error = standins::RunDhcpClient(name, settings.self, settings.dhcp_deadline_s, caller_waits);
-  close(pipe_fds[1]);
-  std::vector<uint8_t> bytes(kLargestMessage);
-  const ssize_t n = error->empty() ? read(pipe_fds[0], bytes.data(), bytes.size()) : -1;
-  close(pipe_fds[0]);
-  if (n < 0) return std::nullopt;
-  const std::optional<Frame> frame = SplitFrame(bytes.data(), static_cast<size_t>(n));
+  std::string report;
+  *error = standins::RunDhcpClientWithReport(name, settings.self, settings.dhcp_deadline_s,
+                                             caller_waits, &report);
+  if (!error->empty()) return std::nullopt;
+  const std::optional<Frame> frame =
+      SplitFrame(reinterpret_cast<const uint8_t*>(report.data()), report.size());
   std::optional<standins::Lease> lease =
       frame ? standins::LeaseOfFields(frame->fields) : std::nullopt;
   if (!lease) *error = "the DHCP client gave no address";
@@ -189,9 +183,17 @@ Reply Renew(const Request& r, const Settings& settings, const std::function<bool
   if (r.operation == Operation::kRenewLocal) {
     lease = standins::LoopbackExchange(standins::ReadInterface(name).mac, 20, &error);
   } else {
-    // As the DHCP client's start does: the old address goes first.
-    error = Release(name, settings);
-    if (error.empty()) lease = LeaseFromClient(name, settings, caller_waits, &error);
+    lease = LeaseFromClient(name, settings, caller_waits, &error);
+    // No lease: the old address goes, as when the client starts on an interface it gives up.
+    if (!lease) {
+      const std::string released = Release(name, settings);
+      return Outcome(released.empty() ? error : released);
+    }
+    // A lease that is refused changes nothing: the interface keeps what it had.
+    if (const std::string why = standins::CheckLease(*lease); !why.empty()) return Outcome(why);
+    // The first ones serve; all of them might not fit in the reply.
+    if (lease->routers.size() > kMostRouters) lease->routers.resize(kMostRouters);
+    if (lease->dns.size() > kMostDnsServers) lease->dns.resize(kMostDnsServers);
   }
   if (!lease) return Outcome(error);
   error = standins::BindLease(name, *lease);
@@ -271,14 +273,9 @@ Reply Carry(const Request& r, const Settings& settings, const std::function<bool
 int LeaseHook(const std::string& event) {
   if (event != "bound" && event != "renew") return 0;
   const std::optional<standins::Lease> lease = standins::LeaseFromClientEnvironment();
-  const char* fd_text = std::getenv(kLeaseHookVariable);
-  const std::optional<long> fd = standins::ParseNumber(fd_text != nullptr ? fd_text : "", 3, 65535);
-  if (!lease || !fd) return 1;
+  if (!lease) return 1;
   const std::vector<uint8_t> bytes = JoinFrame(0, standins::LeaseFields(*lease));
-  return write(static_cast<int>(*fd), bytes.data(), bytes.size()) ==
-                 static_cast<ssize_t>(bytes.size())
-             ? 0
-             : 1;
+  return standins::ReportToDhcpCaller(std::string(bytes.begin(), bytes.end())) ? 0 : 1;
 }
 
 }  // namespace netvane::helper

@@ -12,10 +12,6 @@
 
 namespace netvane::helper {
 
-// Set in the DHCP client's environment: the descriptor its script (this program) reports the
-// lease on.
-inline constexpr char kLeaseHookVariable[] = "NETVANE_HELPER_LEASE_FD";
-
 struct Settings {
   std::string state_dir = "/run/netvane";
   // This program, run by the DHCP client as its script.
@@ -32,8 +28,8 @@ struct Settings {
 Reply Carry(const Request& request, const Settings& settings,
             const std::function<bool()>& caller_waits, int* fd);
 
-// The DHCP client's script: on "bound" or "renew" writes the lease to the descriptor named by
-// kLeaseHookVariable. Its exit status.
+// The DHCP client's script: on "bound" or "renew" reports the lease to the helper that ran the
+// client (standins::ReportToDhcpCaller). Its exit status.
 int LeaseHook(const std::string& event);
 
 }  // namespace netvane::helper

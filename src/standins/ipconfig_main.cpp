@@ -38,7 +38,14 @@ std::string Env(const char* name) {
   return v != nullptr ? v : "";
 }
 
+// What the DHCP client's script reports when it has bound a lease; else it reports why not.
+constexpr char kBound[] = "bound";
+
+// The last message Fail printed, which the DHCP client's script passes on.
+std::string last_failure;
+
 int Fail(const std::string& message) {
+  last_failure = message;
   std::fprintf(stderr, "ipconfig: %s\n", message.c_str());
   return 1;
 }
@@ -153,7 +160,8 @@ class Ipconfig {
     const std::optional<helper::Reply> reply = ViaHelper(operation, {name});
     if (reply) {
       if (reply->status != helper::Status::kDone) {
-        // The helper gave the address up before asking, as the DHCP client's start does here.
+        // No lease now: the address the helper kept (a lease it refused) or gave up (none
+        // came) is recorded as it is.
         if (operation == helper::Operation::kRenew) {
           RecordLease(record, Lease{});
           RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
@@ -178,29 +186,46 @@ class Ipconfig {
     if (n <= 0) return Fail("cannot find this program for the DHCP client's script");
     self[n] = '\0';
     setenv(kHookVariable, record.c_str(), 1);
-    const std::string error = standins::RunDhcpClient(name, self, kDhcpDeadlineSeconds);
-    return error.empty() ? 0 : Fail(error);
+    std::string report;
+    const std::string error =
+        standins::RunDhcpClientWithReport(name, self, kDhcpDeadlineSeconds, nullptr, &report);
+    if (!error.empty()) {
+      // No lease: the old address goes, as when the client starts on an interface it gives up.
+      Release(name, record);
+      return Fail(error);
+    }
+    // The script bound the lease, or says why not (the client itself ends well either way).
+    if (report != kBound) return Fail(report.empty() ? "the DHCP client gave no address" : report);
+    return 0;
   }
 
-  // The DHCP client's script: called with the event, the lease in the environment.
+  // The DHCP client's script: called with the event, the lease in the environment. What became
+  // of a lease is reported to the ipconfig that ran the client. The old address stays until a
+  // lease is bound: one that is refused must not have cost it.
   int Hook(const std::string& record, const std::string& event) {
     const std::string name = Env("interface");
     if (!InterfaceExists(name)) return Fail("the DHCP client names no interface");
-    if (event == "deconfig") return Release(name, record);
     if (event != "bound" && event != "renew") return 0;
     const std::optional<Lease> lease = LeaseFromClientEnvironment();
-    if (!lease) return Fail("the DHCP client gave no address");
-    return Bind(name, record, *lease);
+    const int status = lease ? Bind(name, record, *lease) : Fail("the DHCP client gave no address");
+    ReportToDhcpCaller(status == 0 ? kBound : last_failure);
+    return status;
   }
 
-  // Configures the interface with the lease and records it.
+  // Configures the interface with the lease and records it. A lease the interface does not take
+  // (refused, or taken back whole) leaves no lease recorded and the interface as it was.
   int Bind(const std::string& name, const std::string& record, const Lease& lease) {
     if (!LeasePrefix(lease)) return Fail("the lease has no usable address");
     std::string error = BindLease(name, lease);
+    if (!error.empty()) {
+      RecordLease(record, Lease{});
+      RecordInterface(registry_, name, ReadInterface(name), std::nullopt);
+      return Fail(error);
+    }
     std::vector<std::string> dns;
     for (uint32_t d : lease.dns) dns.push_back(FormatIpv4(d));
     const std::vector<std::string> wanted = StaticDns(name).empty() ? dns : StaticDns(name);
-    if (error.empty()) error = SetInterfaceDns(registry_, name, OwnDns(name), wanted);
+    error = SetInterfaceDns(registry_, name, OwnDns(name), wanted);
     return Record(name, record, lease, error);
   }
 

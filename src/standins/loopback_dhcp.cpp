@@ -3,6 +3,7 @@
 #include "standins/host_network.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -100,6 +101,31 @@ std::string RunDhcpClient(const std::string& name, const std::string& script, in
   return "no DHCP client: install udhcpc";
 }
 
+std::string RunDhcpClientWithReport(const std::string& name, const std::string& script,
+                                    int deadline_s, const std::function<bool()>& keep_waiting,
+                                    std::string* report) {
+  report->clear();
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return "cannot make a pipe for the DHCP client";
+  constexpr int kAboveTheClientsOwn = 10;
+  const int writer = fcntl(pipe_fds[1], F_DUPFD, kAboveTheClientsOwn);  // inherited
+  close(pipe_fds[1]);
+  if (writer < 0) {
+    close(pipe_fds[0]);
+    return "cannot make a pipe for the DHCP client";
+  }
+  setenv(kDhcpReportFdVariable, std::to_string(writer).c_str(), 1);
+  const std::string error = RunDhcpClient(name, script, deadline_s, keep_waiting);
+  unsetenv(kDhcpReportFdVariable);
+  close(writer);
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
+    report->append(buffer, static_cast<size_t>(n));
+  }
+  close(pipe_fds[0]);
+  return error;
+}
+
 namespace {
 
 std::string Env(const char* name) {
@@ -108,6 +134,12 @@ std::string Env(const char* name) {
 }
 
 }  // namespace
+
+bool ReportToDhcpCaller(const std::string& bytes) {
+  const std::optional<long> fd = ParseNumber(Env(kDhcpReportFdVariable), 3, 65535);
+  return fd && write(static_cast<int>(*fd), bytes.data(), bytes.size()) ==
+                   static_cast<ssize_t>(bytes.size());
+}
 
 std::optional<Lease> LeaseFromClientEnvironment() {
   const std::optional<uint32_t> address = ParseIpv4(Env("ip"));

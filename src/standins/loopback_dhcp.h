@@ -28,6 +28,21 @@ inline constexpr int kDhcpDeadlineSeconds = 30;
 std::string RunDhcpClient(const std::string& name, const std::string& script, int deadline_s,
                           const std::function<bool()>& keep_waiting = nullptr);
 
+// Set in the DHCP client's environment by RunDhcpClientWithReport: the descriptor on which its
+// script reports to the program that ran the client.
+inline constexpr char kDhcpReportFdVariable[] = "NETVANE_DHCP_REPORT_FD";
+
+// RunDhcpClient with a pipe for the script's report: `*report` is what the script wrote there
+// (empty when it wrote nothing). The client keeps descriptors 3 and 4 for itself, so the pipe is
+// handed over above them.
+std::string RunDhcpClientWithReport(const std::string& name, const std::string& script,
+                                    int deadline_s, const std::function<bool()>& keep_waiting,
+                                    std::string* report);
+
+// The script's side: writes `bytes` whole where kDhcpReportFdVariable says; false when there is
+// no such descriptor or the write fails.
+bool ReportToDhcpCaller(const std::string& bytes);
+
 // The lease the DHCP client hands its script in the environment; nullopt without an address.
 std::optional<Lease> LeaseFromClientEnvironment();
 

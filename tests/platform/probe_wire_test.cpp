@@ -10,6 +10,7 @@
 #include "platform/bytes.h"
 #include "platform/dhcp_codes.h"
 #include "platform/dhcp_message.h"
+#include "platform/posix/helper_wire.h"
 #include "platform/probe_facts.h"
 
 namespace netvane::testing {
@@ -235,6 +236,22 @@ TEST(ProbeReply, TheResultTravelsInFieldsAndMalformedOnesAreRefused) {
   EXPECT_EQ(why,
             "the network gave more answers (32) than one reply of netvane-helper holds; ask for "
             "fewer gateways at once");
+
+  // Any reply stays within what the caller reads: a long message is cut, values never are.
+  using helper::EncodeReply;
+  using helper::Frame;
+  using helper::kLargestMessage;
+  using helper::Status;
+  const std::string long_text(2000, 'm');
+  std::vector<uint8_t> bytes = EncodeReply({Status::kFailed, long_text, {}});
+  EXPECT_EQ(bytes.size(), kLargestMessage);
+  bytes = EncodeReply({Status::kDone, "", std::vector<std::string>(80, "255.255.255.255")});
+  EXPECT_LE(bytes.size(), kLargestMessage);
+  const std::optional<Frame> frame = helper::SplitFrame(bytes.data(), bytes.size());
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->code, static_cast<uint8_t>(Status::kFailed));
+  EXPECT_EQ(frame->fields,
+            (std::vector<std::string>{"netvane-helper's reply is too long to send"}));
 }
 
 }  // namespace

@@ -48,6 +48,12 @@ std::vector<uint8_t> EncodeReply(const Reply& reply) {
   if (size > kLargestMessage) {
     fields[0].resize(fields[0].size() - std::min(fields[0].size(), size - kLargestMessage));
   }
+  // Values that do not fit are not cut (a cut lease would read as another one): the caller is
+  // told the reply failed.
+  if (size - reply.message.size() + fields[0].size() > kLargestMessage) {
+    return JoinFrame(static_cast<uint8_t>(Status::kFailed),
+                     {"netvane-helper's reply is too long to send"});
+  }
   return JoinFrame(static_cast<uint8_t>(reply.status), fields);
 }
 
