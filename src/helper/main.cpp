@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
   // no folder.
   syscall(SYS_close_range, listener >= 0 ? listener + 1 : 3, ~0U, 0);
   if (chdir("/") != 0) return Fail("cannot change to the root folder");
-  umask(0022);
+  // As the unit's UMask=: what the helper makes is its own unless it opens it up itself.
+  umask(0077);
 
   if (const std::string why = PrepareFolder(settings.state_dir); !why.empty()) return Fail(why);
   const std::string dns = settings.state_dir + "/dns";

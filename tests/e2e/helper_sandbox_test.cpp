@@ -225,6 +225,16 @@ TEST_F(HelperSandbox, ItsFoldersAreMadeSafeAndNothingInheritedIsKept) {
             "netvane-helper: the folder " + member_owned + " is not owned by root\nexit 1\n");
   EXPECT_EQ(refusal(socket_, dir_.File("link")),
             "netvane-helper: " + dir_.File("link") + " is no folder\nexit 1\n");
+
+  // A link where the helper keeps its note of an interface's servers is not followed.
+  struct stat ns {};
+  ASSERT_EQ(stat(("/run/netns/" + Namespace()).c_str(), &ns), 0);
+  const std::string target = dir_.File("elsewhere");
+  std::ofstream(target) << "kept\n";
+  fs::create_symlink(target, dir_.File("state/dns/" + std::to_string(ns.st_ino) + "-nv0"));
+  EXPECT_EQ(InSandbox("netsh interface ip add dns nv0 10.77.0.54").status, 1);
+  EXPECT_EQ(Stderr(), "netsh: cannot keep the DNS servers of nv0\n");
+  EXPECT_EQ(ReadFile(target), "kept\n");
 }
 
 // A lease's values are checked as netsh's static ones: a lease that fails is not applied and
